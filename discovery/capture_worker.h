@@ -1,0 +1,52 @@
+#pragma once
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "discovery/packet_source.h"
+#include "platform/message_target.h"
+
+namespace quilmarr {
+
+struct CaptureContext {
+  MessageTarget* hwnd = nullptr;
+  std::atomic<bool> stopRequested{true};
+  std::atomic<bool> running{false};
+  std::u16string adapterName;
+};
+
+// The thread procedure: 0 after a requested stop, -1 after a failed open or read.
+int CaptureWorker(CaptureContext& context, PacketSource& source);
+
+using PacketSourceFactory = std::function<std::unique_ptr<PacketSource>()>;
+
+// Owns one capture worker thread. The destructor requests a stop and joins, so
+// the context cannot be freed while the worker runs as long as this object is
+// declared after (destroyed before) the context it was started with.
+// The worker's sends block until the owner has handled them, so an owner that
+// is also the message target must not join while the worker may send: it sets
+// stopRequested, keeps handling messages until IsAlive() is false (at most one
+// read time-out plus one frame), and only then joins or destroys this object.
+class CaptureWorkerThread {
+ public:
+  CaptureWorkerThread() = default;
+  CaptureWorkerThread(const CaptureWorkerThread&) = delete;
+  CaptureWorkerThread& operator=(const CaptureWorkerThread&) = delete;
+  ~CaptureWorkerThread();
+
+  // Joins an earlier, ended worker first. Precondition: no worker alive.
+  void Start(CaptureContext& context, std::unique_ptr<PacketSource> source);
+  // True from Start until the thread procedure has returned.
+  [[nodiscard]] bool IsAlive() const noexcept { return alive_.load(); }
+  // Joins; call only when IsAlive() is false or the worker cannot be blocked in a send.
+  void Join();
+
+ private:
+  std::thread thread_;
+  std::atomic<bool> alive_{false};
+  CaptureContext* context_ = nullptr;
+};
+
+}  // namespace quilmarr

@@ -1,0 +1,24 @@
+#pragma once
+// Values from IEEE 802.1AB and IEEE 802.3.
+#include <cstdint>
+
+namespace quilmarr::lldp {
+
+// 802.1AB 7.1: nearest bridge (0E), nearest non-TPMR bridge (03), nearest customer bridge (00).
+inline constexpr std::uint8_t kMulticastPrefix[5] = {0x01, 0x80, 0xC2, 0x00, 0x00};
+inline constexpr std::uint8_t kMulticastLastBytes[3] = {0x0E, 0x03, 0x00};
+inline constexpr std::uint16_t kEtherType = 0x88CC;
+inline constexpr std::size_t kEthernetHeaderLength = 14;  // no 802.1Q tag handling
+
+inline constexpr std::uint8_t kTlvEnd = 0;
+inline constexpr std::uint8_t kTlvSystemName = 5;
+inline constexpr std::uint8_t kTlvSystemDescription = 6;
+inline constexpr std::uint8_t kTlvManagementAddress = 8;
+
+// Management Address TLV: address string length (subtype + 4 bytes) and the
+// IANA address family number for IPv4.
+inline constexpr std::uint8_t kIpv4AddressStringLength = 5;
+inline constexpr std::uint8_t kAddressSubtypeIpv4 = 1;
+inline constexpr std::size_t kIpv4ManagementValueLength = 6;
+
+}  // namespace quilmarr::lldp

@@ -1,0 +1,70 @@
+#include "inventory/device_table.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "platform/text.h"
+
+namespace quilmarr {
+
+std::string FormatIpv4(const std::uint8_t* address) {
+  char buffer[30];
+  std::snprintf(buffer, sizeof buffer, "%d.%d.%d.%d", address[0], address[1], address[2], address[3]);
+  return buffer;
+}
+
+std::unique_ptr<DeviceRecord> BuildDeviceRecord(const LldpFrameView& view, const Clock& clock) {
+  auto record = std::make_unique<DeviceRecord>();
+  record->lastSeen = clock.Now();
+  try {
+    record->systemName = WidenCounted(view.systemName, view.systemNameLength);
+    // The IED name ends at its first zero byte: it is converted as a
+    // zero-terminated text, unlike the other fields.
+    record->iedName = WidenZeroTerminated(view.iedName, view.iedNameLength);
+    record->bootVersion = WidenCounted(view.bootVersion, view.bootVersionLength);
+    record->originalAppVersion = WidenCounted(view.appVersion, view.appVersionLength);
+    record->currentAppVersion = WidenCounted(view.appVersion, view.appVersionLength);
+    if (view.mgmtAddress == nullptr || view.mgmtAddressLength != 4) return nullptr;
+    record->ipText = WidenCounted(FormatIpv4(view.mgmtAddress));
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+  return record;
+}
+
+bool HasSameIp(const DeviceRecord& a, const DeviceRecord& b) noexcept {
+  return a.ipText == b.ipText;
+}
+
+void MergeDeviceRecord(std::unique_ptr<DeviceRecord> record, DeviceTable& table, const Clock& clock) {
+  for (const auto& known : table) {
+    if (HasSameIp(*known, *record)) {
+      known->bootVersion = std::move(record->bootVersion);
+      known->currentAppVersion = std::move(record->currentAppVersion);
+      known->systemName = std::move(record->systemName);
+      known->iedName = std::move(record->iedName);
+      known->lastSeen = clock.Now();
+      return;
+    }
+  }
+  table.push_back(std::move(record));
+}
+
+void ClearDeviceTable(DeviceTable& table) noexcept { table.clear(); }
+
+void ProcessCapturedFrame(std::span<const std::uint8_t> frame, DeviceTable& table, const Clock& clock) {
+  // Most traffic fails the header checks; dropping it here, before the copy
+  // and without a thrown exception, is the decoder's own silent drop, cheaper.
+  if (CheckEthernetHeader(frame) != LldpRejection::None) return;
+  LldpFrameView view = MakeFrameView(frame);
+  try {
+    view.Decode();
+  } catch (const CLldpException&) {
+    return;
+  }
+  if (auto record = BuildDeviceRecord(view, clock)) {
+    MergeDeviceRecord(std::move(record), table, clock);
+  }
+}
+
+}  // namespace quilmarr

@@ -1,0 +1,39 @@
+#pragma once
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "discovery/lldp_frame_view.h"
+#include "platform/clock.h"
+
+namespace quilmarr {
+
+struct DeviceRecord {
+  std::u16string originalAppVersion;
+  std::u16string currentAppVersion;
+  std::u16string bootVersion;
+  std::u16string iedName;
+  std::u16string systemName;
+  std::u16string ipText;  // the key, dotted decimal
+  UnixSeconds lastSeen = 0;
+};
+
+// Records in the order first heard since the table was last cleared.
+using DeviceTable = std::vector<std::unique_ptr<DeviceRecord>>;
+
+// Null when filling the fields raised a standard exception.
+[[nodiscard]] std::unique_ptr<DeviceRecord> BuildDeviceRecord(const LldpFrameView& view,
+                                                              const Clock& clock);
+[[nodiscard]] bool HasSameIp(const DeviceRecord& a, const DeviceRecord& b) noexcept;
+void MergeDeviceRecord(std::unique_ptr<DeviceRecord> record, DeviceTable& table, const Clock& clock);
+void ClearDeviceTable(DeviceTable& table) noexcept;
+
+// The WM_CAPTURE_PACKET pipeline: copy, decode, build, merge. A frame the
+// decoder rejects is dropped silently.
+void ProcessCapturedFrame(std::span<const std::uint8_t> frame, DeviceTable& table, const Clock& clock);
+
+// "%d.%d.%d.%d" of four address bytes in network order.
+[[nodiscard]] std::string FormatIpv4(const std::uint8_t* address);
+
+}  // namespace quilmarr

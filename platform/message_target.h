@@ -1,0 +1,39 @@
+#pragma once
+// The workers' only way to reach the dialog: window messages with these ids.
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace quilmarr {
+
+inline constexpr unsigned WM_USER_BASE = 0x0400;
+inline constexpr unsigned WM_CAPTURE_PACKET = WM_USER_BASE + 100;        // 0x464
+inline constexpr unsigned WM_CAPTURE_STOPPED = WM_USER_BASE + 101;       // 0x465
+inline constexpr unsigned WM_UPDATE_ERROR = WM_USER_BASE + 102;          // 0x466
+inline constexpr unsigned WM_UPDATE_DEVICE_STARTED = WM_USER_BASE + 103; // 0x467
+inline constexpr unsigned WM_UPDATE_FINISHED = WM_USER_BASE + 104;       // 0x468
+inline constexpr unsigned WM_CAPTURE_OPEN_FAILED = WM_USER_BASE + 105;   // 0x469
+inline constexpr unsigned WM_CAPTURE_READ_FAILED = WM_USER_BASE + 106;   // 0x46A
+
+// One message. `frame` is used by WM_CAPTURE_PACKET only and is valid only
+// while Send runs; the texts are owned values, so a posted message never
+// points into memory the sender may change or free.
+struct Message {
+  unsigned id = 0;
+  std::span<const std::uint8_t> frame;
+  std::string narrowText;   // WM_UPDATE_ERROR
+  std::u16string wideText;  // WM_UPDATE_DEVICE_STARTED
+};
+
+class MessageTarget {
+ public:
+  virtual ~MessageTarget() = default;
+  // Blocking: returns only after the receiver has handled the message on its
+  // own thread. Used by the capture worker, so frame bytes stay valid.
+  virtual void Send(const Message& message) = 0;
+  // Queued: returns at once; the receiver handles messages in posting order.
+  // Used by the update worker, which must never wait for the dialog.
+  virtual void Post(Message message) = 0;
+};
+
+}  // namespace quilmarr

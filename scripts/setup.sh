@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what Quilmarr needs to build and test on Debian 12. Safe to run again:
+# only packages that are missing are installed.
+# Usage: scripts/setup.sh [core|gui|windows|all]   (default: all)
+set -euo pipefail
+
+core=(build-essential cmake ninja-build pkg-config libpcap-dev libutfcpp-dev libcli11-dev
+      googletest libgtest-dev libgmock-dev libbenchmark-dev iproute2 tcpdump
+      clang-14 libclang-rt-14-dev)
+gui=(qt6-base-dev qt6-svg-dev libgl-dev xvfb xauth fonts-dejavu-core)
+windows=(g++-mingw-w64-x86-64 wine64 wine)
+
+case "${1:-all}" in
+  core) wanted=("${core[@]}") ;;
+  gui) wanted=("${core[@]}" "${gui[@]}") ;;
+  windows) wanted=("${core[@]}" "${windows[@]}") ;;
+  all) wanted=("${core[@]}" "${gui[@]}" "${windows[@]}") ;;
+  *) echo "usage: $0 [core|gui|windows|all]" >&2; exit 2 ;;
+esac
+
+missing=()
+for p in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,86 @@
+// decode: every frame of a capture through the decoder; table: every frame
+// through the packet pipeline into one device table.
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "discovery/lldp_frame_view.h"
+#include "discovery/pcap/capture_file.h"
+#include "inventory/device_table.h"
+#include "platform/clock.h"
+#include "tools/cli/commands.h"
+
+namespace quilmarr::cli {
+namespace {
+
+std::string RecordFields(std::initializer_list<std::u16string_view> fields) {
+  std::string line;
+  for (const auto field : fields) {
+    if (!line.empty()) line += '\t';
+    line += EscapeField(field);
+  }
+  return line;
+}
+
+int Decode(const std::string& path) {
+  const SystemClock clock;
+  long number = 0;
+  std::string out;
+  const std::string error = ReadCaptureFile(path, [&](std::span<const std::uint8_t> frame) {
+    out += std::to_string(++number) + '\t';
+    LldpFrameView view = MakeFrameView(frame);
+    try {
+      view.Decode();
+    } catch (const CLldpException& e) {
+      out += std::string("rejected\t") + e.what() + '\n';
+      return;
+    }
+    const auto record = BuildDeviceRecord(view, clock);
+    if (!record) {
+      out += "rejected\t\n";
+      return;
+    }
+    out += "ok\t" + RecordFields({record->ipText, record->systemName, record->iedName,
+                                   record->bootVersion, record->currentAppVersion}) + '\n';
+  });
+  if (!error.empty()) {
+    std::cerr << "quilmarr-cli: cannot read " << path << ": " << error << '\n';
+    return kUsageError;
+  }
+  std::fputs(out.c_str(), stdout);
+  return 0;
+}
+
+int Table(const std::string& path) {
+  const SystemClock clock;
+  DeviceTable table;
+  const std::string error = ReadCaptureFile(
+      path, [&](std::span<const std::uint8_t> frame) { ProcessCapturedFrame(frame, table, clock); });
+  if (!error.empty()) {
+    std::cerr << "quilmarr-cli: cannot read " << path << ": " << error << '\n';
+    return kUsageError;
+  }
+  for (const auto& record : table) {
+    std::cout << RecordFields({record->ipText, record->systemName, record->iedName,
+                               record->bootVersion, record->originalAppVersion,
+                               record->currentAppVersion})
+              << '\n';
+  }
+  return 0;
+}
+
+}  // namespace
+
+void AddDecodeCommands(CLI::App& app, int& status) {
+  auto* decode = app.add_subcommand("decode", "Decode every frame of a pcap/pcapng capture");
+  static std::string decodePath;
+  decode->add_option("FILE", decodePath, "capture file")->required();
+  decode->callback([&status] { status = Decode(decodePath); });
+
+  auto* table = app.add_subcommand("table", "Run a capture through the device table");
+  static std::string tablePath;
+  table->add_option("FILE", tablePath, "capture file")->required();
+  table->callback([&status] { status = Table(tablePath); });
+}
+
+}  // namespace quilmarr::cli

@@ -1,0 +1,29 @@
+#include <cstdio>
+
+#include "platform/text.h"
+#include "tools/cli/commands.h"
+
+namespace quilmarr::cli {
+
+std::string EscapeField(std::u16string_view text) {
+  std::u16string kept;
+  std::string out;
+  auto flush = [&] {
+    out += ToUtf8(kept);
+    kept.clear();
+  };
+  for (const char16_t c : text) {
+    if (c < 0x20 || c == 0x7F || c == u'\\') {
+      flush();
+      char buffer[8];
+      std::snprintf(buffer, sizeof buffer, "\\x%02x", static_cast<unsigned>(c));
+      out += buffer;
+    } else {
+      kept.push_back(c);
+    }
+  }
+  flush();
+  return out;
+}
+
+}  // namespace quilmarr::cli

@@ -1,0 +1,26 @@
+// quilmarr-cli: the tool's core from the command line, for inspecting saved
+// captures, adapters and the shared settings file.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+
+#include "tools/cli/commands.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"Quilmarr command-line companion: LLDP captures, adapters and settings"};
+  app.require_subcommand(1);
+  int status = 0;
+  quilmarr::cli::AddDecodeCommands(app, status);
+  quilmarr::cli::AddAdapterCommands(app, status);
+  quilmarr::cli::AddSettingsCommands(app, status);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return quilmarr::cli::kUsageError;
+  }
+  std::fflush(stdout);
+  return status;
+}
