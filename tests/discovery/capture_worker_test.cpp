@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -18,7 +19,16 @@ struct Step {
   Status status;
   Bytes bytes;
 };
-Step FrameOf(std::size_t size, std::uint8_t fill) { return {Status::Frame, Bytes(size, fill)}; }
+// A frame of `size` bytes (at least 14) that passes the LLDP header checks.
+Step FrameOf(std::size_t size, std::uint8_t fill, std::uint8_t lastAddressByte = 0x0E) {
+  Bytes bytes(size, fill);
+  const std::uint8_t header[] = {0x01, 0x80, 0xC2, 0x00, 0x00, lastAddressByte};
+  std::copy(std::begin(header), std::end(header), bytes.begin());
+  bytes[12] = 0x88;
+  bytes[13] = 0xCC;
+  return {Status::Frame, bytes};
+}
+Step RawFrame(Bytes bytes) { return {Status::Frame, std::move(bytes)}; }
 const Step kTimeout{Status::Timeout, {}};
 const Step kError{Status::Error, {}};
 
@@ -153,10 +163,57 @@ INSTANTIATE_TEST_SUITE_P(
                      0, {P, P, R}, -1, 6},
         SequenceCase{"StopDuringAFrameEndsWithoutAnotherRead",
                      {FrameOf(64, 1), FrameOf(70, 2), FrameOf(80, 3)}, 2, {P, P, S}, 0, 2},
-        SequenceCase{"StopOnTheOnlyFrame", {FrameOf(1, 9)}, 1, {P, S}, 0, 1},
+        SequenceCase{"StopOnTheOnlyFrame", {FrameOf(14, 9)}, 1, {P, S}, 0, 1},
         SequenceCase{"ReadErrorAtOnce", {kError}, 0, {R}, -1, 1},
-        SequenceCase{"EmptyFrameIsStillAPacket", {FrameOf(0, 0), kError}, 0, {P, R}, -1, 2}),
+        SequenceCase{"HeaderOnlyFrameIsStillAPacket", {FrameOf(14, 0), kError}, 0, {P, R}, -1, 2}),
     [](const auto& testInfo) { return std::string(testInfo.param.title); });
+
+Bytes WithHeader(std::vector<std::uint8_t> header, std::size_t size) {
+  header.resize(std::max(size, header.size()), 0x5A);
+  return header;
+}
+
+// Frames the decoder rejects on its destination address or EtherType never
+// cross to the dialog; the others arrive whole and in their order.
+TEST(Worker, OnlyFramesPassingTheHeaderChecksAreSentInArrivalOrder) {
+  const std::vector<Step> steps{
+      RawFrame(WithHeader({0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01, 2, 0, 0, 0, 0, 1, 0x88, 0xB8}, 200)),
+      FrameOf(60, 1, 0x0E),
+      RawFrame(WithHeader({0x01, 0x80, 0xC2, 0x00, 0x00, 0x0E, 2, 0, 0, 0, 0, 1, 0x08, 0x00}, 60)),
+      RawFrame(WithHeader({0x01, 0x80, 0xC2, 0x00, 0x00, 0x02, 2, 0, 0, 0, 0, 1, 0x88, 0xCC}, 60)),
+      kTimeout,
+      FrameOf(61, 2, 0x03),
+      RawFrame(WithHeader({0x02, 0x80, 0xC2, 0x00, 0x00, 0x0E, 2, 0, 0, 0, 0, 1, 0x88, 0xCC}, 60)),
+      RawFrame(WithHeader({0x01, 0x80, 0xC2, 0x00, 0x00, 0x0E, 2, 0, 0, 0, 0, 1, 0x81, 0x00}, 64)),
+      RawFrame(WithHeader({0x01, 0x80, 0xC2, 0x00, 0x00, 0x0E, 2, 0, 0, 0, 0, 1, 0x88}, 13)),
+      RawFrame({}),
+      FrameOf(62, 3, 0x00),
+      FrameOf(1514, 4, 0x0E),
+      kError};
+  Fixture f;
+  ScriptedSource source(steps);
+  EXPECT_EQ(CaptureWorker(f.context, source), -1);
+  EXPECT_EQ(source.reads, static_cast<int>(steps.size()));
+  const std::vector<Bytes> expected{steps[1].bytes, steps[5].bytes, steps[10].bytes,
+                                    steps[11].bytes};
+  ASSERT_EQ(f.target.Ids(), (std::vector<unsigned>{P, P, P, P, R}));
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(f.target.received[i].bytes, expected[i]) << "packet " << i;
+  }
+}
+
+TEST(Worker, StopRequestedWhileOnlyDroppedFramesArriveStillEndsTheLoop) {
+  Fixture f;
+  const Step goose = RawFrame(
+      WithHeader({0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01, 2, 0, 0, 0, 0, 1, 0x88, 0xB8}, 200));
+  ScriptedSource source(std::vector<Step>(10, goose));
+  source.onRead = [&](int read) {
+    if (read == 3) f.context.stopRequested = true;
+  };
+  EXPECT_EQ(CaptureWorker(f.context, source), 0);
+  EXPECT_EQ(source.reads, 3);
+  EXPECT_EQ(f.target.Ids(), std::vector<unsigned>{S});
+}
 
 TEST(Worker, StopRequestedBeforeTheFirstReadStillOpensClosesAndReportsStopped) {
   Fixture f;
@@ -200,8 +257,7 @@ TEST(Worker, NameThatCannotBeNarrowedFailsWithoutOpening) {
 
 TEST(Worker, PacketPointsAtTheSourcesBytesWithTheirLength) {
   Fixture f;
-  Bytes frame(1514);
-  frame[0] = 0x01;
+  const Bytes frame = FrameOf(1514, 0).bytes;
   class OneFrame final : public PacketSource {
    public:
     explicit OneFrame(const Bytes& b) : bytes_(b) {}

@@ -1,6 +1,8 @@
 #pragma once
 // Builds LLDP frames byte by byte for tests (IEEE 802.1AB TLV layout).
+#include <array>
 #include <cstdint>
+#include <string>
 #include <initializer_list>
 #include <string_view>
 #include <vector>
@@ -64,6 +66,39 @@ inline Bytes DeviceFrame(std::string_view name, std::uint8_t lastOctet,
       .SystemDescription(description)
       .End()
       .Build();
+}
+
+// One device's announcement, as field devices send it.
+struct DeviceAnnouncement {
+  std::array<std::uint8_t, 4> ip{};
+  std::string_view systemName = "BAY-1";
+  std::string_view iedName = "FEEDER_1";
+  std::string_view bootVersion = "1.0.2";
+  std::string_view appVersion = "4.1.7";
+};
+
+inline Bytes LldpFrame(const DeviceAnnouncement& device) {
+  std::string description = "BootVer:";
+  for (std::string_view part : {device.bootVersion, std::string_view(" & AppVer:"), device.appVersion,
+                                std::string_view(" & IDE Name:"), device.iedName}) {
+    description += part;
+  }
+  const auto& ip = device.ip;
+  return FrameBuilder()
+      .ChassisPortTtl()
+      .SystemName(device.systemName)
+      .SystemDescription(description)
+      .Ipv4(ip[0], ip[1], ip[2], ip[3])
+      .End()
+      .Build();
+}
+
+// An ordinary IPv4 frame, which the pipeline drops silently.
+inline Bytes OrdinaryFrame() {
+  Bytes frame(60, 0x00);
+  frame[0] = 0xFF;
+  frame[12] = 0x08;
+  return frame;
 }
 
 }  // namespace quilmarr::test

@@ -3,6 +3,7 @@
 // `app`; a subcommand's callback stores its exit status in `status`.
 #include <CLI/CLI.hpp>
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,9 @@ void AddSettingsCommands(CLI::App& app, int& status);  // ini get/set, settings
 // Text field as one line of UTF-8: characters below U+0020, U+007F and the
 // backslash become \xHH.
 [[nodiscard]] std::string EscapeField(std::u16string_view text);
+
+// Fields escaped as above, separated by one tab.
+[[nodiscard]] std::string JoinFields(std::initializer_list<std::u16string_view> fields);
 
 // Exit status for unreadable input and wrong arguments.
 inline constexpr int kUsageError = 2;

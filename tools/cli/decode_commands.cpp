@@ -13,15 +13,6 @@
 namespace quilmarr::cli {
 namespace {
 
-std::string RecordFields(std::initializer_list<std::u16string_view> fields) {
-  std::string line;
-  for (const auto field : fields) {
-    if (!line.empty()) line += '\t';
-    line += EscapeField(field);
-  }
-  return line;
-}
-
 int Decode(const std::string& path) {
   const SystemClock clock;
   long number = 0;
@@ -40,7 +31,7 @@ int Decode(const std::string& path) {
       out += "rejected\t\n";
       return;
     }
-    out += "ok\t" + RecordFields({record->ipText, record->systemName, record->iedName,
+    out += "ok\t" + JoinFields({record->ipText, record->systemName, record->iedName,
                                    record->bootVersion, record->currentAppVersion}) + '\n';
   });
   if (!error.empty()) {
@@ -61,7 +52,7 @@ int Table(const std::string& path) {
     return kUsageError;
   }
   for (const auto& record : table) {
-    std::cout << RecordFields({record->ipText, record->systemName, record->iedName,
+    std::cout << JoinFields({record->ipText, record->systemName, record->iedName,
                                record->bootVersion, record->originalAppVersion,
                                record->currentAppVersion})
               << '\n';

@@ -26,4 +26,13 @@ std::string EscapeField(std::u16string_view text) {
   return out;
 }
 
+std::string JoinFields(std::initializer_list<std::u16string_view> fields) {
+  std::string line;
+  for (const auto field : fields) {
+    if (!line.empty()) line += '\t';
+    line += EscapeField(field);
+  }
+  return line;
+}
+
 }  // namespace quilmarr::cli

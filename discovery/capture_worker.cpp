@@ -1,0 +1,79 @@
+#include "discovery/capture_worker.h"
+
+#include <cstdlib>
+#include <utility>
+
+#include "discovery/lldp_frame_view.h"
+#include "platform/text.h"
+
+namespace quilmarr {
+namespace {
+
+void SendId(const CaptureContext& context, unsigned id) {
+  Message message;
+  message.id = id;
+  context.hwnd->Send(message);
+}
+
+bool OpenAdapter(const CaptureContext& context, PacketSource& source) {
+  const auto narrowName = NarrowForPlatform(context.adapterName);
+  return narrowName.has_value() && source.Open(*narrowName);
+}
+
+// TEMPORARY-BENCH: lets the harness measure without the drop; removed after measuring.
+const bool kDropNonLldp = std::getenv("QUILMARR_BENCH_NO_DROP") == nullptr;
+
+}  // namespace
+
+int CaptureWorker(CaptureContext& context, PacketSource& source) {
+  if (!OpenAdapter(context, source)) {
+    context.running.store(false);
+    SendId(context, WM_CAPTURE_OPEN_FAILED);
+    return -1;
+  }
+
+  bool readFailed = false;
+  while (!context.stopRequested.load()) {
+    const auto result = source.Read();
+    if (result.status == PacketSource::ReadStatus::Error) {
+      readFailed = true;
+      break;
+    }
+    if (result.status == PacketSource::ReadStatus::Timeout) continue;
+    // The dialog would drop these silently after the hand-off; dropping them
+    // here keeps the one-at-a-time blocking send from limiting the capture rate.
+    if (kDropNonLldp && CheckEthernetHeader(result.frame) != LldpRejection::None) continue;
+    Message packet;
+    packet.id = WM_CAPTURE_PACKET;
+    packet.frame = result.frame;
+    context.hwnd->Send(packet);
+  }
+  source.Close();
+
+  context.running.store(false);
+  // A read failure without a stop request would otherwise leave the dialog querying forever.
+  SendId(context, context.stopRequested.load() ? WM_CAPTURE_STOPPED : WM_CAPTURE_READ_FAILED);
+  return readFailed ? -1 : 0;
+}
+
+CaptureWorkerThread::~CaptureWorkerThread() {
+  if (context_ != nullptr) context_->stopRequested.store(true);
+  Join();
+}
+
+void CaptureWorkerThread::Start(CaptureContext& context, std::unique_ptr<PacketSource> source) {
+  Join();
+  context_ = &context;
+  alive_.store(true);
+  thread_ = std::thread([this, &context, owned = std::move(source)]() mutable {
+    static_cast<void>(CaptureWorker(context, *owned));
+    owned.reset();
+    alive_.store(false);
+  });
+}
+
+void CaptureWorkerThread::Join() {
+  if (thread_.joinable()) thread_.join();
+}
+
+}  // namespace quilmarr

@@ -1,0 +1,289 @@
+// The capture worker on real libpcap, fed by ied-sim across a veth pair
+// between two network namespaces that each test makes and removes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
+
+#include "discovery/adapters.h"
+#include "discovery/capture_worker.h"
+#include "discovery/pcap/pcap_interface_lister.h"
+#include "discovery/pcap/pcap_packet_source.h"
+#include "inventory/device_table.h"
+#include "platform/text.h"
+#include "tests/live/netns_pair.h"
+#include "tests/tools/child_process.h"
+
+namespace quilmarr::testing {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+using SteadyClock = std::chrono::steady_clock;
+
+const std::string kIedSim = IED_SIM_PATH;
+const std::string kCli = QUILMARR_CLI_PATH;
+
+// Runs the packet pipeline inline on the worker thread, as the cli does.
+class PipelineTarget final : public MessageTarget {
+ public:
+  void Send(const Message& m) override {
+    {
+      const std::lock_guard lock(mutex_);
+      if (m.id == WM_CAPTURE_PACKET) {
+        if (m.frame.size() == 200 && m.frame[12] == 0x88 && m.frame[13] == 0xB8) ++floodFrames_;
+        ProcessCapturedFrame(m.frame, table_, clock_);
+      } else {
+        endIds_.push_back(m.id);
+      }
+    }
+    changed_.notify_all();
+  }
+  void Post(Message m) override { Send(m); }
+
+  // Waits until `ready` holds for the table, the end messages and the flood count.
+  template <typename Predicate>
+  bool WaitFor(Predicate ready, SteadyClock::duration limit) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, limit, [&] { return ready(table_, endIds_, floodFrames_); });
+  }
+  const DeviceRecord* Find(const DeviceTable& table, std::u16string_view ip) {
+    for (const auto& r : table) {
+      if (r->ipText == ip) return r.get();
+    }
+    return nullptr;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  DeviceTable table_;
+  SystemClock clock_;
+  std::vector<unsigned> endIds_;
+  int floodFrames_ = 0;
+};
+
+// Tells the test when the worker has opened the adapter and entered its first read.
+class ObservedSource final : public PacketSource {
+ public:
+  explicit ObservedSource(std::unique_ptr<PacketSource> inner) : inner_(std::move(inner)) {}
+  bool Open(const std::string& name) override { return inner_->Open(name); }
+  ReadResult Read() override {
+    {
+      const std::lock_guard lock(mutex);
+      reading = true;
+    }
+    readingChanged.notify_all();
+    return inner_->Read();
+  }
+  void Close() override { inner_->Close(); }
+
+  static inline std::mutex mutex;
+  static inline std::condition_variable readingChanged;
+  static inline bool reading = false;
+
+ private:
+  std::unique_ptr<PacketSource> inner_;
+};
+
+class LiveCapture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string whyNot;
+    pair_ = NetnsPair::Create(whyNot);
+    if (!pair_) GTEST_SKIP() << whyNot;
+    context_.hwnd = &target_;
+    ObservedSource::reading = false;
+  }
+
+  void StartCapture() {
+    context_.running = true;
+    context_.adapterName = WidenCounted(pair_->captureInterface);
+    context_.stopRequested = false;
+    worker_.Start(context_, std::make_unique<ObservedSource>(
+                                InNamespace(pair_->captureNamespace, MakePcapPacketSource())));
+  }
+  bool WaitUntilReading() {
+    std::unique_lock lock(ObservedSource::mutex);
+    return ObservedSource::readingChanged.wait_for(lock, seconds(5),
+                                                   [] { return ObservedSource::reading; });
+  }
+  std::unique_ptr<BackgroundProcess> StartSim(std::vector<std::string> options) {
+    std::vector<std::string> argv{"ip", "netns", "exec", pair_->senderNamespace, kIedSim,
+                                  "--interface", pair_->senderInterface, "--seconds", "30"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    return std::make_unique<BackgroundProcess>(argv);
+  }
+  bool WaitForDevices(std::size_t count) {
+    return target_.WaitFor([&](const DeviceTable& t, auto&, int) { return t.size() >= count; },
+                           seconds(10));
+  }
+  bool WaitForEnd() {
+    return target_.WaitFor([](auto&, const std::vector<unsigned>& ends, int) { return !ends.empty(); },
+                           seconds(5));
+  }
+
+  std::unique_ptr<NetnsPair> pair_;
+  PipelineTarget target_;
+  CaptureContext context_;
+  CaptureWorkerThread worker_;  // after the context: stopped and joined before it goes
+};
+
+TEST_F(LiveCapture, EnumerationInTheNamespaceListsOnlyTheVeth) {
+  std::unique_ptr<AdapterList> adapters;
+  RunInNamespace(pair_->captureNamespace, [&] {
+    PcapInterfaceLister lister;
+    adapters = EnumerateAdapters(lister);
+  });
+  ASSERT_NE(adapters, nullptr);
+  ASSERT_EQ(adapters->size(), 1u);
+  EXPECT_EQ(ToUtf8((*adapters)[0]->ipAddress), pair_->captureAddress);
+  EXPECT_EQ(ToUtf8((*adapters)[0]->deviceName), pair_->captureInterface);
+}
+
+TEST_F(LiveCapture, SimulatedDevicesAppearWithTheirFieldsAndStopEndsTheCapture) {
+  const auto sim = StartSim({"--count", "3", "--base-ip", "192.0.2.10", "--interval-ms", "200",
+                             "--name-prefix", "SIM", "--boot-version", "B7", "--app-version", "A1"});
+  StartCapture();
+  ASSERT_TRUE(WaitForDevices(3));
+  target_.WaitFor(
+      [&](const DeviceTable& table, auto&, int) {
+        for (int k = 0; k < 3; ++k) {
+          const auto* r = target_.Find(table, FromUtf8("192.0.2." + std::to_string(10 + k)));
+          EXPECT_NE(r, nullptr) << k;
+          if (r == nullptr) continue;
+          EXPECT_EQ(ToUtf8(r->systemName), "SIM-" + std::to_string(k));
+          EXPECT_EQ(ToUtf8(r->iedName), "SIM_" + std::to_string(k));
+          EXPECT_EQ(ToUtf8(r->bootVersion), "B7");
+          EXPECT_EQ(ToUtf8(r->originalAppVersion), "A1");
+          EXPECT_EQ(ToUtf8(r->currentAppVersion), "A1");
+        }
+        EXPECT_EQ(table.size(), 3u);
+        return true;
+      },
+      seconds(0));
+  context_.stopRequested = true;
+  ASSERT_TRUE(WaitForEnd());
+  worker_.Join();
+  target_.WaitFor(
+      [](auto&, const std::vector<unsigned>& ends, int) {
+        EXPECT_EQ(ends, std::vector<unsigned>{WM_CAPTURE_STOPPED});
+        return true;
+      },
+      seconds(0));
+  EXPECT_FALSE(context_.running);
+}
+
+TEST_F(LiveCapture, StopOnAQuietAdapterTakesEffectWithinAboutOneReadTimeout) {
+  StartCapture();
+  ASSERT_TRUE(WaitUntilReading());
+  const auto stopAt = SteadyClock::now();
+  context_.stopRequested = true;
+  ASSERT_TRUE(WaitForEnd());
+  EXPECT_LT(SteadyClock::now() - stopAt, milliseconds(kReadTimeoutMs + 1500));
+  worker_.Join();
+  EXPECT_FALSE(context_.running);
+}
+
+TEST_F(LiveCapture, DeletingTheInterfaceDuringCaptureReportsAReadFailure) {
+  StartCapture();
+  ASSERT_TRUE(WaitUntilReading());
+  ASSERT_TRUE(pair_->DeleteCaptureInterface());
+  ASSERT_TRUE(WaitForEnd());
+  worker_.Join();
+  target_.WaitFor(
+      [](auto&, const std::vector<unsigned>& ends, int) {
+        EXPECT_EQ(ends, std::vector<unsigned>{WM_CAPTURE_READ_FAILED});
+        return true;
+      },
+      seconds(0));
+  EXPECT_FALSE(context_.running);
+}
+
+TEST_F(LiveCapture, StateFolderSilencesADeviceAndChangesItsVersionWhileRunning) {
+  const auto folder = std::filesystem::temp_directory_path() /
+                      ("quilmarr-live-state-" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder);
+  const auto now = static_cast<long long>(std::time(nullptr));
+  std::ofstream(folder / "192.0.2.41.silent-until") << now + 3600 << '\n';
+
+  const auto sim = StartSim({"--count", "2", "--base-ip", "192.0.2.40", "--interval-ms", "100",
+                             "--app-version", "A1", "--state-dir", folder.string()});
+  StartCapture();
+  ASSERT_TRUE(WaitForDevices(1));
+  std::ofstream(folder / "192.0.2.40.app") << "A2";
+  EXPECT_TRUE(target_.WaitFor(
+      [&](const DeviceTable& t, auto&, int) {
+        const auto* r = target_.Find(t, u"192.0.2.40");
+        return r != nullptr && r->currentAppVersion == u"A2" && r->originalAppVersion == u"A1";
+      },
+      seconds(5)));
+  target_.WaitFor(
+      [&](const DeviceTable& t, auto&, int) {
+        EXPECT_EQ(target_.Find(t, u"192.0.2.41"), nullptr) << "silent device was heard";
+        return true;
+      },
+      seconds(0));
+  std::filesystem::remove(folder / "192.0.2.41.silent-until");
+  EXPECT_TRUE(WaitForDevices(2));
+  std::filesystem::remove_all(folder);
+}
+
+// The worker drops what the decoder would reject anyway, so flood frames never cross.
+TEST_F(LiveCapture, FloodFramesAreDroppedAndTheAnnouncementsStillArrive) {
+  const auto sim = StartSim({"--count", "1", "--base-ip", "192.0.2.50", "--interval-ms", "200",
+                             "--flood-rate", "2000"});
+  StartCapture();
+  EXPECT_TRUE(WaitForDevices(1));
+  // Several announcements (and about a thousand flood frames) later, none has crossed.
+  const auto settled = SteadyClock::now() + milliseconds(600);
+  target_.WaitFor([&](auto&, auto&, int) { return SteadyClock::now() >= settled; }, seconds(1));
+  EXPECT_TRUE(target_.WaitFor([](auto&, auto&, int flood) { return flood == 0; }, seconds(0)));
+}
+
+std::vector<std::string> SortedLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+TEST_F(LiveCapture, CliListsTheAdapterAndListensToTheDevices) {
+  const auto adapters =
+      RunCommand({"ip", "netns", "exec", pair_->captureNamespace, kCli, "adapters"});
+  ASSERT_EQ(adapters.status, 0) << adapters.err;
+  const auto lines = SortedLines(adapters.out);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].rfind(pair_->captureAddress + "\t", 0), 0u) << lines[0];
+  EXPECT_TRUE(lines[0].ends_with("\t" + pair_->captureInterface)) << lines[0];
+
+  const auto sim = StartSim({"--count", "2", "--base-ip", "198.51.100.7", "--interval-ms", "200",
+                             "--name-prefix", "CLI", "--boot-version", "b\\1", "--app-version", "a"});
+  const auto listen = RunCommand(
+      {"ip", "netns", "exec", pair_->captureNamespace, kCli, "listen", pair_->captureAddress, "2"});
+  ASSERT_EQ(listen.status, 0) << listen.err;
+  EXPECT_EQ(SortedLines(listen.out),
+            (std::vector<std::string>{"198.51.100.7\tCLI-0\tCLI_0\tb\\x5c1\ta\ta",
+                                      "198.51.100.8\tCLI-1\tCLI_1\tb\\x5c1\ta\ta"}));
+}
+
+TEST_F(LiveCapture, CliListenWithoutCaptureRightsSaysOpenAdapterFailed) {
+  const auto listen =
+      RunCommand({"ip", "netns", "exec", pair_->captureNamespace, "setpriv", "--reuid=65534",
+                  "--regid=65534", "--clear-groups", kCli, "listen", pair_->captureAddress, "1"});
+  EXPECT_EQ(listen.status, 1) << listen.err;
+  EXPECT_EQ(listen.err, "Open adapter failed\n");
+  EXPECT_TRUE(listen.out.empty());
+}
+
+}  // namespace
+}  // namespace quilmarr::testing

@@ -1,0 +1,87 @@
+#include "tests/tools/child_process.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fcntl.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+extern char** environ;
+
+namespace quilmarr::testing {
+namespace {
+
+pid_t Spawn(const std::vector<std::string>& argv, const std::string& outPath,
+            const std::string& errPath) {
+  std::vector<char*> args;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  pid_t pid = -1;
+  if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+int WaitFor(pid_t pid) {
+  int raw = 0;
+  if (waitpid(pid, &raw, 0) != pid) return -1;
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string TempPath(const char* tag) {
+  static std::atomic<int> counter{0};
+  std::ostringstream name;
+  name << "/tmp/quilmarr-test-" << getpid() << '-' << ++counter << '.' << tag;
+  return name.str();
+}
+
+}  // namespace
+
+CommandResult RunCommand(const std::vector<std::string>& argv) {
+  const auto outPath = TempPath("out");
+  const auto errPath = TempPath("err");
+  CommandResult result;
+  const pid_t pid = Spawn(argv, outPath, errPath);
+  if (pid > 0) result.status = WaitFor(pid);
+  result.out = Slurp(outPath);
+  result.err = Slurp(errPath);
+  std::remove(outPath.c_str());
+  std::remove(errPath.c_str());
+  return result;
+}
+
+BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv)
+    : pid_(Spawn(argv, "/dev/null", "/dev/null")) {}
+
+BackgroundProcess::~BackgroundProcess() {
+  if (pid_ > 0) {
+    kill(pid_, SIGTERM);
+    static_cast<void>(WaitFor(pid_));
+  }
+}
+
+int BackgroundProcess::Wait() {
+  if (pid_ <= 0) return -1;
+  const int status = WaitFor(pid_);
+  pid_ = -1;
+  return status;
+}
+
+}  // namespace quilmarr::testing

@@ -1,0 +1,99 @@
+// quilmarr-cli decode and table, run as a user would, on captures the test writes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/support/lldp_frames.h"
+#include "tests/support/pcap_writer.h"
+#include "tests/tools/child_process.h"
+
+namespace quilmarr {
+namespace {
+
+using test::Bytes;
+using test::FrameBuilder;
+
+testing::CommandResult RunCli(std::vector<std::string> args) {
+  args.insert(args.begin(), QUILMARR_CLI_PATH);
+  return testing::RunCommand(args);
+}
+
+class CliDecode : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("quilmarr-cli-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string Capture(const std::vector<Bytes>& frames) {
+    const std::string path = (dir_ / "capture.pcap").string();
+    test::WritePcap(path, frames);
+    return path;
+  }
+  std::filesystem::path dir_;
+};
+
+Bytes Goose() {
+  Bytes frame(60, 0);
+  const std::uint8_t header[] = {0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01, 2, 0, 0, 0, 0, 1, 0x88, 0xB8};
+  std::copy(std::begin(header), std::end(header), frame.begin());
+  return frame;
+}
+
+TEST_F(CliDecode, OneLinePerFrameWithEscapedFields) {
+  const std::string path = Capture({
+      test::DeviceFrame("bay-1", 5),
+      Goose(),
+      FrameBuilder().SystemName("tab\there\\nl\nS\xC3\xBC" "d").Ipv4(10, 0, 0, 255)
+          .SystemDescription("BootVer:1 & AppVer:2 & IDE Name:X").End().Build(),
+      FrameBuilder().SystemName("x").Ipv6().End().Build(),
+  });
+  const auto result = RunCli({"decode", path});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out,
+            "1\tok\t192.168.0.5\tbay-1\tFEEDER_7\t1.0.2\t4.1.7\n"
+            "2\trejected\tinvalid multicast address\n"
+            "3\tok\t10.0.0.255\ttab\\x09here\\x5cnl\\x0aS\xC3\xBC" "d\tX\t1\t2\n"
+            "4\trejected\tinvalid IPV4 address\n");
+}
+
+TEST_F(CliDecode, TableKeepsTheFirstHeardAppVersionBesideTheCurrentOne) {
+  const std::string path = Capture({
+      test::DeviceFrame("bay-1", 5, "BootVer:1 & AppVer:4.1 & IDE Name:F5"),
+      test::DeviceFrame("bay-2", 6, "BootVer:1 & AppVer:4.1 & IDE Name:F6"),
+      test::DeviceFrame("bay-1", 5, "BootVer:2 & AppVer:4.2 & IDE Name:F5"),
+  });
+  const auto result = RunCli({"table", path});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out,
+            "192.168.0.5\tbay-1\tF5\t2\t4.1\t4.2\n"
+            "192.168.0.6\tbay-2\tF6\t1\t4.1\t4.1\n");
+}
+
+TEST_F(CliDecode, BadInputGivesStatusTwoAndNothingOnStdout) {
+  std::ofstream(dir_ / "junk.pcap") << "not a capture";
+  const std::vector<std::vector<std::string>> cases = {
+      {"decode", (dir_ / "missing.pcap").string()},
+      {"table", (dir_ / "junk.pcap").string()},
+      {"decode"},
+      {"frobnicate"},
+  };
+  for (const auto& args : cases) {
+    const auto result = RunCli(args);
+    EXPECT_EQ(result.status, 2) << args[0];
+    EXPECT_EQ(result.out, "") << args[0];
+    EXPECT_NE(result.err, "") << args[0];
+  }
+  EXPECT_EQ(RunCli({"--help"}).status, 0);
+}
+
+TEST_F(CliDecode, RealCaptureDecodesEveryFrame) {
+  const auto result = RunCli({"decode", QUILMARR_CORPUS_DIR "/smc_gs8p_switch.pcap"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, "1\trejected\tinvalid LLDP System Description\n");
+}
+
+}  // namespace
+}  // namespace quilmarr

@@ -1,0 +1,144 @@
+// adapters: the capture-capable adapters in list order; listen: a live capture
+// on one of them through the packet pipeline, printed as a device table.
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "discovery/adapters.h"
+#include "discovery/capture_worker.h"
+#include "discovery/pcap/pcap_interface_lister.h"
+#include "discovery/pcap/pcap_packet_source.h"
+#include "inventory/device_table.h"
+#include "platform/clock.h"
+#include "platform/text.h"
+#include "tools/cli/commands.h"
+
+namespace quilmarr::cli {
+namespace {
+
+// Handles every send inline on the worker thread; the table is guarded because
+// the main thread prints it once the worker has ended.
+class PipelineTarget final : public MessageTarget {
+ public:
+  void Send(const Message& message) override {
+    const std::lock_guard lock(mutex_);
+    if (message.id == WM_CAPTURE_PACKET) {
+      ProcessCapturedFrame(message.frame, table_, clock_);
+    } else {
+      endMessage_ = message.id;
+    }
+  }
+  void Post(Message) override {}
+
+  [[nodiscard]] unsigned EndMessage() {
+    const std::lock_guard lock(mutex_);
+    return endMessage_;
+  }
+  void Print() {
+    const std::lock_guard lock(mutex_);
+    for (const auto& record : table_) {
+      std::cout << JoinFields({record->ipText, record->systemName, record->iedName,
+                                 record->bootVersion, record->originalAppVersion,
+                                 record->currentAppVersion})
+                << '\n';
+    }
+  }
+
+ private:
+  std::mutex mutex_;
+  DeviceTable table_;
+  SystemClock clock_;
+  unsigned endMessage_ = 0;
+};
+
+std::unique_ptr<AdapterList> ListAdapters() {
+  PcapInterfaceLister lister;
+  try {
+    return EnumerateAdapters(lister);
+  } catch (const CPcapException& e) {
+    std::cerr << e.what() << '\n';
+    return nullptr;
+  }
+}
+
+int Adapters() {
+  const auto adapters = ListAdapters();
+  if (!adapters) return 1;
+  for (const auto& adapter : *adapters) {
+    std::cout << JoinFields({adapter->ipAddress, adapter->description, adapter->deviceName})
+              << '\n';
+  }
+  return 0;
+}
+
+// The last match ignoring case, as the adapter box selects it.
+const AdapterInfo* FindAdapter(const AdapterList& adapters, std::u16string_view ip) {
+  const AdapterInfo* found = nullptr;
+  for (const auto& adapter : adapters) {
+    if (EqualsNoCase(adapter->ipAddress, ip)) found = adapter.get();
+  }
+  return found;
+}
+
+int Listen(const std::string& adapterIp, double seconds) {
+  const auto adapters = ListAdapters();
+  if (!adapters) return 1;
+  const AdapterInfo* adapter = FindAdapter(*adapters, FromUtf8(adapterIp));
+  if (adapter == nullptr) {
+    std::cerr << "quilmarr-cli: no capture adapter has the address " << adapterIp << '\n';
+    return kUsageError;
+  }
+
+  PipelineTarget target;
+  CaptureContext context;
+  context.hwnd = &target;
+  context.running.store(true);
+  context.adapterName = adapter->deviceName;
+  context.stopRequested.store(false);
+  {
+    CaptureWorkerThread worker;
+    worker.Start(context, MakePcapPacketSource());
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                              std::chrono::duration<double>(seconds));
+    while (worker.IsAlive() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    context.stopRequested.store(true);
+    worker.Join();  // safe: the target never waits for this thread
+  }
+
+  switch (target.EndMessage()) {
+    case WM_CAPTURE_OPEN_FAILED:
+      std::cerr << "Open adapter failed\n";
+      return 1;
+    case WM_CAPTURE_READ_FAILED:
+      target.Print();
+      std::cerr << "Capture stopped: the network adapter could not be read\n";
+      return 1;
+    default:
+      target.Print();
+      return 0;
+  }
+}
+
+}  // namespace
+
+void AddAdapterCommands(CLI::App& app, int& status) {
+  auto* adapters = app.add_subcommand("adapters", "List the capture-capable adapters");
+  adapters->callback([&status] { status = Adapters(); });
+
+  auto* listen = app.add_subcommand("listen", "Capture on an adapter and print the device table");
+  static std::string adapterIp;
+  static double seconds = 0;
+  listen->add_option("ADAPTER_IP", adapterIp, "the adapter's IPv4 address as listed")->required();
+  listen->add_option("SECONDS", seconds, "how long to listen")
+      ->required()
+      ->check(CLI::Range(0.0, 86400.0));
+  listen->callback([&status] { status = Listen(adapterIp, seconds); });
+}
+
+}  // namespace quilmarr::cli

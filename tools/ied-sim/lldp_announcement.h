@@ -1,0 +1,44 @@
+#pragma once
+// The LLDP frame one simulated device sends (IEEE 802.1AB), and the device's
+// addresses and texts derived from its index.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quilmarr::iedsim {
+
+using MacAddress = std::array<std::uint8_t, 6>;
+using Ipv4Address = std::array<std::uint8_t, 4>;
+
+struct Announcement {
+  MacAddress source{};
+  Ipv4Address managementAddress{};
+  std::string systemName;
+  std::string systemDescription;
+};
+
+// Locally administered, unicast: 02:00:00:00:<index high byte>:<index low byte>.
+[[nodiscard]] MacAddress DeviceMac(std::uint32_t index) noexcept;
+// nullopt when base + index runs past 255.255.255.255.
+[[nodiscard]] std::optional<Ipv4Address> DeviceAddress(const Ipv4Address& base,
+                                                       std::uint32_t index) noexcept;
+[[nodiscard]] std::optional<Ipv4Address> ParseIpv4(std::string_view text);
+[[nodiscard]] std::string FormatIpv4(const Ipv4Address& address);
+[[nodiscard]] std::string SystemDescription(std::string_view bootVersion,
+                                            std::string_view appVersion, std::string_view iedName);
+
+// IEEE 802.1AB: a TLV value holds at most 511 bytes (9-bit length).
+inline constexpr std::size_t kMaxTlvValue = 511;
+
+// Destination 01-80-C2-00-00-0E, EtherType 0x88CC; Chassis ID (MAC), Port ID,
+// TTL 120, System Name, Management Address (IPv4), System Description, End.
+// Texts longer than a TLV can hold are cut.
+[[nodiscard]] std::vector<std::uint8_t> BuildAnnouncementFrame(const Announcement& announcement);
+
+// Background traffic: 200 bytes, EtherType 0x88B8 (GOOSE) to 01-0C-CD-01-00-01.
+[[nodiscard]] std::vector<std::uint8_t> BuildFloodFrame(const MacAddress& source);
+
+}  // namespace quilmarr::iedsim
