@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "dialog_fixture.h"
+
+namespace quilmarr::testing {
+namespace {
+
+using Strings = std::vector<std::u16string>;
+
+class BatchUpdateTest : public DialogTest {
+ protected:
+  // Querying on adapter 10.0.0.5 with the given devices listed (192.168.0.x,
+  // in this order) and the given rows ticked.
+  void PrepareBatch(const std::vector<std::uint8_t>& devices, const std::vector<std::size_t>& tickedRows,
+                    std::u16string_view exePath = u"/opt/pendravel/") {
+    Write(settings::kSectionPendravel, settings::kKeyExePath, exePath);
+    Write(settings::kSectionUdp, settings::kKeyRemoteIp, u"1.1.1.1");
+    Write(settings::kSectionUdp, settings::kKeyHostIp, u"2.2.2.2");
+    OpenQuerying();
+    for (const std::uint8_t device : devices) {
+      Hear(device);
+    }
+    dialog_->OnTimer(kRefreshTimerId);
+    for (const std::size_t row : tickedRows) {
+      list_.rows.at(row).checked = true;
+    }
+    fileEdit_.SetText(u"/pkg/fw 1.pck");
+  }
+
+  bool PumpUntilBatchEnded() {
+    return Pump([&] { return dialog_->Mode() == UiMode::Querying && !dialog_->Job()->running; });
+  }
+};
+
+struct CheckCase {
+  const char* name;
+  bool file;
+  bool adapter;
+  bool ticks;
+  std::u16string text;
+};
+
+class BatchCheckTest : public BatchUpdateTest, public ::testing::WithParamInterface<CheckCase> {};
+
+TEST_P(BatchCheckTest, FirstFailingCheckAloneIsReportedAndNothingChanges) {
+  const CheckCase& c = GetParam();
+  PrepareBatch({1, 2}, c.ticks ? std::vector<std::size_t>{1} : std::vector<std::size_t>{});
+  if (!c.file) {
+    fileEdit_.SetText(u"");
+  }
+  if (!c.adapter) {
+    combo_.SetCurSel(-1);
+  }
+  dialog_->OnBatchUpdateClicked();
+
+  EXPECT_EQ(host_.BoxTexts(), Strings{c.text});
+  EXPECT_EQ(dialog_->Mode(), UiMode::Querying);
+  EXPECT_EQ(Read(settings::kSectionQuilmarr, settings::kKeyPckFile), u"");
+  EXPECT_EQ(Read(settings::kSectionQuilmarr, settings::kKeyAdapterIp), u"10.0.0.5");
+  EXPECT_EQ(dialog_->Job()->targetIps, nullptr);
+  EXPECT_EQ(launcher_.CallCount(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Checks, BatchCheckTest,
+    ::testing::Values(CheckCase{"NothingGiven", false, false, false, u"Please select the file to be updated"},
+                      CheckCase{"NoFile", false, true, true, u"Please select the file to be updated"},
+                      CheckCase{"NoAdapterNoTicks", true, false, false, u"Please select a network adapter"},
+                      CheckCase{"NoTicks", true, true, false, u"Please select the device to be updated"}),
+    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+
+TEST_F(BatchUpdateTest, ClickStoresSettingsFillsTheJobAndRunsEveryTickedDevice) {
+  PrepareBatch({1, 2, 3}, {0, 2});
+  Write(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"");
+  launcher_.Hold();
+  dialog_->OnBatchUpdateClicked();
+
+  EXPECT_EQ(dialog_->Mode(), UiMode::Updating);
+  EXPECT_FALSE(queryButton_.IsEnabled());
+  EXPECT_FALSE(batchButton_.IsEnabled());
+  EXPECT_FALSE(browseButton_.IsEnabled());
+  EXPECT_FALSE(combo_.IsEnabled());
+  EXPECT_FALSE(list_.IsEnabled());
+  EXPECT_EQ(Read(settings::kSectionQuilmarr, settings::kKeyPckFile), u"/pkg/fw 1.pck");
+  EXPECT_EQ(Read(settings::kSectionQuilmarr, settings::kKeyAdapterIp), u"10.0.0.5");
+  const UpdateJob& job = *dialog_->Job();
+  ASSERT_NE(job.targetIps, nullptr);
+  EXPECT_EQ(*job.targetIps, (Strings{u"192.168.0.1", u"192.168.0.3"}));
+  EXPECT_EQ(job.packagePath, u"/pkg/fw 1.pck");
+  EXPECT_EQ(job.adapterIp, u"10.0.0.5");
+  EXPECT_FALSE(job.interruptRequested);
+
+  dialog_->OnBatchUpdateClicked();  // cannot normally happen: refused while the worker lives
+  EXPECT_TRUE(host_.boxes.empty());
+
+  launcher_.ReleaseAll();
+  ASSERT_TRUE(PumpUntilBatchEnded());
+  const std::vector<LaunchCall> calls = launcher_.Calls();
+  ASSERT_EQ(calls.size(), 2u);
+  for (const LaunchCall& call : calls) {
+    EXPECT_EQ(call.program, u"/opt/pendravel/Pendravel.exe");
+    EXPECT_EQ(call.arguments, (Strings{u"/pkg/fw 1.pck", u"-P255"}));
+  }
+  EXPECT_TRUE(batchButton_.IsEnabled());
+  EXPECT_TRUE(host_.boxes.empty());
+}
+
+TEST_F(BatchUpdateTest, CurrentDeviceIsMarkedAndTickedSilentDevicesStay) {
+  // Table order .10, .1, .2; the first two ticked.
+  PrepareBatch({10, 1, 2}, {0, 1});
+  launcher_.Hold();
+  dialog_->OnBatchUpdateClicked();
+  ASSERT_TRUE(Pump([&] { return launcher_.CallCount() == 1 && dialog_->UpdatingIp() == u"192.168.0.10"; }));
+
+  clock_.Advance(60);  // every device silent
+  dialog_->OnTimer(kRefreshTimerId);
+  EXPECT_EQ(Column(0), (Strings{u"192.168.0.10", u"192.168.0.1"}));
+  EXPECT_EQ(Column(6), (Strings{u"Updating", u""}));
+  EXPECT_TRUE(list_.rows[0].checked && list_.rows[1].checked);
+
+  launcher_.ReleaseOne();
+  ASSERT_TRUE(Pump([&] { return launcher_.CallCount() == 2 && dialog_->UpdatingIp() == u"192.168.0.1"; }));
+  dialog_->OnTimer(kRefreshTimerId);
+  EXPECT_EQ(Column(6), (Strings{u"", u"Updating"}));
+
+  launcher_.ReleaseOne();
+  ASSERT_TRUE(PumpUntilBatchEnded());
+  Hear(1);
+  dialog_->OnTimer(kRefreshTimerId);
+  EXPECT_EQ(Column(0), Strings{u"192.168.0.1"});
+  EXPECT_EQ(Column(6), Strings{u""}) << "no marker once the batch has ended";
+  EXPECT_EQ(dialog_->UpdatingIp(), u"192.168.0.1");
+}
+
+TEST_F(BatchUpdateTest, CloseDuringSecondOfThreeIsRefusedAndSkipsTheThird) {
+  PrepareBatch({1, 2, 3}, {0, 1, 2});
+  launcher_.Hold();
+  dialog_->OnBatchUpdateClicked();
+  ASSERT_TRUE(Pump([&] { return launcher_.CallCount() == 1; }));
+  launcher_.ReleaseOne();
+  ASSERT_TRUE(Pump([&] { return launcher_.CallCount() == 2; }));
+
+  EXPECT_FALSE(dialog_->OnClose());
+  EXPECT_EQ(host_.BoxTexts(), Strings{u"Please wait update interrupt"});
+  EXPECT_TRUE(dialog_->Job()->interruptRequested);
+  EXPECT_EQ(host_.endDialogCalls, 0);
+
+  launcher_.ReleaseOne();
+  ASSERT_TRUE(PumpUntilBatchEnded());
+  ASSERT_TRUE(Pump([&] { return dialog_->OnClose(); }));
+  EXPECT_EQ(launcher_.CallCount(), 2u);
+  EXPECT_EQ(host_.endDialogCalls, 1);
+  EXPECT_FALSE(dialog_->WorkersAlive());
+
+  dialog_.reset();
+  EXPECT_EQ(Read(settings::kSectionUdp, settings::kKeyRemoteIp), u"1.1.1.1");
+  EXPECT_EQ(Read(settings::kSectionUdp, settings::kKeyHostIp), u"2.2.2.2");
+}
+
+TEST_F(BatchUpdateTest, BatchAfterAnInterruptedOneRunsAllItsDevices) {
+  PrepareBatch({1, 2, 3}, {0, 1, 2});
+  launcher_.Hold();
+  dialog_->OnBatchUpdateClicked();
+  ASSERT_TRUE(Pump([&] { return launcher_.CallCount() == 1; }));
+  EXPECT_FALSE(dialog_->OnClose());
+  launcher_.ReleaseAll();
+  ASSERT_TRUE(PumpUntilBatchEnded());
+  ASSERT_EQ(launcher_.CallCount(), 1u);
+  ASSERT_TRUE(Pump([&] { return !dialog_->Job()->running; }));
+
+  // The old worker may still be returning; the click is refused until it has.
+  ASSERT_TRUE(Pump([&] {
+    dialog_->OnBatchUpdateClicked();
+    return dialog_->Mode() == UiMode::Updating;
+  }));
+  EXPECT_FALSE(dialog_->Job()->interruptRequested);
+  ASSERT_TRUE(PumpUntilBatchEnded());
+  EXPECT_EQ(launcher_.CallCount(), 4u);
+}
+
+TEST_F(BatchUpdateTest, FailedBatchKeepsTheRememberedSettings) {
+  PrepareBatch({1}, {0}, u"");
+  dialog_->OnBatchUpdateClicked();
+  ASSERT_TRUE(Pump([&] { return dialog_->Mode() == UiMode::Querying; }));
+  EXPECT_EQ(host_.BoxTexts(), Strings{u"Please install Pendravel"});
+  EXPECT_EQ(Read(settings::kSectionQuilmarr, settings::kKeyPckFile), u"/pkg/fw 1.pck");
+  EXPECT_EQ(Read(settings::kSectionQuilmarr, settings::kKeyAdapterIp), u"10.0.0.5");
+  EXPECT_EQ(Read(settings::kSectionUdp, settings::kKeyRemoteIp), u"1.1.1.1");
+}
+
+TEST_F(DialogTest, BrowseSetsTheChosenPathAndCancelChangesNothing) {
+  Open();
+  fileEdit_.SetText(u"/old.pck");
+  host_.fileDialogAnswer = std::nullopt;
+  dialog_->OnBrowseClicked();
+  EXPECT_EQ(fileEdit_.Text(), u"/old.pck");
+
+  host_.fileDialogAnswer = u"/pkg/new package.pck";
+  dialog_->OnBrowseClicked();
+  EXPECT_EQ(fileEdit_.Text(), u"/pkg/new package.pck");
+  EXPECT_EQ(host_.fileDialogs, 2);
+}
+
+}  // namespace
+}  // namespace quilmarr::testing

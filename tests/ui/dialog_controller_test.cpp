@@ -1,0 +1,333 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "dialog_fixture.h"
+
+namespace quilmarr::testing {
+namespace {
+
+using Strings = std::vector<std::u16string>;
+
+TEST_F(DialogTest, StartUpSetsTitleSelectsSavedAdapterAndPresetsThePackage) {
+  lister_.entries = std::vector{Interface("eth0", "First", {10, 0, 0, 5}), Interface("eth1", "Second", {10, 0, 0, 7})};
+  Write(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"10.0.0.7");
+  Write(settings::kSectionQuilmarr, settings::kKeyPckFile, u"/pkg/fw 2.pck");
+  Open();
+
+  EXPECT_EQ(host_.windowTitle, u"Quilmarr 1.0.1.0");
+  EXPECT_EQ(combo_.items, (Strings{u"10.0.0.5   First", u"10.0.0.7   Second"}));
+  EXPECT_EQ(combo_.selection, 1);
+  EXPECT_TRUE(queryButton_.IsEnabled());
+  EXPECT_EQ(fileEdit_.Text(), u"/pkg/fw 2.pck");
+  EXPECT_TRUE(host_.boxes.empty());
+  ASSERT_NE(dialog_->Capture(), nullptr);
+  EXPECT_TRUE(dialog_->Capture()->stopRequested);
+  EXPECT_FALSE(dialog_->Capture()->running);
+  EXPECT_EQ(dialog_->Capture()->hwnd, &queue_);
+  ASSERT_NE(dialog_->Job(), nullptr);
+  EXPECT_EQ(dialog_->Job()->hwnd, &queue_);
+  EXPECT_EQ(dialog_->Mode(), UiMode::Idle);
+}
+
+struct PreselectionCase {
+  const char* name;
+  std::vector<CaptureInterfaceEntry> interfaces;
+  std::u16string savedIp;
+  bool expectSelection;
+  bool queryEnabled;
+};
+
+class PreselectionTest : public DialogTest, public ::testing::WithParamInterface<PreselectionCase> {};
+
+TEST_P(PreselectionTest, SelectsTheLastMatchingAdapterOrNone) {
+  const PreselectionCase& c = GetParam();
+  lister_.entries = c.interfaces;
+  Write(settings::kSectionQuilmarr, settings::kKeyAdapterIp, c.savedIp);
+  Open();
+
+  int lastMatch = -1;
+  for (std::size_t i = 0; i < dialog_->Adapters()->size(); ++i) {
+    if ((*dialog_->Adapters())[i]->ipAddress == c.savedIp) {
+      lastMatch = static_cast<int>(i);
+    }
+  }
+  EXPECT_EQ(combo_.selection, c.expectSelection ? lastMatch : -1);
+  if (c.expectSelection) {
+    EXPECT_GE(lastMatch, 0);
+  }
+  EXPECT_EQ(queryButton_.IsEnabled(), c.queryEnabled);
+  EXPECT_EQ(combo_.GetCount(), static_cast<int>(c.interfaces.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Adapters, PreselectionTest,
+    ::testing::Values(
+        PreselectionCase{"TwoMatchesLastWins",
+                         {Interface("a", "A", {10, 0, 0, 5}), Interface("b", "B", {10, 0, 0, 5}),
+                          Interface("c", "C", {10, 0, 0, 9})},
+                         u"10.0.0.5", true, true},
+        PreselectionCase{"NoMatch", {Interface("a", "A", {10, 0, 0, 5})}, u"10.0.0.6", false, true},
+        PreselectionCase{"NothingSaved", {Interface("a", "A", {10, 0, 0, 5})}, u"", false, true},
+        PreselectionCase{"NoAdapters", {}, u"10.0.0.5", false, false}),
+    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+
+TEST_F(DialogTest, EnumerationFailureShowsItsTextOnceAndStartUpContinues) {
+  lister_.entries = std::nullopt;
+  Write(settings::kSectionQuilmarr, settings::kKeyPckFile, u"/pkg/a.pck");
+  Open();
+
+  ASSERT_EQ(host_.boxes.size(), 1u);
+  EXPECT_EQ(host_.boxes[0].text, u"Cant find any network adapter");
+  EXPECT_EQ(host_.boxes[0].caption, u"Error");
+  EXPECT_EQ(combo_.GetCount(), 0);
+  EXPECT_FALSE(queryButton_.IsEnabled());
+  EXPECT_EQ(list_.columns.size(), 7u);
+  EXPECT_NE(dialog_->Job(), nullptr);
+  EXPECT_EQ(fileEdit_.Text(), u"/pkg/a.pck");
+}
+
+TEST_F(DialogTest, ExceptionWithoutTextShowsUnknownException) {
+  lister_.throwsWithoutText = true;
+  Open();
+  EXPECT_EQ(host_.BoxTexts(), Strings{u"Unknown exception"});
+  EXPECT_FALSE(queryButton_.IsEnabled());
+}
+
+TEST_F(DialogTest, QueryWithoutSelectionAsksForAnAdapterAndReenablesTheButton) {
+  lister_.entries = std::vector{Interface("eth0", "A", {10, 0, 0, 5})};
+  Open();
+  dialog_->OnQueryClicked();
+
+  EXPECT_EQ(host_.BoxTexts(), Strings{u"Please select a network adapter"});
+  EXPECT_TRUE(queryButton_.IsEnabled());
+  EXPECT_EQ(dialog_->Mode(), UiMode::Idle);
+  EXPECT_FALSE(dialog_->WorkersAlive());
+}
+
+TEST_F(DialogTest, QueryStartsTheCaptureAndStopWaitsForTheWorkersReport) {
+  OpenQuerying();
+  EXPECT_TRUE(dialog_->Capture()->running);
+  EXPECT_FALSE(dialog_->Capture()->stopRequested);
+  EXPECT_EQ(dialog_->Capture()->adapterName, u"eth0");
+  EXPECT_EQ(queryButton_.Text(), u"Stop Query");
+  EXPECT_EQ(host_.timers, (std::map<unsigned, unsigned>{{1u, 1000u}}));
+
+  Hear(1);
+  dialog_->OnTimer(kRefreshTimerId);
+  dialog_->OnQueryClicked();  // Stop Query
+
+  // Nothing has been pumped yet, so the worker's report cannot have arrived.
+  EXPECT_FALSE(queryButton_.IsEnabled());
+  EXPECT_EQ(queryButton_.Text(), u"Stop Query");
+  EXPECT_TRUE(dialog_->Capture()->stopRequested);
+  EXPECT_TRUE(host_.timers.empty());
+  EXPECT_EQ(dialog_->Mode(), UiMode::Querying);
+
+  ASSERT_TRUE(Pump([&] { return dialog_->Mode() == UiMode::Idle; }));
+  EXPECT_TRUE(queryButton_.IsEnabled());
+  EXPECT_EQ(queryButton_.Text(), u"Query Device");
+  EXPECT_TRUE(combo_.IsEnabled());
+  EXPECT_FALSE(list_.IsEnabled());
+  EXPECT_EQ(*openedAdapters_, std::vector<std::string>{"eth0"});
+  EXPECT_EQ(list_.rows.size(), 1u) << "rows stay until the next query";
+  EXPECT_TRUE(host_.boxes.empty());
+}
+
+TEST_F(DialogTest, QueryAfterAStopEmptiesTableListAndMarker) {
+  OpenQuerying();
+  Hear(1);
+  dialog_->OnTimer(kRefreshTimerId);
+  dialog_->OnUpdateDeviceStarted(u"192.168.0.1");
+  dialog_->OnQueryClicked();
+  ASSERT_TRUE(Pump([&] { return dialog_->Mode() == UiMode::Idle; }));
+
+  dialog_->OnQueryClicked();
+  EXPECT_EQ(dialog_->Mode(), UiMode::Querying);
+  EXPECT_TRUE(dialog_->Devices().empty());
+  EXPECT_TRUE(list_.rows.empty());
+  EXPECT_TRUE(dialog_->UpdatingIp().empty());
+}
+
+struct CaptureFailureCase {
+  const char* name;
+  CaptureScript script;
+  std::u16string text;
+};
+
+class CaptureFailureTest : public DialogTest, public ::testing::WithParamInterface<CaptureFailureCase> {};
+
+TEST_P(CaptureFailureTest, ShowsTheBoxAndReturnsToIdle) {
+  capture_ = GetParam().script;
+  OpenQuerying();
+  ASSERT_TRUE(Pump([&] { return dialog_->Mode() == UiMode::Idle; }));
+
+  EXPECT_EQ(host_.BoxTexts(), Strings{GetParam().text});
+  EXPECT_TRUE(queryButton_.IsEnabled());
+  EXPECT_EQ(queryButton_.Text(), u"Query Device");
+  EXPECT_FALSE(dialog_->Capture()->running);
+  EXPECT_TRUE(Pump([&] { return !dialog_->WorkersAlive(); }));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Capture, CaptureFailureTest,
+    ::testing::Values(CaptureFailureCase{"OpenFails", {false, {}, false}, u"Open adapter failed"},
+                      CaptureFailureCase{"ReadFails",
+                                         {true, {OrdinaryFrame()}, true},
+                                         u"Capture stopped: the network adapter could not be read"}),
+    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+
+TEST_F(DialogTest, FramesFromTheWorkerReachTheTableAndOthersAreDropped) {
+  capture_.frames = {LldpFrame({{192, 168, 0, 1}}), OrdinaryFrame(), LldpFrame({{192, 168, 0, 2}}),
+                     LldpFrame({{192, 168, 0, 1}})};
+  OpenQuerying();
+  ASSERT_TRUE(Pump([&] { return dialog_->Devices().size() == 2; }));
+  dialog_->OnTimer(kRefreshTimerId);
+  EXPECT_EQ(Column(0), (Strings{u"192.168.0.1", u"192.168.0.2"}));
+  EXPECT_TRUE(host_.boxes.empty());
+}
+
+TEST_F(DialogTest, CloseWhileQueryingWaitsForTheWorkerAndEnds) {
+  OpenQuerying();
+  EXPECT_TRUE(dialog_->OnClose());
+
+  EXPECT_EQ(host_.endDialogCalls, 1);
+  EXPECT_TRUE(host_.timers.empty());
+  EXPECT_TRUE(dialog_->Capture()->stopRequested);
+  EXPECT_FALSE(dialog_->WorkersAlive());
+  EXPECT_EQ(dialog_->Mode(), UiMode::Idle) << "the stop report was handled while waiting";
+  EXPECT_TRUE(host_.boxes.empty());
+}
+
+TEST_F(DialogTest, CloseWhileIdleEndsAtOnce) {
+  Open();
+  EXPECT_TRUE(dialog_->OnClose());
+  EXPECT_EQ(host_.endDialogCalls, 1);
+  EXPECT_EQ(host_.killTimerCalls, 0);
+}
+
+enum class Expect { Same, On, Off };
+
+struct ModeCase {
+  const char* name;
+  int forwardSteps;  // from Idle, to reach the mode before
+  UiStep step;
+  UiMode after;
+  Expect batch, query;
+  const char16_t* caption;  // nullptr: not touched
+  Expect combo, browse, list;
+  bool startsQuery;  // empties table, list and marker and starts timer 1
+};
+
+class ModeTableTest : public DialogTest, public ::testing::WithParamInterface<ModeCase> {};
+
+void ExpectControl(Expect expect, bool enabled, int enableCalls, const char* what) {
+  if (expect == Expect::Same) {
+    EXPECT_EQ(enableCalls, 0) << what;
+  } else {
+    EXPECT_EQ(enabled, expect == Expect::On) << what;
+  }
+}
+
+TEST_P(ModeTableTest, StepChangesExactlyTheListedControls) {
+  const ModeCase& c = GetParam();
+  Open();
+  for (int i = 0; i < c.forwardSteps; ++i) {
+    dialog_->ChangeUiMode(UiStep::Forward);
+  }
+  Hear(1);
+  dialog_->OnTimer(kRefreshTimerId);
+  dialog_->OnUpdateDeviceStarted(u"192.168.0.1");
+  for (FakeButton* button : {&queryButton_, &batchButton_, &browseButton_}) {
+    button->enableCalls = 0;
+    button->textCalls = 0;
+  }
+  combo_.enableCalls = 0;
+  list_.enableCalls = 0;
+  host_.setTimerCalls = 0;
+  host_.killTimerCalls = 0;
+  const std::u16string captionBefore = queryButton_.Text();
+
+  dialog_->ChangeUiMode(c.step);
+
+  EXPECT_EQ(dialog_->Mode(), c.after);
+  ExpectControl(c.batch, batchButton_.IsEnabled(), batchButton_.enableCalls, "Batch Update");
+  ExpectControl(c.query, queryButton_.IsEnabled(), queryButton_.enableCalls, "Query");
+  ExpectControl(c.combo, combo_.IsEnabled(), combo_.enableCalls, "adapter combo");
+  ExpectControl(c.browse, browseButton_.IsEnabled(), browseButton_.enableCalls, "Browse");
+  ExpectControl(c.list, list_.IsEnabled(), list_.enableCalls, "device list");
+  if (c.caption == nullptr) {
+    EXPECT_EQ(queryButton_.textCalls, 0);
+    EXPECT_EQ(queryButton_.Text(), captionBefore);
+  } else {
+    EXPECT_EQ(queryButton_.Text(), c.caption);
+  }
+  EXPECT_EQ(dialog_->Devices().empty(), c.startsQuery);
+  EXPECT_EQ(list_.rows.empty(), c.startsQuery);
+  EXPECT_EQ(dialog_->UpdatingIp().empty(), c.startsQuery);
+  EXPECT_EQ(host_.setTimerCalls, c.startsQuery ? 1 : 0);
+  EXPECT_EQ(host_.killTimerCalls, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Transitions, ModeTableTest,
+    ::testing::Values(
+        ModeCase{"IdleForward", 0, UiStep::Forward, UiMode::Querying, Expect::On, Expect::On, u"Stop Query",
+                 Expect::Off, Expect::On, Expect::On, true},
+        ModeCase{"QueryingForward", 1, UiStep::Forward, UiMode::Updating, Expect::Off, Expect::Off, nullptr,
+                 Expect::Off, Expect::Off, Expect::Off, false},
+        ModeCase{"UpdatingForward", 2, UiStep::Forward, UiMode::Updating, Expect::Same, Expect::Same, nullptr,
+                 Expect::Same, Expect::Same, Expect::Same, false},
+        ModeCase{"IdleBack", 0, UiStep::Back, UiMode::Idle, Expect::Same, Expect::Same, nullptr, Expect::Same,
+                 Expect::Same, Expect::Same, false},
+        ModeCase{"QueryingBack", 1, UiStep::Back, UiMode::Idle, Expect::Off, Expect::On, u"Query Device",
+                 Expect::On, Expect::On, Expect::Off, false},
+        ModeCase{"UpdatingBack", 2, UiStep::Back, UiMode::Querying, Expect::On, Expect::On, nullptr,
+                 Expect::Off, Expect::On, Expect::On, false}),
+    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+
+TEST_F(DialogTest, WorkerMessagesReachTheirHandlers) {
+  Open();
+  dialog_->ChangeUiMode(UiStep::Forward);
+  dialog_->ChangeUiMode(UiStep::Forward);
+
+  Message error;
+  error.id = WM_UPDATE_ERROR;
+  error.narrowText = "create process fail";
+  EXPECT_EQ(dialog_->OnMessage(error), 0);
+  Message started;
+  started.id = WM_UPDATE_DEVICE_STARTED;
+  started.wideText = u"192.168.0.7";
+  EXPECT_EQ(dialog_->OnMessage(started), 0);
+  Message finished;
+  finished.id = WM_UPDATE_FINISHED;
+  EXPECT_EQ(dialog_->OnMessage(finished), 0);
+
+  EXPECT_EQ(host_.BoxTexts(), Strings{u"create process fail"});
+  EXPECT_EQ(host_.boxes[0].caption, u"Error");
+  EXPECT_EQ(dialog_->UpdatingIp(), u"192.168.0.7");
+  EXPECT_EQ(dialog_->Mode(), UiMode::Querying);
+}
+
+TEST_F(DialogTest, ErrorBoxWithoutTextIsEmpty) {
+  Open();
+  dialog_->ShowErrorBox(nullptr);
+  dialog_->ShowErrorBox("Open adapter failed");
+  EXPECT_EQ(host_.BoxTexts(), (Strings{u"", u"Open adapter failed"}));
+  EXPECT_EQ(host_.boxes[0].caption, u"Error");
+}
+
+TEST(AboutCommandTest, LowFourBitsAreIgnored) {
+  struct Case {
+    unsigned id;
+    bool about;
+  };
+  for (const Case c : {Case{0x0010, true}, Case{0x001F, true}, Case{0x0000, false}, Case{0x0020, false},
+                       Case{0xF060, false}, Case{0x1010, false}}) {
+    EXPECT_EQ(CPendravelBatchDlg::IsAboutCommand(c.id), c.about) << std::hex << c.id;
+  }
+}
+
+}  // namespace
+}  // namespace quilmarr::testing

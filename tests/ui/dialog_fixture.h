@@ -1,0 +1,152 @@
+#pragma once
+// One dialog with fake controls and fake outside world, the real device table,
+// real settings file in a temporary folder, and the real worker threads.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fake_controls.h"
+#include "fake_services.h"
+#include "tests/support/lldp_frames.h"
+#include "platform/ini.h"
+#include "platform/text.h"
+#include "ui/pendravel_batch_dlg.h"
+#include "ui_message_queue.h"
+#include "update/settings_file.h"
+
+namespace quilmarr::testing {
+
+using test::DeviceAnnouncement;
+using test::LldpFrame;
+using test::OrdinaryFrame;
+
+inline constexpr UnixSeconds kStartTime = 1'700'000'000;
+inline constexpr std::chrono::milliseconds kPatience{10'000};
+
+[[nodiscard]] inline std::filesystem::path MakeTempFolder() {
+  static std::atomic<unsigned> counter{0};
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  for (;;) {
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+        ("quilmarr-ui-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+    if (std::filesystem::create_directory(folder)) {
+      return folder;
+    }
+  }
+}
+
+class DialogTest : public ::testing::Test {
+ protected:
+  DialogTest()
+      : tempFolder_(MakeTempFolder()),
+        locator_(tempFolder_.u16string()),
+        ini_(MakePlatformIniStore()),
+        settings_(locator_, *ini_) {
+    settings_.ResolveFolder();
+    std::filesystem::create_directories(std::filesystem::path(settings_.Folder()));
+    queue_.SetHandler([this](const Message& message) {
+      if (dialog_) {
+        dialog_->OnMessage(message);
+      }
+    });
+  }
+
+  ~DialogTest() override {
+    CloseAndWait();
+    std::error_code ignored;
+    std::filesystem::remove_all(tempFolder_, ignored);
+  }
+
+  CPendravelBatchDlg& Construct() {
+    DialogControls controls{combo_, list_, queryButton_, batchButton_, browseButton_, fileEdit_, host_};
+    DialogServices services{queue_,
+                            lister_,
+                            [this] { return std::make_unique<ScriptedPacketSource>(capture_, openedAdapters_); },
+                            clock_,
+                            settings_,
+                            launcher_};
+    dialog_ = std::make_unique<CPendravelBatchDlg>(controls, services);
+    return *dialog_;
+  }
+
+  CPendravelBatchDlg& Open() {
+    Construct();
+    EXPECT_TRUE(dialog_->OnInitDialog());
+    return *dialog_;
+  }
+
+  // Opens with one adapter 10.0.0.5 on "eth0", preselected, and starts a query.
+  CPendravelBatchDlg& OpenQuerying() {
+    lister_.entries = std::vector{Interface("eth0", "Test adapter", {10, 0, 0, 5})};
+    Write(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"10.0.0.5");
+    Open();
+    dialog_->OnQueryClicked();
+    EXPECT_EQ(dialog_->Mode(), UiMode::Querying);
+    return *dialog_;
+  }
+
+  bool Pump(const std::function<bool()>& done) { return queue_.PumpUntil(done, kPatience); }
+
+  void Hear(std::uint8_t lastByte) {
+    DeviceAnnouncement device;
+    device.ip = {192, 168, 0, lastByte};
+    dialog_->OnCapturePacket(LldpFrame(device));
+  }
+
+  void Write(std::u16string_view section, std::u16string_view key, std::u16string_view value) {
+    settings_.WriteString(section, key, value);
+  }
+  [[nodiscard]] std::u16string Read(std::u16string_view section, std::u16string_view key) const {
+    return settings_.ReadString(section, key, kPathValueCapacity);
+  }
+
+  [[nodiscard]] std::vector<std::u16string> Column(std::size_t column) const {
+    std::vector<std::u16string> texts;
+    for (const FakeRow& row : list_.rows) {
+      texts.push_back(row.cells.at(column));
+    }
+    return texts;
+  }
+
+  // Ends every worker so that the dialog can be destroyed.
+  void CloseAndWait() {
+    if (!dialog_) {
+      return;
+    }
+    launcher_.ReleaseAll();
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (!dialog_->OnClose() && std::chrono::steady_clock::now() < deadline) {
+      queue_.PumpUntil([] { return false; }, std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(queue_.PumpUntil([this] { return !dialog_->WorkersAlive(); }, kPatience));
+    dialog_.reset();
+  }
+
+  std::filesystem::path tempFolder_;
+  TempFolderLocator locator_;
+  std::unique_ptr<IniStore> ini_;
+  SettingsFile settings_;
+  UiMessageQueue queue_;
+  FakeInterfaceLister lister_;
+  FakeClock clock_{kStartTime};
+  FakeLauncher launcher_;
+  CaptureScript capture_;
+  std::shared_ptr<std::vector<std::string>> openedAdapters_ = std::make_shared<std::vector<std::string>>();
+
+  FakeCombo combo_;
+  FakeList list_;
+  FakeButton queryButton_{u"Query Device", false};
+  FakeButton batchButton_{u"Batch Update", false};
+  FakeButton browseButton_{u"Browse", true};
+  FakeEdit fileEdit_;
+  FakeHost host_{queue_};
+  std::unique_ptr<CPendravelBatchDlg> dialog_;
+};
+
+}  // namespace quilmarr::testing

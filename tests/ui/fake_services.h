@@ -1,0 +1,156 @@
+#pragma once
+// Stand-ins for the dialog's outside world: interfaces, clock, capture,
+// process start and the settings folder.
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "discovery/adapters.h"
+#include "discovery/packet_source.h"
+#include "platform/clock.h"
+#include "platform/folders.h"
+#include "platform/process.h"
+
+namespace quilmarr::testing {
+
+[[nodiscard]] inline CaptureInterfaceEntry Interface(std::string name, std::string description,
+                                                     std::array<std::uint8_t, 4> ipv4) {
+  CaptureInterfaceEntry entry;
+  entry.name = std::move(name);
+  entry.description = std::move(description);
+  entry.addresses.push_back({kAddressFamilyIpv4, ipv4});
+  return entry;
+}
+
+class FakeInterfaceLister final : public InterfaceLister {
+ public:
+  [[nodiscard]] std::optional<std::vector<CaptureInterfaceEntry>> FindAllDevs() override {
+    if (throwsWithoutText) {
+      throw CPcapException(nullptr);
+    }
+    return entries;
+  }
+  std::optional<std::vector<CaptureInterfaceEntry>> entries = std::vector<CaptureInterfaceEntry>{};
+  bool throwsWithoutText = false;
+};
+
+class FakeClock final : public Clock {
+ public:
+  explicit FakeClock(UnixSeconds start) : now_(start) {}
+  [[nodiscard]] UnixSeconds Now() const override { return now_.load(); }
+  void Set(UnixSeconds now) { now_.store(now); }
+  void Advance(UnixSeconds seconds) { now_.fetch_add(seconds); }
+
+ private:
+  std::atomic<UnixSeconds> now_;
+};
+
+// What the next capture does: whether it opens, the frames it delivers, and
+// whether a read then fails. Afterwards it reports read time-outs.
+struct CaptureScript {
+  bool opens = true;
+  std::vector<std::vector<std::uint8_t>> frames;
+  bool failAfterFrames = false;
+};
+
+class ScriptedPacketSource final : public PacketSource {
+ public:
+  ScriptedPacketSource(CaptureScript script, std::shared_ptr<std::vector<std::string>> opened)
+      : script_(std::move(script)), opened_(std::move(opened)) {}
+  [[nodiscard]] bool Open(const std::string& narrowDeviceName) override {
+    opened_->push_back(narrowDeviceName);
+    return script_.opens;
+  }
+  [[nodiscard]] ReadResult Read() override {
+    if (next_ < script_.frames.size()) {
+      return {ReadStatus::Frame, script_.frames[next_++]};
+    }
+    if (script_.failAfterFrames) {
+      return {ReadStatus::Error, {}};
+    }
+    // Stands in for the capture library's read time-out on a quiet adapter.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return {ReadStatus::Timeout, {}};
+  }
+  void Close() override {}
+
+ private:
+  CaptureScript script_;
+  std::shared_ptr<std::vector<std::string>> opened_;
+  std::size_t next_ = 0;
+};
+
+struct LaunchCall {
+  std::u16string program;
+  std::vector<std::u16string> arguments;
+};
+
+// Runs on the update worker's thread. When holding, each run waits until the
+// test releases it, so the test can act "during" a device's update.
+class FakeLauncher final : public ProcessLauncher {
+ public:
+  [[nodiscard]] bool RunAndWait(const std::u16string& program,
+                                const std::vector<std::u16string>& arguments) override {
+    std::unique_lock lock(mutex_);
+    calls_.push_back({program, arguments});
+    const std::size_t index = calls_.size();
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return !hold_ || released_ >= index; });
+    return succeeds_;
+  }
+  void Hold() {
+    const std::lock_guard lock(mutex_);
+    hold_ = true;
+  }
+  void ReleaseOne() {
+    const std::lock_guard lock(mutex_);
+    ++released_;
+    changed_.notify_all();
+  }
+  void ReleaseAll() {
+    const std::lock_guard lock(mutex_);
+    hold_ = false;
+    changed_.notify_all();
+  }
+  void Fail() {
+    const std::lock_guard lock(mutex_);
+    succeeds_ = false;
+  }
+  [[nodiscard]] std::vector<LaunchCall> Calls() const {
+    const std::lock_guard lock(mutex_);
+    return calls_;
+  }
+  [[nodiscard]] std::size_t CallCount() const {
+    const std::lock_guard lock(mutex_);
+    return calls_.size();
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<LaunchCall> calls_;
+  bool hold_ = false;
+  bool succeeds_ = true;
+  std::size_t released_ = 0;
+};
+
+class TempFolderLocator final : public AppDataFolderLocator {
+ public:
+  explicit TempFolderLocator(std::u16string folder) : folder_(std::move(folder)) {}
+  [[nodiscard]] std::optional<std::u16string> RoamingAppDataFolder() const override { return folder_; }
+  [[nodiscard]] std::u16string FallbackFolder() const override { return folder_; }
+
+ private:
+  std::u16string folder_;
+};
+
+}  // namespace quilmarr::testing

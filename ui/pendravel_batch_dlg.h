@@ -1,0 +1,127 @@
+#pragma once
+// The main dialog controller: owns every long-lived object, holds the mode,
+// turns clicks into worker starts and stops and worker messages into control
+// states and error boxes. Runs on the user-interface thread only.
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "discovery/adapters.h"
+#include "discovery/capture_worker.h"
+#include "inventory/device_table.h"
+#include "platform/clock.h"
+#include "platform/message_target.h"
+#include "platform/process.h"
+#include "ui/controls.h"
+#include "update/settings_file.h"
+#include "update/update_job.h"
+#include "update/update_worker.h"
+
+namespace quilmarr {
+
+enum class UiMode : std::int32_t { Idle = 0, Querying = 1, Updating = 2 };
+enum class UiStep : std::int32_t { Forward = 0, Back = 1 };
+
+inline constexpr unsigned kRefreshTimerId = 1;
+inline constexpr unsigned kRefreshTimerMs = 1000;
+inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
+inline constexpr std::int64_t kFreshSeconds = 6;
+
+inline constexpr int IDC_BUTTON_QUERY = 1002;
+inline constexpr int IDC_COMBO_ADAPTER = 1003;
+inline constexpr int IDC_LIST_DEVICES = 1004;
+inline constexpr int IDC_EDIT_FILE = 1008;
+inline constexpr int IDC_BUTTON_BROWSE = 1009;
+inline constexpr int IDC_BUTTON_BATCH_UPDATE = 1010;
+
+// What the dialog needs from outside; all must outlive the dialog.
+struct DialogServices {
+  MessageTarget& window;  // the front end's message target: the workers' hwnd
+  InterfaceLister& interfaces;
+  PacketSourceFactory openPacketSource;
+  const Clock& clock;
+  SettingsFile& settings;
+  ProcessLauncher& launcher;
+};
+
+class CPendravelBatchDlg {
+ public:
+  // Takes m_udpSnapshot: the first access to the settings file.
+  CPendravelBatchDlg(DialogControls controls, DialogServices services);
+  CPendravelBatchDlg(const CPendravelBatchDlg&) = delete;
+  CPendravelBatchDlg& operator=(const CPendravelBatchDlg&) = delete;
+  ~CPendravelBatchDlg();
+
+  bool OnInitDialog();
+  void FillAdapterCombo();
+  void SetUpDeviceList();
+
+  // Clicks.
+  void OnQueryClicked();
+  void OnBrowseClicked();
+  void OnBatchUpdateClicked();
+  // Close request (window close, Esc, any other way of ending): true when the
+  // dialog was ended, false when it was refused.
+  bool OnClose();
+  // True when a system command opens the about box (low four bits ignored).
+  [[nodiscard]] static bool IsAboutCommand(unsigned commandId) noexcept {
+    return (commandId & 0xFFF0u) == IDM_ABOUTBOX;
+  }
+
+  // The message table: dispatches a worker message to its handler; returns 0.
+  std::intptr_t OnMessage(const Message& message);
+  std::intptr_t OnCapturePacket(std::span<const std::uint8_t> frame);
+  std::intptr_t OnWorkerEnded();
+  std::intptr_t OnCaptureOpenFailed();
+  std::intptr_t OnCaptureReadFailed();
+  std::intptr_t OnUpdateError(const std::string& text);
+  std::intptr_t OnUpdateDeviceStarted(const std::u16string& ip);
+  void OnTimer(unsigned timerId);
+
+  void ChangeUiMode(UiStep step);
+  void ShowErrorBox(const char* text);
+
+  void AddDeviceRow(const DeviceRecord& record, const std::vector<std::u16string>& ticked,
+                    bool running, const std::u16string& updatingIp, int& row);
+  [[nodiscard]] std::vector<std::u16string> CollectTickedIps() const;
+
+  // For the front end and tests.
+  [[nodiscard]] UiMode Mode() const noexcept { return m_uiMode; }
+  [[nodiscard]] const DeviceTable& Devices() const noexcept { return m_devices; }
+  [[nodiscard]] const std::u16string& UpdatingIp() const noexcept { return m_updatingIp; }
+  [[nodiscard]] const AdapterList* Adapters() const noexcept { return m_adapters.get(); }
+  [[nodiscard]] const CaptureContext* Capture() const noexcept { return m_capture.get(); }
+  [[nodiscard]] const UpdateJob* Job() const noexcept { return m_updateJob.get(); }
+  // True while a capture or update worker thread is alive.
+  [[nodiscard]] bool WorkersAlive() const noexcept;
+
+ private:
+  // The adapter entry of the combo's selection; null when nothing is selected.
+  [[nodiscard]] const AdapterInfo* SelectedAdapter() const;
+
+  // Private members are the implementation's; the ones below are the
+  // dialog's state in declaration order (destroyed in reverse).
+  ComboControl& m_adapterCombo;
+  ListControl& m_deviceList;
+  ButtonControl& m_queryButton;
+  ButtonControl& m_batchUpdateButton;
+  ButtonControl& m_browseButton;
+  EditControl& m_fileEdit;
+  DialogHost& m_host;
+  DialogServices m_services;
+  std::unique_ptr<CaptureContext> m_capture;
+  UdpSettingsSnapshot m_udpSnapshot;
+  std::unique_ptr<AdapterList> m_adapters;
+  DeviceTable m_devices;
+  std::unique_ptr<UpdateJob> m_updateJob;
+  std::u16string m_updatingIp;
+  UiMode m_uiMode = UiMode::Idle;
+  // Declared last: destroyed first, joining the workers before the records
+  // they share are freed.
+  UpdateWorkerThread m_updateThread;
+  CaptureWorkerThread m_captureThread;
+};
+
+}  // namespace quilmarr
