@@ -1,0 +1,452 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "platform/folders.h"
+#include "platform/ini.h"
+#include "platform/message_target.h"
+#include "platform/process.h"
+#include "platform/text.h"
+#include "update/settings_file.h"
+#include "update/update_job.h"
+#include "update/update_worker.h"
+
+namespace quilmarr {
+namespace {
+
+namespace fs = std::filesystem;
+using std::chrono::seconds;
+
+constexpr auto kPatience = seconds(60);
+constexpr char16_t kStartRemote[] = u"10.9.9.9";
+constexpr char16_t kStartHost[] = u"10.8.8.8";
+constexpr char16_t kAdapter[] = u"192.168.1.10";
+
+// Posted messages in order, each with the job's `running` flag as it was at the post.
+class RecordingTarget final : public MessageTarget {
+ public:
+  struct Record {
+    unsigned id;
+    std::string narrowText;
+    std::u16string wideText;
+    bool runningAtPost;
+  };
+
+  void Watch(const std::atomic<bool>& running) { running_ = &running; }
+  void Send(const Message&) override { ADD_FAILURE() << "the update worker must never send"; }
+  void Post(Message message) override {
+    const std::lock_guard lock(mutex_);
+    records_.push_back({message.id, std::move(message.narrowText), std::move(message.wideText),
+                        running_ != nullptr && running_->load()});
+    changed_.notify_all();
+  }
+  [[nodiscard]] bool WaitForFinished(std::size_t count = 1) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, kPatience, [&] {
+      return std::count_if(records_.begin(), records_.end(), [](const Record& r) {
+               return r.id == WM_UPDATE_FINISHED;
+             }) >= static_cast<std::ptrdiff_t>(count);
+    });
+  }
+  [[nodiscard]] std::vector<Record> Records() const {
+    const std::lock_guard lock(mutex_);
+    return records_;
+  }
+
+ private:
+  const std::atomic<bool>* running_ = nullptr;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<Record> records_;
+};
+
+// What a message list should look like, for readable failures.
+std::vector<std::string> Describe(const std::vector<RecordingTarget::Record>& records) {
+  std::vector<std::string> lines;
+  for (const auto& r : records) {
+    switch (r.id) {
+      case WM_UPDATE_ERROR: lines.push_back("error " + r.narrowText); break;
+      case WM_UPDATE_DEVICE_STARTED: lines.push_back("started " + ToUtf8(r.wideText)); break;
+      case WM_UPDATE_FINISHED: lines.push_back("finished"); break;
+      default: lines.push_back("unexpected " + std::to_string(r.id));
+    }
+  }
+  return lines;
+}
+
+// The platform store, with every write recorded and an optional hook before reads.
+class ObservedIniStore final : public IniStore {
+ public:
+  explicit ObservedIniStore(IniStore& real) : real_(real) {}
+  std::u16string Read(std::u16string_view path, std::u16string_view section, std::u16string_view key,
+                      std::u16string_view defaultValue, std::size_t capacity) const override {
+    if (beforeRead) beforeRead(key);
+    return real_.Read(path, section, key, defaultValue, capacity);
+  }
+  bool Write(std::u16string_view path, std::u16string_view section, std::u16string_view key,
+             std::u16string_view value) override {
+    {
+      const std::lock_guard lock(mutex_);
+      writes_.push_back(ToUtf8(section) + " " + ToUtf8(key) + "=" + ToUtf8(value));
+    }
+    return real_.Write(path, section, key, value);
+  }
+  [[nodiscard]] std::vector<std::string> Writes() const {
+    const std::lock_guard lock(mutex_);
+    return writes_;
+  }
+  void ForgetWrites() {
+    const std::lock_guard lock(mutex_);
+    writes_.clear();
+  }
+  std::function<void(std::u16string_view key)> beforeRead;
+
+ private:
+  IniStore& real_;
+  mutable std::mutex mutex_;
+  std::vector<std::string> writes_;
+};
+
+// The platform launcher, with its calls counted and an optional hook before each.
+class ObservedLauncher final : public ProcessLauncher {
+ public:
+  explicit ObservedLauncher(ProcessLauncher& real) : real_(real) {}
+  bool RunAndWait(const std::u16string& program, const std::vector<std::u16string>& arguments) override {
+    ++calls;
+    programs.push_back(program);
+    if (beforeRun) beforeRun(calls);
+    return real_.RunAndWait(program, arguments);
+  }
+  int calls = 0;  // touched by the worker only; read after it has been joined
+  std::vector<std::u16string> programs;
+  std::function<void(int call)> beforeRun;
+
+ private:
+  ProcessLauncher& real_;
+};
+
+// Holds the worker at a point until the test lets it go.
+class Gate {
+ public:
+  void ArriveAndWait() {
+    std::unique_lock lock(mutex_);
+    arrived_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return open_; });
+  }
+  [[nodiscard]] bool WaitArrived() {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, kPatience, [&] { return arrived_; });
+  }
+  void Open() {
+    const std::lock_guard lock(mutex_);
+    open_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool arrived_ = false;
+  bool open_ = false;
+};
+
+// One line of the stand-in updater's log.
+struct LoggedRun {
+  std::int64_t startMicros = 0;
+  std::int64_t endMicros = 0;
+  std::vector<std::string> arguments;
+  std::string remoteIp;
+  std::string hostIp;
+};
+
+std::int64_t Micros(const std::string& text) {
+  const auto dot = text.find('.');
+  return std::stoll(text.substr(0, dot)) * 1000000 + std::stoll(text.substr(dot + 1));
+}
+
+std::vector<LoggedRun> ReadLog(const fs::path& log) {
+  std::vector<LoggedRun> runs;
+  std::ifstream in(log);
+  for (std::string line; std::getline(in, line);) {
+    std::vector<std::string> fields;
+    std::stringstream split(line);
+    for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
+    if (line.ends_with('\t')) fields.emplace_back();
+    if (fields.size() < 4) {
+      ADD_FAILURE() << "short log line: " << line;
+      continue;
+    }
+    LoggedRun run;
+    run.startMicros = Micros(fields[0]);
+    run.endMicros = Micros(fields[1]);
+    run.arguments.assign(fields.begin() + 2, fields.end() - 2);
+    run.remoteIp = fields[fields.size() - 2];
+    run.hostIp = fields.back();
+    runs.push_back(std::move(run));
+  }
+  return runs;
+}
+
+void SetEnvironment(const char* name, const std::string& value) {
+#ifdef _WIN32
+  _putenv_s(name, value.c_str());
+#else
+  setenv(name, value.c_str(), 1);
+#endif
+}
+
+// A real settings file in a temporary folder, found the way the tool and the
+// stand-in updater find it, and the real stand-in updater.
+class UpdateWorkerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() / ("quilmarr-worker-" + std::to_string(std::random_device{}()));
+    fs::create_directories(root_);
+    SetEnvironment("XDG_CONFIG_HOME", (root_ / "config").string());
+    SetEnvironment("QUILMARR_STANDIN_LOG", Log().string());
+    SetEnvironment("QUILMARR_STANDIN_DELAY_MS", "50");
+    settings_.ResolveFolder();
+    fs::create_directories(fs::path(settings_.Folder()));
+    Write(settings::kSectionUdp, settings::kKeyRemoteIp, kStartRemote);
+    Write(settings::kSectionUdp, settings::kKeyHostIp, kStartHost);
+    Write(settings::kSectionPendravel, settings::kKeyExePath, StandinFolder() + PathSeparator());
+    ini_.ForgetWrites();
+
+    job_.emplace(settings_, &target_);
+    target_.Watch(job_->running);
+    job_->adapterIp = kAdapter;
+    job_->packagePath = (root_ / "fw.pck").u16string();
+    job_->ReplaceTargets({u"10.0.0.1", u"10.0.0.2", u"10.0.0.3"});
+  }
+  void TearDown() override {
+    readGate_.Open();
+    runGate_.Open();
+    worker_.Join();
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
+
+  [[nodiscard]] static std::u16string StandinFolder() {
+    return fs::path(QUILMARR_STANDIN).parent_path().u16string();
+  }
+  [[nodiscard]] fs::path Log() const { return root_ / "standin.log"; }
+  void Write(std::u16string_view section, std::u16string_view key, std::u16string_view value) {
+    ASSERT_TRUE(settings_.WriteString(section, key, value));
+  }
+  [[nodiscard]] std::u16string Read(std::u16string_view section, std::u16string_view key) const {
+    return settings_.ReadString(section, key, kPathValueCapacity);
+  }
+  void RunBatch() { EXPECT_EQ(UpdateWorker(*job_, settings_, launcher_), 0); }
+
+  fs::path root_;
+  std::unique_ptr<AppDataFolderLocator> locator_ = MakePlatformFolderLocator();
+  std::unique_ptr<IniStore> platformIni_ = MakePlatformIniStore();
+  ObservedIniStore ini_{*platformIni_};
+  SettingsFile settings_{*locator_, ini_};
+  std::unique_ptr<ProcessLauncher> platformLauncher_ = MakePlatformProcessLauncher();
+  ObservedLauncher launcher_{*platformLauncher_};
+  RecordingTarget target_;
+  std::optional<UpdateJob> job_;
+  Gate readGate_;
+  Gate runGate_;
+  UpdateWorkerThread worker_;
+};
+
+TEST_F(UpdateWorkerTest, MissingOrEmptyExePathEndsTheBatchAtOnceAndLeavesUdpAlone) {
+  for (const bool keyPresent : {false, true}) {
+    SCOPED_TRACE(keyPresent ? "empty ExePath" : "no ExePath");
+    fs::remove(settings_.FilePath());
+    if (keyPresent) Write(settings::kSectionPendravel, settings::kKeyExePath, u"");
+    Write(settings::kSectionUdp, settings::kKeyRemoteIp, kStartRemote);
+    ini_.ForgetWrites();
+    const std::size_t before = target_.Records().size();
+
+    RunBatch();
+
+    const auto all = target_.Records();
+    const std::vector<RecordingTarget::Record> records(all.begin() + static_cast<std::ptrdiff_t>(before),
+                                                       all.end());
+    EXPECT_EQ(Describe(records),
+              (std::vector<std::string>{"error Please install Pendravel", "finished"}));
+    for (const auto& record : records) EXPECT_FALSE(record.runningAtPost);
+    EXPECT_TRUE(ini_.Writes().empty());
+    EXPECT_EQ(Read(settings::kSectionUdp, settings::kKeyRemoteIp), kStartRemote);
+    EXPECT_EQ(launcher_.calls, 0);
+  }
+  EXPECT_FALSE(fs::exists(Log()));
+}
+
+TEST_F(UpdateWorkerTest, ExePathWithoutSeparatorFailsEveryDeviceAndStillFinishes) {
+  Write(settings::kSectionPendravel, settings::kKeyExePath, StandinFolder());
+
+  RunBatch();
+
+  EXPECT_EQ(Describe(target_.Records()),
+            (std::vector<std::string>{"started 10.0.0.1", "error create process fail",
+                                      "started 10.0.0.2", "error create process fail",
+                                      "started 10.0.0.3", "error create process fail", "finished"}));
+  ASSERT_EQ(launcher_.programs.size(), 3U);
+  EXPECT_EQ(launcher_.programs.front(), StandinFolder() + u"Pendravel.exe");
+  EXPECT_FALSE(job_->running.load());
+  EXPECT_FALSE(fs::exists(Log()));
+}
+
+TEST_F(UpdateWorkerTest, ThreeDevicesAreHandedOverOneAfterAnother) {
+  worker_.Start(*job_, settings_, launcher_);
+  ASSERT_TRUE(target_.WaitForFinished());
+  worker_.Join();
+
+  EXPECT_EQ(ini_.Writes(), (std::vector<std::string>{"UDP HOST_IP=192.168.1.10", "UDP REMOTE_IP=10.0.0.1",
+                                                     "UDP REMOTE_IP=10.0.0.2", "UDP REMOTE_IP=10.0.0.3"}));
+  const auto records = target_.Records();
+  EXPECT_EQ(Describe(records), (std::vector<std::string>{"started 10.0.0.1", "started 10.0.0.2",
+                                                         "started 10.0.0.3", "finished"}));
+  for (const auto& record : records) EXPECT_TRUE(record.runningAtPost) << "posted before `running` cleared";
+  EXPECT_FALSE(job_->running.load());
+  EXPECT_FALSE(worker_.IsAlive());
+
+  const auto runs = ReadLog(Log());
+  ASSERT_EQ(runs.size(), 3U);
+  const std::string package = ToUtf8(job_->packagePath);
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(runs[i].remoteIp, "10.0.0." + std::to_string(i + 1));
+    EXPECT_EQ(runs[i].hostIp, "192.168.1.10");
+    EXPECT_EQ(runs[i].arguments, (std::vector<std::string>{package, "-P255"}));
+    if (i > 0) {
+      EXPECT_GE(runs[i].startMicros, runs[i - 1].endMicros) << "runs overlapped";
+    }
+  }
+}
+
+TEST_F(UpdateWorkerTest, PackagePathWithBlanksReachesTheUpdaterAsOneArgument) {
+  const fs::path package = root_ / "my packages" / "fw 1.2.pck";
+  job_->packagePath = package.u16string();
+  job_->ReplaceTargets({u"10.0.0.7"});
+
+  RunBatch();
+
+  const auto runs = ReadLog(Log());
+  ASSERT_EQ(runs.size(), 1U);
+  EXPECT_EQ(runs[0].arguments, (std::vector<std::string>{package.string(), "-P255"}));
+}
+
+TEST_F(UpdateWorkerTest, UpdaterThatFailsIsNoErrorAndTheBatchGoesOn) {
+  SetEnvironment("QUILMARR_STANDIN_EXIT", "3");
+
+  RunBatch();
+
+  SetEnvironment("QUILMARR_STANDIN_EXIT", "0");
+  EXPECT_EQ(Describe(target_.Records()), (std::vector<std::string>{"started 10.0.0.1", "started 10.0.0.2",
+                                                                   "started 10.0.0.3", "finished"}));
+  EXPECT_EQ(ReadLog(Log()).size(), 3U);
+}
+
+TEST_F(UpdateWorkerTest, FailureInsideTheBatchBecomesAnErrorAndTheBatchFinishes) {
+  launcher_.beforeRun = [](int call) {
+    if (call == 2) throw std::runtime_error("launcher broke");
+  };
+
+  RunBatch();
+
+  EXPECT_EQ(Describe(target_.Records()), (std::vector<std::string>{"started 10.0.0.1", "started 10.0.0.2",
+                                                                   "error launcher broke", "finished"}));
+  EXPECT_FALSE(job_->running.load());
+}
+
+TEST_F(UpdateWorkerTest, WorkerIsAliveBeforeItSetsRunning) {
+  ini_.beforeRead = [this](std::u16string_view key) {
+    if (key == settings::kKeyExePath) readGate_.ArriveAndWait();
+  };
+  worker_.Start(*job_, settings_, launcher_);
+  ASSERT_TRUE(readGate_.WaitArrived());
+
+  EXPECT_TRUE(worker_.IsAlive());
+  EXPECT_FALSE(job_->running.load());
+
+  readGate_.Open();
+  ASSERT_TRUE(target_.WaitForFinished());
+  worker_.Join();
+  EXPECT_FALSE(worker_.IsAlive());
+}
+
+TEST_F(UpdateWorkerTest, InterruptDuringSecondDeviceSkipsTheRestAndANewBatchRunsAll) {
+  launcher_.beforeRun = [this](int call) {
+    if (call == 2) runGate_.ArriveAndWait();
+  };
+  worker_.Start(*job_, settings_, launcher_);
+  ASSERT_TRUE(runGate_.WaitArrived());
+  EXPECT_TRUE(job_->running.load()) << "a close attempt now is refused";
+  job_->interruptRequested.store(true);  // what the close handler does
+  runGate_.Open();
+  ASSERT_TRUE(target_.WaitForFinished());
+  worker_.Join();
+
+  EXPECT_EQ(Describe(target_.Records()),
+            (std::vector<std::string>{"started 10.0.0.1", "started 10.0.0.2", "finished"}));
+  auto runs = ReadLog(Log());
+  ASSERT_EQ(runs.size(), 2U) << "the second updater still ran to its end";
+  EXPECT_EQ(runs[1].remoteIp, "10.0.0.2");
+  EXPECT_FALSE(job_->running.load());
+  EXPECT_TRUE(job_->interruptRequested.load()) << "stays set until the next click";
+
+  // The next Batch Update click.
+  job_->ReplaceTargets({u"10.0.1.1", u"10.0.1.2", u"10.0.1.3"});
+  job_->interruptRequested.store(false);
+  worker_.Start(*job_, settings_, launcher_);
+  ASSERT_TRUE(target_.WaitForFinished(2));
+  worker_.Join();
+
+  runs = ReadLog(Log());
+  ASSERT_EQ(runs.size(), 5U);
+  for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(runs[2 + i].remoteIp, "10.0.1." + std::to_string(i + 1));
+}
+
+TEST_F(UpdateWorkerTest, SimulatedPackageSilencesEachDeviceAndGivesItTheNewVersion) {
+  const fs::path stateDir = root_ / "ied-state";
+  fs::create_directories(stateDir);
+  const fs::path package = root_ / "sim.pck";
+  std::ofstream(package) << "state-dir=" << stateDir.string() << "\nversion=2.0.7\n";
+  job_->packagePath = package.u16string();
+  job_->ReplaceTargets({u"10.0.0.1", u"10.0.0.2"});
+  SetEnvironment("QUILMARR_STANDIN_SILENT_S", "30");
+  const auto now = std::chrono::duration_cast<seconds>(
+                       std::chrono::system_clock::now().time_since_epoch()).count();
+
+  RunBatch();
+
+  for (const char* ip : {"10.0.0.1", "10.0.0.2"}) {
+    SCOPED_TRACE(ip);
+    std::string version;
+    std::int64_t silentUntil = 0;
+    std::ifstream(stateDir / (std::string(ip) + ".app")) >> version;
+    std::ifstream(stateDir / (std::string(ip) + ".silent-until")) >> silentUntil;
+    EXPECT_EQ(version, "2.0.7");
+    EXPECT_GE(silentUntil, now + 30);
+    EXPECT_LE(silentUntil, now + 30 + 10);
+  }
+  EXPECT_FALSE(fs::exists(stateDir / "10.0.0.3.app"));
+  std::size_t files = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(stateDir)) ++files;
+  EXPECT_EQ(files, 4U) << "no temporary file left behind";
+}
+
+}  // namespace
+}  // namespace quilmarr

@@ -1,0 +1,86 @@
+// Stand-in for the external single-device updater Pendravel.exe: it reads the
+// target the tool handed over in [UDP], records the run, waits and exits.
+//
+// Environment:
+//   QUILMARR_STANDIN_LOG       log file (default: Pendravel-standin.log beside the settings file)
+//   QUILMARR_STANDIN_DELAY_MS  how long the "update" takes (default 1500)
+//   QUILMARR_STANDIN_EXIT      exit status (default 0)
+//   QUILMARR_STANDIN_SILENT_S  how long a simulated device stays silent (default 3)
+#include <charconv>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "package_file.h"
+#include "platform/folders.h"
+#include "platform/ini.h"
+#include "platform/text.h"
+#include "run_log.h"
+#include "simulated_device.h"
+#include "update/settings_file.h"
+
+namespace {
+
+using quilmarr::SettingsFile;
+namespace settings = quilmarr::settings;
+namespace standin = quilmarr::standin;
+
+constexpr std::string_view kDefaultLogName = "Pendravel-standin.log";
+
+[[nodiscard]] long long EnvironmentNumber(const char* name, long long fallback) {
+  const char* text = std::getenv(name);
+  if (text == nullptr) return fallback;
+  const std::string_view view(text);
+  long long value = 0;
+  const auto [end, error] = std::from_chars(view.data(), view.data() + view.size(), value);
+  return (error == std::errc{} && end == view.data() + view.size()) ? value : fallback;
+}
+
+[[nodiscard]] std::filesystem::path LogPath(const SettingsFile& settingsFile) {
+  if (const char* path = std::getenv("QUILMARR_STANDIN_LOG"); path != nullptr && *path != '\0') {
+    return std::filesystem::path(path);
+  }
+  return std::filesystem::path(settingsFile.Folder()) / kDefaultLogName;
+}
+
+[[nodiscard]] std::int64_t UnixSecondsNow() {
+  return std::chrono::duration_cast<std::chrono::seconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  standin::RunRecord run;
+  run.start = std::chrono::system_clock::now();
+  for (int i = 1; i < argc; ++i) run.arguments.emplace_back(argv[i]);
+
+  const auto locator = quilmarr::MakePlatformFolderLocator();
+  const auto ini = quilmarr::MakePlatformIniStore();
+  SettingsFile settingsFile(*locator, *ini);
+  settingsFile.ResolveFolder();
+  run.remoteIp = quilmarr::ToUtf8(
+      settingsFile.ReadString(settings::kSectionUdp, settings::kKeyRemoteIp, quilmarr::kIpValueCapacity));
+  run.hostIp = quilmarr::ToUtf8(
+      settingsFile.ReadString(settings::kSectionUdp, settings::kKeyHostIp, quilmarr::kIpValueCapacity));
+
+  if (!run.arguments.empty() && !run.remoteIp.empty()) {
+    if (const auto package = standin::ReadSimulatedPackage(run.arguments.front())) {
+      const long long silentSeconds = EnvironmentNumber("QUILMARR_STANDIN_SILENT_S", 3);
+      static_cast<void>(standin::RestartSimulatedDevice(package->stateDir, run.remoteIp,
+                                                        package->version,
+                                                        UnixSecondsNow() + silentSeconds));
+    }
+  }
+
+  const long long delayMs = EnvironmentNumber("QUILMARR_STANDIN_DELAY_MS", 1500);
+  if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+  run.end = std::chrono::system_clock::now();
+  static_cast<void>(standin::AppendRunLine(LogPath(settingsFile), run));
+  return static_cast<int>(EnvironmentNumber("QUILMARR_STANDIN_EXIT", 0));
+}

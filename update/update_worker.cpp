@@ -1,0 +1,97 @@
+#include "update/update_worker.h"
+
+#include <cstddef>
+#include <exception>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/text.h"
+
+namespace quilmarr {
+namespace {
+
+constexpr char kMissingUpdaterText[] = "Please install Pendravel";
+constexpr char kCreateProcessFailText[] = "create process fail";
+constexpr char kUnknownExceptionText[] = "Unknown exception";
+
+void Post(const UpdateJob& job, unsigned id, std::string narrowText = {},
+          std::u16string wideText = {}) {
+  if (job.hwnd == nullptr) return;
+  Message message;
+  message.id = id;
+  message.narrowText = std::move(narrowText);
+  message.wideText = std::move(wideText);
+  job.hwnd->Post(std::move(message));
+}
+
+void PostError(const UpdateJob& job, std::string text) { Post(job, WM_UPDATE_ERROR, std::move(text)); }
+
+void PostFinished(const UpdateJob& job) { Post(job, WM_UPDATE_FINISHED); }
+
+void RunDevices(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& launcher,
+                const std::u16string& exePath) {
+  settings.WriteString(settings::kSectionUdp, settings::kKeyHostIp, job.adapterIp);
+  for (std::size_t i = 0;; ++i) {
+    if (job.interruptRequested.load()) break;
+    if (job.targetIps == nullptr || i >= job.targetIps->size()) break;
+    // No separator is added: "ExePath" must end with one, as the updater's installation writes it.
+    const std::u16string program = exePath + FromUtf8(kUpdaterFileName);
+    const std::vector<std::u16string> arguments{job.packagePath, FromUtf8(kUpdaterPortArgument)};
+    const std::u16string& ip = (*job.targetIps)[i];
+    settings.WriteString(settings::kSectionUdp, settings::kKeyRemoteIp, ip);
+    Post(job, WM_UPDATE_DEVICE_STARTED, {}, ip);
+    if (!launcher.RunAndWait(program, arguments)) PostError(job, kCreateProcessFailText);
+  }
+}
+
+void RunBatch(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& launcher) {
+  const std::u16string exePath =
+      settings.ReadString(settings::kSectionPendravel, settings::kKeyExePath, kPathValueCapacity);
+  if (exePath.empty()) {
+    PostError(job, kMissingUpdaterText);
+    return;
+  }
+  job.running.store(true);
+  RunDevices(job, settings, launcher, exePath);
+}
+
+}  // namespace
+
+int UpdateWorker(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& launcher) {
+  // The worker's loop is the entry point that turns a failure into a message;
+  // the batch still finishes, so the dialog leaves its updating mode.
+  try {
+    RunBatch(job, settings, launcher);
+  } catch (const std::exception& failure) {
+    PostError(job, failure.what());
+  } catch (...) {
+    PostError(job, kUnknownExceptionText);
+  }
+  PostFinished(job);
+  job.running.store(false);
+  return 0;
+}
+
+UpdateWorkerThread::~UpdateWorkerThread() { Join(); }
+
+void UpdateWorkerThread::Start(UpdateJob& job, const SettingsFile& settings,
+                               ProcessLauncher& launcher) {
+  Join();
+  alive_.store(true);
+  try {
+    thread_ = std::thread([this, &job, &settings, &launcher] {
+      static_cast<void>(UpdateWorker(job, settings, launcher));
+      alive_.store(false);
+    });
+  } catch (...) {
+    alive_.store(false);
+    throw;
+  }
+}
+
+void UpdateWorkerThread::Join() {
+  if (thread_.joinable()) thread_.join();
+}
+
+}  // namespace quilmarr
