@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "discovery/capture_worker.h"
+#include "platform/text.h"
 
 namespace quilmarr {
 namespace {
@@ -242,7 +243,9 @@ TEST(Worker, FailedOpenSendsOneOpenFailedAndClearsRunning) {
   EXPECT_FALSE(f.context.running);
   EXPECT_EQ(source.reads, 0);
   EXPECT_EQ(source.closes, 0);
-  EXPECT_EQ(source.openedName, "eth-\xC3\xA9");
+  // The device name is opened in the platform's narrow text (UTF-8 here,
+  // the ANSI code page on Windows).
+  EXPECT_EQ(source.openedName, NarrowForPlatform(u"eth-\u00e9").value());
 }
 
 TEST(Worker, NameThatCannotBeNarrowedFailsWithoutOpening) {

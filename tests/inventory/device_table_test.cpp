@@ -86,6 +86,9 @@ TEST_F(DeviceTableTest, IedNameEndsAtAZeroByteButOtherFieldsDoNot) {
 }
 
 TEST_F(DeviceTableTest, TextIsUtf8WithInvalidBytesReplaced) {
+#ifdef _WIN32
+  GTEST_SKIP() << "narrow text is the ANSI code page on Windows";
+#endif
   Feed(Frame(5, "Umspannwerk S\xC3\xBC" "d", "1", "2", "Feld\xFF"));
   ASSERT_EQ(table.size(), 1u);
   EXPECT_EQ(table[0]->systemName, u"Umspannwerk S\u00FCd");

@@ -1,0 +1,20 @@
+#include "update/update_job.h"
+
+namespace quilmarr {
+
+UpdateJob::UpdateJob(SettingsFile& settings, MessageTarget* window)
+    : udpSnapshot(settings), hwnd(window) {}
+
+// Members go in reverse order, so the snapshot, the first field, restores last.
+UpdateJob::~UpdateJob() {
+  targetIps.reset();
+  packagePath.clear();
+  adapterIp.clear();
+}
+
+void UpdateJob::ReplaceTargets(const std::vector<std::u16string>& ips) {
+  targetIps.reset();
+  targetIps = std::make_unique<std::vector<std::u16string>>(ips);
+}
+
+}  // namespace quilmarr
