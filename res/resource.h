@@ -1,0 +1,15 @@
+// Resource ids of the Windows build.
+#define IDD_ABOUTBOX 100
+#define IDS_ABOUTBOX 101
+#define IDD_MAIN_DIALOG 102
+#define IDR_MAINFRAME 128
+#define IDM_ABOUTBOX 0x0010
+#define IDC_BUTTON_QUERY 1002
+#define IDC_COMBO_ADAPTER 1003
+#define IDC_LIST_DEVICES 1004
+#define IDC_EDIT_FILE 1008
+#define IDC_BUTTON_BROWSE 1009
+#define IDC_BUTTON_BATCH_UPDATE 1010
+#ifndef IDC_STATIC
+#define IDC_STATIC -1
+#endif

@@ -1,0 +1,402 @@
+// The real main window on the offscreen platform, with fake adapters, a fake
+// capture source fed from this thread through the worker's blocking path, and
+// a real settings file in a temporary folder.
+#include <QAccessible>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTest>
+#include <memory>
+
+#include "app/about_dlg.h"
+#include "qt_fakes.h"
+#include "qt_test_support.h"
+#include "ui/qt/dialog_units.h"
+#include "ui/qt/qt_batch_dialog.h"
+
+using namespace quilmarr;
+using namespace quilmarr::testing;
+
+namespace {
+
+// Blocks the update worker inside the updater run until released.
+class GatedLauncher final : public ProcessLauncher {
+ public:
+  [[nodiscard]] bool RunAndWait(const std::u16string& /*program*/,
+                                const std::vector<std::u16string>& /*arguments*/) override {
+    ++entered;
+    std::unique_lock lock(mutex_);
+    released_.wait(lock, [this] { return open_; });
+    return true;
+  }
+  void Release() {
+    {
+      const std::lock_guard lock(mutex_);
+      open_ = true;
+    }
+    released_.notify_all();
+  }
+  std::atomic<int> entered{0};
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable released_;
+  bool open_ = false;
+};
+
+struct Harness {
+  explicit Harness(OpenFileFunction openFile = nullptr) {
+    dialog = std::make_unique<QtBatchDialog>(
+        QtDialogServices{adapters, [feed = feed] { return std::make_unique<FeedPacketSource>(feed); },
+                         clock, settings.Settings(), launcher},
+        nullptr, std::move(openFile));
+    dialog->show();
+  }
+  ~Harness() {
+    launcher.Release();
+    dialog.reset();
+  }
+  Harness(const Harness&) = delete;
+  Harness& operator=(const Harness&) = delete;
+
+  [[nodiscard]] CPendravelBatchDlg& Controller() const { return dialog->Controller(); }
+  void StartQuery(int adapter = 0) const {
+    dialog->AdapterCombo().setCurrentIndex(adapter);
+    QTest::mouseClick(&dialog->QueryButton(), Qt::LeftButton);
+  }
+
+  TempSettings settings;
+  TwoAdapters adapters;
+  std::shared_ptr<FrameFeed> feed = std::make_shared<FrameFeed>();
+  SetClock clock;
+  GatedLauncher launcher;
+  std::unique_ptr<QtBatchDialog> dialog;
+};
+
+QString AccessibleName(QWidget* widget) {
+  QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+  return accessible != nullptr ? accessible->text(QAccessible::Name) : QString();
+}
+
+QString Cell(const QTableWidget& table, int row, int column) {
+  const QTableWidgetItem* item = table.item(row, column);
+  return item != nullptr ? item->text() : QString();
+}
+
+const QStringList kHeaders = {QStringLiteral("  IP   "),
+                              QStringLiteral(" Sys Name "),
+                              QStringLiteral(" IED Name "),
+                              QStringLiteral(" Boot Version "),
+                              QStringLiteral(" Original App Version "),
+                              QStringLiteral(" Current App Version "),
+                              QStringLiteral(" Status ")};
+
+}  // namespace
+
+class QtBatchDialogTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void startsWithTheTemplateControls() {
+    Harness h;
+    QtBatchDialog& d = *h.dialog;
+    QCOMPARE(d.windowTitle(), QStringLiteral("Quilmarr 1.0.1.0"));
+    QCOMPARE(d.BatchUpdateButton().text(), QStringLiteral("Batch Update"));
+    QVERIFY(!d.BatchUpdateButton().isEnabled());
+    QVERIFY(d.BatchUpdateButton().isDefault());
+    QCOMPARE(d.QueryButton().text(), QStringLiteral("Query Device"));
+    QVERIFY(d.QueryButton().isEnabled());  // adapters exist
+    QCOMPARE(d.BrowseButton().text(), QStringLiteral("Browse"));
+    QVERIFY(d.BrowseButton().isEnabled());
+    QVERIFY(d.AdapterCombo().isEnabled());
+    QCOMPARE(d.AdapterCombo().count(), 2);
+    QCOMPARE(d.AdapterCombo().itemText(0), QStringLiteral("10.0.0.1   Test Adapter A"));
+    QCOMPARE(d.AdapterCombo().itemText(1), QStringLiteral("10.0.0.2   Test Adapter B"));
+    QCOMPARE(d.AdapterCombo().currentIndex(), -1);  // nothing saved, nothing preselected
+    QVERIFY(!d.DeviceList().isEnabled());
+    QVERIFY(d.FileEdit().isReadOnly());
+    QVERIFY(d.FileEdit().text().isEmpty());
+    QVERIFY(QTest::qWaitForWindowActive(&d));
+    QCOMPARE(QApplication::focusWidget(), &d.QueryButton());  // first enabled in tab order
+  }
+
+  void deviceListHasTheSevenColumns() {
+    Harness h;
+    const QTableWidget& list = h.dialog->DeviceList();
+    QVERIFY(list.showGrid());
+    QCOMPARE(list.columnCount(), kHeaders.size());
+    for (int column = 0; column < list.columnCount(); ++column) {
+      QCOMPARE(list.horizontalHeaderItem(column)->text(), kHeaders[column]);
+      QCOMPARE(list.horizontalHeaderItem(column)->textAlignment(), int(Qt::AlignCenter));
+    }
+    QCOMPARE(list.columnWidth(0), 120);
+    for (int column = 1; column < list.columnCount(); ++column) {
+      QCOMPARE(list.columnWidth(column), list.horizontalHeader()->sectionSizeHint(column));
+      QVERIFY(list.columnWidth(column) >
+              list.horizontalHeader()->fontMetrics().horizontalAdvance(kHeaders[column]));
+    }
+  }
+
+  void presetsAdapterAndFileFromSettings() {
+    Harness h;
+    h.dialog.reset();
+    SettingsFile& settings = h.settings.Settings();
+    settings.WriteString(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"10.0.0.2");
+    settings.WriteString(settings::kSectionQuilmarr, settings::kKeyPckFile, u"/srv/fw/package v2.pck");
+    h.dialog = std::make_unique<QtBatchDialog>(QtDialogServices{
+        h.adapters, [] { return std::unique_ptr<PacketSource>(); }, h.clock, settings, h.launcher});
+    QCOMPARE(h.dialog->AdapterCombo().currentIndex(), 1);
+    QCOMPARE(h.dialog->FileEdit().text(), QStringLiteral("/srv/fw/package v2.pck"));
+  }
+
+  void everyControlHasAnAccessibleName_data() {
+    QTest::addColumn<QString>("objectName");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("combo") << "adapterCombo" << "Network Adapter";
+    QTest::newRow("list") << "deviceList" << "Device In Ethernet";
+    QTest::newRow("file") << "fileEdit" << "File";
+    QTest::newRow("query") << "queryButton" << "Query Device";
+    QTest::newRow("batch") << "batchUpdateButton" << "Batch Update";
+    QTest::newRow("browse") << "browseButton" << "Browse";
+  }
+  void everyControlHasAnAccessibleName() {
+    QFETCH(QString, objectName);
+    QFETCH(QString, name);
+    Harness h;
+    auto* widget = h.dialog->findChild<QWidget*>(objectName);
+    QVERIFY(widget != nullptr);
+    QCOMPARE(AccessibleName(widget), name);
+  }
+
+  void tabFollowsTheTemplateOrder() {
+    Harness h;
+    QtBatchDialog& d = *h.dialog;
+    QVERIFY(QTest::qWaitForWindowActive(&d));
+    // Enabled so that each takes the focus in turn.
+    d.BatchUpdateButton().setEnabled(true);
+    d.DeviceList().setEnabled(true);
+    const std::vector<QWidget*> order = {&d.BatchUpdateButton(), &d.QueryButton(), &d.AdapterCombo(),
+                                         &d.DeviceList(), &d.FileEdit(), &d.BrowseButton()};
+    order.front()->setFocus(Qt::TabFocusReason);
+    for (std::size_t i = 0; i < order.size(); ++i) {
+      QWidget* focused = QApplication::focusWidget();
+      QVERIFY2(focused == order[i] || order[i]->isAncestorOf(focused), qPrintable(QString::number(i)));
+      QTest::keyClick(focused, Qt::Key_Tab);
+    }
+  }
+
+  void layoutFollowsTheTemplateAndTheListGrows() {
+    Harness h;
+    QtBatchDialog& d = *h.dialog;
+    const DialogUnits units = DialogUnits::ForFont(d.font());
+    QCOMPARE(d.size(), units.Size(525, 322));
+    QCOMPARE(d.DeviceList().geometry(), units.Rect(24, 73, 474, 162));
+    QCOMPARE(d.QueryButton().geometry(), units.Rect(432, 30, 68, 14));
+    QCOMPARE(d.BatchUpdateButton().geometry(), units.Rect(201, 292, 97, 23));
+    QCOMPARE(d.BrowseButton().geometry(), units.Rect(447, 260, 50, 14));
+    QCOMPARE(d.FileEdit().geometry(), units.Rect(23, 260, 419, 14));
+
+    const QRect query = d.QueryButton().geometry();
+    const QRect browse = d.BrowseButton().geometry();
+    const QRect list = d.DeviceList().geometry();
+    d.resize(d.width() + 100, d.height() + 80);
+    QTRY_COMPARE(d.DeviceList().geometry(), list.adjusted(0, 0, 100, 80));
+    QCOMPARE(d.QueryButton().geometry(), query);
+    QCOMPARE(d.BrowseButton().geometry(), browse.translated(0, 80));
+  }
+
+  void framesReachTheListThroughTheBlockingPath() {
+    Harness h;
+    h.StartQuery();
+    QCOMPARE(h.Controller().Mode(), UiMode::Querying);
+    QCOMPARE(h.dialog->QueryButton().text(), QStringLiteral("Stop Query"));
+    QVERIFY(h.dialog->BatchUpdateButton().isEnabled());
+    QVERIFY(!h.dialog->AdapterCombo().isEnabled());
+    QVERIFY(h.dialog->DeviceList().isEnabled());
+
+    h.feed->Push(LldpFrame({192, 168, 0, 10}, "SYS_A", "IED_1", "2.0"));
+    h.feed->Push(LldpFrame({192, 168, 0, 11}, "SYS_B", "IED_2", "2.1"));
+    QTRY_COMPARE(h.Controller().Devices().size(), std::size_t{2});
+
+    const QTableWidget& list = h.dialog->DeviceList();
+    QTRY_COMPARE_WITH_TIMEOUT(list.rowCount(), 2, 3000);  // the one-second timer
+    QCOMPARE(Cell(list, 0, 0), QStringLiteral("192.168.0.10"));
+    QCOMPARE(Cell(list, 0, 1), QStringLiteral("SYS_A"));
+    QCOMPARE(Cell(list, 0, 2), QStringLiteral("IED_1"));
+    QCOMPARE(Cell(list, 0, 3), QStringLiteral("1.0"));
+    QCOMPARE(Cell(list, 0, 4), QStringLiteral("2.0"));
+    QCOMPARE(Cell(list, 0, 5), QStringLiteral("2.0"));
+    QCOMPARE(Cell(list, 0, 6), QString());
+    QCOMPARE(Cell(list, 1, 0), QStringLiteral("192.168.0.11"));
+    QCOMPARE(list.item(1, 0)->checkState(), Qt::Unchecked);
+  }
+
+  void stopQueryWaitsForTheWorker() {
+    Harness h;
+    h.StartQuery();
+    QTest::mouseClick(&h.dialog->QueryButton(), Qt::LeftButton);
+    // Disabled at once; enabled again only by the worker's report.
+    QVERIFY(!h.dialog->QueryButton().isEnabled());
+    QCOMPARE(h.Controller().Mode(), UiMode::Querying);
+    QTRY_COMPARE(h.Controller().Mode(), UiMode::Idle);
+    QVERIFY(h.dialog->QueryButton().isEnabled());
+    QCOMPARE(h.dialog->QueryButton().text(), QStringLiteral("Query Device"));
+    QTRY_VERIFY(!h.Controller().WorkersAlive());
+  }
+
+  void errorBoxes_data() {
+    QTest::addColumn<bool>("selectAdapter");
+    QTest::addColumn<bool>("openSucceeds");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no adapter") << false << true << "Please select a network adapter";
+    QTest::newRow("open fails") << true << false << "Open adapter failed";
+  }
+  void errorBoxes() {
+    QFETCH(bool, selectAdapter);
+    QFETCH(bool, openSucceeds);
+    QFETCH(QString, message);
+    Harness h;
+    h.feed->openSucceeds = openSucceeds;
+    ModalCatcher catcher;
+    h.dialog->AdapterCombo().setCurrentIndex(selectAdapter ? 0 : -1);
+    QTest::mouseClick(&h.dialog->QueryButton(), Qt::LeftButton);
+    QTRY_COMPARE(catcher.boxes.size(), std::size_t{1});
+    const SeenBox& box = catcher.boxes.front();
+    QCOMPARE(box.text, message);
+    QCOMPARE(box.caption, QStringLiteral("Error"));
+    QCOMPARE(box.icon, QMessageBox::NoIcon);
+    QCOMPARE(box.buttons, QStringList{QStringLiteral("OK")});
+    QVERIFY(box.modal);
+    QTRY_COMPARE(h.Controller().Mode(), UiMode::Idle);
+    QVERIFY(h.dialog->QueryButton().isEnabled());
+    QCOMPARE(h.dialog->QueryButton().text(), QStringLiteral("Query Device"));
+  }
+
+  void closeWhileQueryingEndsTheWorkerFirst() {
+    Harness h;
+    h.StartQuery();
+    QTRY_COMPARE(h.feed->opened.load(), 1);
+    QVERIFY(h.dialog->close());
+    QVERIFY(!h.dialog->isVisible());
+    QVERIFY(!h.Controller().WorkersAlive());
+  }
+
+  void escapeGoesThroughTheCloseGuard() {
+    Harness h;
+    h.StartQuery();
+    QTRY_COMPARE(h.feed->opened.load(), 1);
+    QTest::keyClick(h.dialog.get(), Qt::Key_Escape);
+    QVERIFY(!h.dialog->isVisible());
+    QVERIFY(!h.Controller().WorkersAlive());
+  }
+
+  void closeIsRefusedWhileABatchRuns() {
+    auto openFile = [](QWidget*) -> std::optional<std::u16string> { return u"/srv/fw/package.pck"; };
+    Harness h(openFile);
+    h.settings.Settings().WriteString(settings::kSectionPendravel, settings::kKeyExePath, u"/opt/pendravel/");
+    ModalCatcher catcher;
+    h.StartQuery();
+    h.feed->Push(LldpFrame({192, 168, 0, 10}, "SYS_A", "IED_1", "2.0"));
+    QTableWidget& list = h.dialog->DeviceList();
+    QTRY_COMPARE_WITH_TIMEOUT(list.rowCount(), 1, 3000);
+    list.setFocus();
+    list.setCurrentCell(0, 3);
+    QTest::keyClick(&list, Qt::Key_Space);  // ticks the row whichever cell is current
+    QCOMPARE(list.item(0, 0)->checkState(), Qt::Checked);
+    QTest::mouseClick(&h.dialog->BrowseButton(), Qt::LeftButton);
+    QTest::mouseClick(&h.dialog->BatchUpdateButton(), Qt::LeftButton);
+    QCOMPARE(h.Controller().Mode(), UiMode::Updating);
+    QTRY_COMPARE(h.launcher.entered.load(), 1);
+    QTRY_COMPARE(QString::fromStdU16String(h.Controller().UpdatingIp()), QStringLiteral("192.168.0.10"));  // posted
+    QTRY_COMPARE_WITH_TIMEOUT(Cell(list, 0, 6), QStringLiteral("Updating"), 3000);
+
+    QVERIFY(!h.dialog->close());
+    QCOMPARE(catcher.boxes.size(), std::size_t{1});
+    QCOMPARE(catcher.boxes.front().text, QStringLiteral("Please wait update interrupt"));
+    QVERIFY(h.dialog->isVisible());
+
+    h.launcher.Release();
+    QTRY_COMPARE(h.Controller().Mode(), UiMode::Querying);
+    QTRY_VERIFY(h.dialog->close());
+    QVERIFY(!h.Controller().WorkersAlive());
+  }
+
+  void browsePutsTheChosenPathIntoTheFileField() {
+    QWidget* parentSeen = nullptr;
+    std::optional<std::u16string> answer = u"/srv/fw dir/package.pck";
+    Harness h([&](QWidget* parent) {
+      parentSeen = parent;
+      return answer;
+    });
+    QTest::mouseClick(&h.dialog->BrowseButton(), Qt::LeftButton);
+    QCOMPARE(h.dialog->FileEdit().text(), QStringLiteral("/srv/fw dir/package.pck"));
+    QCOMPARE(parentSeen, static_cast<QWidget*>(h.dialog.get()));
+
+    answer.reset();  // cancelled
+    QTest::mouseClick(&h.dialog->BrowseButton(), Qt::LeftButton);
+    QCOMPARE(h.dialog->FileEdit().text(), QStringLiteral("/srv/fw dir/package.pck"));
+  }
+
+  void aboutComesFromTheContextMenuAndF1() {
+    Harness h;
+    QtBatchDialog& d = *h.dialog;
+    QSignalSpy about(&d, &QtBatchDialog::aboutRequested);
+    d.OnSysCommand(0x0010);
+    d.OnSysCommand(0x001F);  // low four bits ignored
+    d.OnSysCommand(0x0020);
+    QCOMPARE(about.count(), 2);
+
+    QVERIFY(QTest::qWaitForWindowActive(&d));
+    QTest::keyClick(&d, Qt::Key_F1);
+    QCOMPARE(about.count(), 3);
+
+    ModalCatcher catcher;
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), d.mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(&d, &event);
+    QCOMPARE(catcher.menus.size(), std::size_t{1});
+    QCOMPARE(catcher.menus.front(), QStringList{QStringLiteral("&About Quilmarr...")});
+    QCOMPARE(about.count(), 4);
+  }
+
+  void aboutBoxShowsProductVersionAndNotice() {
+    CAboutDlg about;
+    QCOMPARE(about.windowTitle(), QStringLiteral("About Quilmarr"));
+    QCOMPARE(about.VersionLabel().text(), QStringLiteral("Quilmarr, Version 1.0"));
+    QVERIFY(about.NoticeLabel().text().contains(QStringLiteral("2023")));
+    QVERIFY(!about.IconLabel().pixmap().isNull());
+    QVERIFY(about.OkButton().isDefault());
+    QCOMPARE(about.size(), DialogUnits::ForFont(about.font()).Size(170, 62));
+    about.show();
+    QTest::mouseClick(&about.OkButton(), Qt::LeftButton);
+    QCOMPARE(about.result(), int(QDialog::Accepted));
+    QVERIFY(!about.isVisible());
+  }
+
+  void screenshotWithThreeDevices() {
+    Harness h;
+    h.StartQuery();
+    h.feed->Push(LldpFrame({192, 168, 0, 10}, "SYS_A", "IED_1", "2.0"));
+    h.feed->Push(LldpFrame({192, 168, 0, 11}, "SYS_B", "IED_2", "2.0"));
+    h.feed->Push(LldpFrame({192, 168, 0, 12}, "SYS_C", "IED_3", "2.1"));
+    QTableWidget& list = h.dialog->DeviceList();
+    QTRY_COMPARE_WITH_TIMEOUT(list.rowCount(), 3, 3000);
+    list.item(1, 0)->setCheckState(Qt::Checked);
+    h.dialog->FileEdit().setText(QStringLiteral("/srv/firmware/ied-2.1.pck"));
+
+    const QString folder = QStringLiteral(QUILMARR_SCREENSHOT_DIR);
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + QStringLiteral("/main-window.png");
+    const QPixmap shot = h.dialog->grab();
+    QVERIFY(shot.save(path));
+    QCOMPARE(QImage(path).size(), h.dialog->size());
+  }
+};
+
+QTEST_MAIN(QtBatchDialogTest)
+#include "qt_batch_dialog_test.moc"

@@ -1,0 +1,67 @@
+#pragma once
+// Catches the modal boxes and menus a test provokes: records what they show,
+// then closes them the way a user would.
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStringList>
+#include <QTimer>
+#include <vector>
+
+namespace quilmarr::testing {
+
+struct SeenBox {
+  QString text;
+  QString caption;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QStringList buttons;
+  bool modal = false;
+};
+
+class ModalCatcher final : public QObject {
+ public:
+  ModalCatcher() {
+    connect(&poll_, &QTimer::timeout, this, [this] { Poll(); });
+    poll_.start(5);
+  }
+  std::vector<SeenBox> boxes;
+  std::vector<QStringList> menus;  // the item texts of each menu seen; its first item is triggered
+
+ private:
+  void Poll() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (!widget->isVisible()) {
+        continue;
+      }
+      if (auto* box = qobject_cast<QMessageBox*>(widget)) {
+        SeenBox seen{box->text(), box->windowTitle(), box->icon(), {}, box->isModal()};
+        for (QAbstractButton* button : box->buttons()) {
+          seen.buttons << button->text();
+        }
+        boxes.push_back(seen);
+        if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
+          ok->click();
+        } else {
+          box->done(0);
+        }
+      } else if (auto* menu = qobject_cast<QMenu*>(widget)) {
+        QStringList texts;
+        for (QAction* action : menu->actions()) {
+          texts << action->text();
+        }
+        menus.push_back(texts);
+        QAction* first = menu->actions().isEmpty() ? nullptr : menu->actions().first();
+        menu->close();
+        if (first != nullptr) {
+          first->trigger();
+        }
+      }
+    }
+  }
+
+  QTimer poll_;
+};
+
+}  // namespace quilmarr::testing

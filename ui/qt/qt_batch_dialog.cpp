@@ -1,0 +1,317 @@
+#include "ui/qt/qt_batch_dialog.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QShortcut>
+#include <QThread>
+#include <QTimerEvent>
+#include <algorithm>
+#include <initializer_list>
+
+#include "ui/qt/dialog_units.h"
+#include "ui/qt/qt_text.h"
+
+namespace quilmarr {
+
+namespace {
+
+// The main dialog template, in dialog units: x, y, width, height.
+struct TemplateRect {
+  int x, y, width, height;
+};
+constexpr int kTemplateWidth = 525;
+constexpr int kTemplateHeight = 322;
+constexpr TemplateRect kBatchUpdateRect{201, 292, 97, 23};
+constexpr TemplateRect kQueryRect{432, 30, 68, 14};
+constexpr TemplateRect kAdapterComboRect{26, 30, 398, 30};
+constexpr TemplateRect kAdapterLabelRect{17, 17, 58, 8};
+constexpr TemplateRect kDevicesLabelRect{15, 57, 64, 8};
+constexpr TemplateRect kDeviceListRect{24, 73, 474, 162};
+constexpr TemplateRect kFileLabelRect{17, 248, 14, 8};
+constexpr TemplateRect kFileEditRect{23, 260, 419, 14};
+constexpr TemplateRect kBrowseRect{447, 260, 50, 14};
+
+constexpr int kPumpSliceMs = 5;
+// One capture read time-out and a slow frame, with room to spare.
+constexpr std::chrono::milliseconds kWorkerEndWait{5000};
+
+const char16_t kAboutItem[] = u"&About Quilmarr...";
+
+QRect ToPixels(const DialogUnits& units, const TemplateRect& rect) {
+  return units.Rect(rect.x, rect.y, rect.width, rect.height);
+}
+
+// A label keeps its template place but is never cut short by a wider font.
+QRect LabelPixels(const DialogUnits& units, const TemplateRect& rect, const QLabel& label) {
+  QRect pixels = ToPixels(units, rect);
+  pixels.setWidth(std::max(pixels.width(), label.sizeHint().width()));
+  pixels.setHeight(std::max(pixels.height(), label.sizeHint().height()));
+  return pixels;
+}
+
+}  // namespace
+
+std::optional<std::u16string> ShowOpenFileDialog(QWidget* parent) {
+  const QString path = QFileDialog::getOpenFileName(parent);
+  if (path.isEmpty()) {
+    return std::nullopt;
+  }
+  return ToU16String(QDir::toNativeSeparators(path));
+}
+
+QtBatchDialog::QtBatchDialog(QtDialogServices services, QWidget* parent, OpenFileFunction openFile)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
+      openFile_(std::move(openFile)),
+      target_(*this) {
+  setWindowTitle(QStringLiteral("Quilmarr"));
+  CreateControls();
+  templateSize_ = DialogUnits::ForFont(font()).Size(kTemplateWidth, kTemplateHeight);
+  setMinimumSize(templateSize_);
+  resize(templateSize_);
+  PlaceControls();
+
+  comboControl_ = std::make_unique<QtComboControl>(*adapterCombo_);
+  listControl_ = std::make_unique<QtListControl>(*deviceList_);
+  queryControl_ = std::make_unique<QtButtonControl>(*queryButton_);
+  batchUpdateControl_ = std::make_unique<QtButtonControl>(*batchUpdateButton_);
+  browseControl_ = std::make_unique<QtButtonControl>(*browseButton_);
+  fileControl_ = std::make_unique<QtEditControl>(*fileEdit_);
+
+  DialogHost& host = *this;
+  controller_ = std::make_unique<CPendravelBatchDlg>(
+      DialogControls{*comboControl_, *listControl_, *queryControl_, *batchUpdateControl_,
+                     *browseControl_, *fileControl_, host},
+      DialogServices{target_, services.interfaces, std::move(services.openPacketSource),
+                     services.clock, services.settings, services.launcher});
+  target_.SetHandler([this](const Message& message) {
+    if (controller_) {
+      controller_->OnMessage(message);
+    }
+  });
+
+  connect(queryButton_, &QPushButton::clicked, this, [this] { controller_->OnQueryClicked(); });
+  connect(browseButton_, &QPushButton::clicked, this, [this] { controller_->OnBrowseClicked(); });
+  connect(batchUpdateButton_, &QPushButton::clicked, this,
+          [this] { controller_->OnBatchUpdateClicked(); });
+  auto* aboutShortcut = new QShortcut(QKeySequence(Qt::Key_F1), this);
+  connect(aboutShortcut, &QShortcut::activated, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+
+  controller_->OnInitDialog();
+  // As a dialog manager does: the focus starts on the first enabled control in tab order.
+  for (QWidget* control : std::initializer_list<QWidget*>{batchUpdateButton_, queryButton_, adapterCombo_,
+                                                         deviceList_, fileEdit_, browseButton_}) {
+    if (control->isEnabled()) {
+      control->setFocus(Qt::OtherFocusReason);
+      break;
+    }
+  }
+}
+
+QtBatchDialog::~QtBatchDialog() {
+  // Destroyed without a close (the close guard stops the capture itself): stop
+  // the capture as Stop Query does. A capture worker may be blocked in a send,
+  // so keep handling messages until the workers have ended; joining them then
+  // cannot wait on this thread.
+  if (controller_) {
+    const CaptureContext* capture = controller_->Capture();
+    if (capture != nullptr && capture->running.load() && !capture->stopRequested.load()) {
+      controller_->OnQueryClicked();
+    }
+    PumpMessagesUntil([this] { return !controller_->WorkersAlive(); }, kWorkerEndWait);
+  }
+  controller_.reset();
+  for (const auto& [id, qtId] : timers_) {
+    killTimer(qtId);
+  }
+}
+
+QTableWidget& QtBatchDialog::DeviceList() const noexcept { return *deviceList_; }
+
+void QtBatchDialog::CreateControls() {
+  // Created in the template's tab order.
+  batchUpdateButton_ = new QPushButton(QStringLiteral("Batch Update"), this);
+  batchUpdateButton_->setObjectName(QStringLiteral("batchUpdateButton"));
+  batchUpdateButton_->setEnabled(false);
+  batchUpdateButton_->setDefault(true);
+
+  queryButton_ = new QPushButton(QStringLiteral("Query Device"), this);
+  queryButton_->setObjectName(QStringLiteral("queryButton"));
+  queryButton_->setEnabled(false);
+  queryButton_->setAutoDefault(false);
+
+  adapterCombo_ = new QComboBox(this);
+  adapterCombo_->setObjectName(QStringLiteral("adapterCombo"));
+  adapterCombo_->setEditable(true);
+  adapterCombo_->setInsertPolicy(QComboBox::NoInsert);
+  adapterCombo_->setAccessibleName(QStringLiteral("Network Adapter"));
+
+  adapterLabel_ = new QLabel(QStringLiteral("Network Adapter:"), this);
+  adapterLabel_->setBuddy(adapterCombo_);
+  devicesLabel_ = new QLabel(QStringLiteral("Device In Ethernet:"), this);
+
+  deviceList_ = new DeviceTableWidget(this);
+  deviceList_->setObjectName(QStringLiteral("deviceList"));
+  deviceList_->setEnabled(false);
+  deviceList_->setAccessibleName(QStringLiteral("Device In Ethernet"));
+  devicesLabel_->setBuddy(deviceList_);
+
+  fileLabel_ = new QLabel(QStringLiteral("File:"), this);
+  fileEdit_ = new QLineEdit(this);
+  fileEdit_->setObjectName(QStringLiteral("fileEdit"));
+  fileEdit_->setReadOnly(true);
+  fileEdit_->setAccessibleName(QStringLiteral("File"));
+  fileLabel_->setBuddy(fileEdit_);
+
+  browseButton_ = new QPushButton(QStringLiteral("Browse"), this);
+  browseButton_->setObjectName(QStringLiteral("browseButton"));
+  browseButton_->setAutoDefault(false);
+
+  for (QLabel* label : {adapterLabel_, devicesLabel_, fileLabel_}) {
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    label->setTextFormat(Qt::PlainText);
+  }
+
+  setTabOrder(batchUpdateButton_, queryButton_);
+  setTabOrder(queryButton_, adapterCombo_);
+  setTabOrder(adapterCombo_, deviceList_);
+  setTabOrder(deviceList_, fileEdit_);
+  setTabOrder(fileEdit_, browseButton_);
+}
+
+void QtBatchDialog::PlaceControls() {
+  const DialogUnits units = DialogUnits::ForFont(font());
+  const int dx = std::max(0, width() - templateSize_.width());
+  const int dy = std::max(0, height() - templateSize_.height());
+
+  batchUpdateButton_->setGeometry(ToPixels(units, kBatchUpdateRect).translated(0, dy));
+  queryButton_->setGeometry(ToPixels(units, kQueryRect));
+  QRect combo = ToPixels(units, kAdapterComboRect);
+  combo.setHeight(adapterCombo_->sizeHint().height());  // the template height includes the drop-down
+  adapterCombo_->setGeometry(combo);
+  adapterLabel_->setGeometry(LabelPixels(units, kAdapterLabelRect, *adapterLabel_));
+  devicesLabel_->setGeometry(LabelPixels(units, kDevicesLabelRect, *devicesLabel_));
+  deviceList_->setGeometry(ToPixels(units, kDeviceListRect).adjusted(0, 0, dx, dy));
+  fileLabel_->setGeometry(LabelPixels(units, kFileLabelRect, *fileLabel_).translated(0, dy));
+  fileEdit_->setGeometry(ToPixels(units, kFileEditRect).translated(0, dy));
+  browseButton_->setGeometry(ToPixels(units, kBrowseRect).translated(0, dy));
+}
+
+void QtBatchDialog::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  if (deviceList_ != nullptr) {
+    PlaceControls();
+  }
+}
+
+void QtBatchDialog::OnSysCommand(unsigned commandId) {
+  if (CPendravelBatchDlg::IsAboutCommand(commandId)) {
+    emit aboutRequested();
+  }
+}
+
+void QtBatchDialog::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  QAction* about = menu.addAction(ToQString(kAboutItem));
+  connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+  menu.exec(event->globalPos());
+}
+
+void QtBatchDialog::reject() { RequestClose(); }
+
+void QtBatchDialog::closeEvent(QCloseEvent* event) {
+  if (!ended_) {
+    RequestClose();
+  }
+  if (ended_) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void QtBatchDialog::RequestClose() {
+  // OnClose may pump messages while the capture worker ends; a second close
+  // request meanwhile must not start a second guard.
+  if (closing_ || ended_ || !controller_) {
+    return;
+  }
+  closing_ = true;
+  const bool accepted = controller_->OnClose();
+  closing_ = false;
+  if (accepted && !ended_) {
+    EndDialog();
+  }
+}
+
+void QtBatchDialog::SetWindowTitle(std::u16string_view title) { setWindowTitle(ToQString(title)); }
+
+void QtBatchDialog::SetTimer(unsigned id, unsigned milliseconds) {
+  KillTimer(id);
+  timers_[id] = startTimer(static_cast<int>(std::min(milliseconds, 0x7FFFFFFFu)));
+}
+
+void QtBatchDialog::KillTimer(unsigned id) {
+  const auto found = timers_.find(id);
+  if (found != timers_.end()) {
+    killTimer(found->second);
+    timers_.erase(found);
+  }
+}
+
+void QtBatchDialog::timerEvent(QTimerEvent* event) {
+  for (const auto& [id, qtId] : timers_) {
+    if (qtId == event->timerId()) {
+      listControl_->BeginRebuild();
+      controller_->OnTimer(id);
+      listControl_->EndRebuild();
+      return;
+    }
+  }
+  QDialog::timerEvent(event);
+}
+
+void QtBatchDialog::MessageBox(std::u16string_view text, std::u16string_view caption) {
+  QMessageBox box(this);
+  box.setWindowTitle(ToQString(caption));
+  box.setTextFormat(Qt::PlainText);
+  box.setText(ToQString(text));
+  box.setIcon(QMessageBox::NoIcon);
+  box.setStandardButtons(QMessageBox::Ok);
+  box.setDefaultButton(QMessageBox::Ok);
+  box.exec();
+}
+
+std::optional<std::u16string> QtBatchDialog::OpenFileDialog() {
+  return openFile_ ? openFile_(this) : std::nullopt;
+}
+
+void QtBatchDialog::EndDialog() {
+  ended_ = true;
+  done(0);
+}
+
+bool QtBatchDialog::PumpMessagesUntil(const std::function<bool()>& done,
+                                      std::chrono::milliseconds timeout) {
+  QElapsedTimer elapsed;
+  elapsed.start();
+  while (!done() && elapsed.elapsed() < timeout.count()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, kPumpSliceMs);
+    if (!done()) {
+      QThread::msleep(kPumpSliceMs);
+    }
+  }
+  return done();
+}
+
+}  // namespace quilmarr

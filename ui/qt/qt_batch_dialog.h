@@ -1,0 +1,119 @@
+#pragma once
+// The main window in Qt 6 Widgets: the controls of the dialog template, the
+// control adapters, and the routing of clicks, timer ticks, close requests
+// and worker messages to the controller on the user-interface thread.
+#include <QDialog>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "ui/controls.h"
+#include "ui/pendravel_batch_dlg.h"
+#include "ui/qt/qt_controls.h"
+#include "ui/qt/qt_device_list.h"
+#include "ui/qt/qt_message_target.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace quilmarr {
+
+// Everything the dialog needs from outside but its own message target; all
+// must outlive the dialog.
+struct QtDialogServices {
+  InterfaceLister& interfaces;
+  PacketSourceFactory openPacketSource;
+  const Clock& clock;
+  SettingsFile& settings;
+  ProcessLauncher& launcher;
+};
+
+// The file-open dialog: the chosen full path, or nullopt on cancel.
+using OpenFileFunction = std::function<std::optional<std::u16string>(QWidget* parent)>;
+
+[[nodiscard]] std::optional<std::u16string> ShowOpenFileDialog(QWidget* parent);
+
+class QtBatchDialog final : public QDialog, private DialogHost {
+  Q_OBJECT
+
+ public:
+  // Builds the window and runs the controller's OnInitDialog.
+  explicit QtBatchDialog(QtDialogServices services, QWidget* parent = nullptr,
+                         OpenFileFunction openFile = ShowOpenFileDialog);
+  QtBatchDialog(const QtBatchDialog&) = delete;
+  QtBatchDialog& operator=(const QtBatchDialog&) = delete;
+  ~QtBatchDialog() override;
+
+  // A system command from the context menu or F1 (the about item is the only one).
+  void OnSysCommand(unsigned commandId);
+
+  // The same close guard for the title bar, Esc and every other way of ending.
+  void reject() override;
+
+  [[nodiscard]] CPendravelBatchDlg& Controller() noexcept { return *controller_; }
+  [[nodiscard]] QPushButton& QueryButton() const noexcept { return *queryButton_; }
+  [[nodiscard]] QPushButton& BatchUpdateButton() const noexcept { return *batchUpdateButton_; }
+  [[nodiscard]] QPushButton& BrowseButton() const noexcept { return *browseButton_; }
+  [[nodiscard]] QComboBox& AdapterCombo() const noexcept { return *adapterCombo_; }
+  [[nodiscard]] QTableWidget& DeviceList() const noexcept;
+  [[nodiscard]] QLineEdit& FileEdit() const noexcept { return *fileEdit_; }
+  [[nodiscard]] MessageTarget& WorkerTarget() noexcept { return target_; }
+  // The device list grows with the window; this is its size at the template size.
+  [[nodiscard]] QSize TemplateSize() const noexcept { return templateSize_; }
+
+ signals:
+  void aboutRequested();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void timerEvent(QTimerEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  // DialogHost
+  void SetWindowTitle(std::u16string_view title) override;
+  void SetTimer(unsigned id, unsigned milliseconds) override;
+  void KillTimer(unsigned id) override;
+  void MessageBox(std::u16string_view text, std::u16string_view caption) override;
+  [[nodiscard]] std::optional<std::u16string> OpenFileDialog() override;
+  void EndDialog() override;
+  bool PumpMessagesUntil(const std::function<bool()>& done,
+                         std::chrono::milliseconds timeout) override;
+
+  void CreateControls();
+  void PlaceControls();
+  void RequestClose();
+
+  QComboBox* adapterCombo_ = nullptr;
+  DeviceTableWidget* deviceList_ = nullptr;
+  QPushButton* queryButton_ = nullptr;
+  QPushButton* batchUpdateButton_ = nullptr;
+  QPushButton* browseButton_ = nullptr;
+  QLineEdit* fileEdit_ = nullptr;
+  QLabel* adapterLabel_ = nullptr;
+  QLabel* devicesLabel_ = nullptr;
+  QLabel* fileLabel_ = nullptr;
+  QSize templateSize_;
+
+  OpenFileFunction openFile_;
+  QtMessageTarget target_;
+  std::map<unsigned, int> timers_;  // controller's timer id -> Qt timer id
+  bool closing_ = false;
+  bool ended_ = false;
+
+  std::unique_ptr<QtComboControl> comboControl_;
+  std::unique_ptr<QtListControl> listControl_;
+  std::unique_ptr<QtButtonControl> queryControl_;
+  std::unique_ptr<QtButtonControl> batchUpdateControl_;
+  std::unique_ptr<QtButtonControl> browseControl_;
+  std::unique_ptr<QtEditControl> fileControl_;
+  // Last: destroyed first, while the controls and the target still exist.
+  std::unique_ptr<CPendravelBatchDlg> controller_;
+};
+
+}  // namespace quilmarr
