@@ -17,13 +17,16 @@ export WINEDEBUG=-all
 # discovery or time-out pays for it.
 wine cmd /c exit >/dev/null 2>&1 || true
 wineserver -w >/dev/null 2>&1 || true
+# One persistent server for the whole run instead of one per test program.
+wineserver -p >/dev/null 2>&1 || true
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
 if [ -n "${QUILMARR_WINDOWS_BUILD_DIR:-}" ]; then
   cmake --preset windows -B "$QUILMARR_WINDOWS_BUILD_DIR"
-  cmake --build "$QUILMARR_WINDOWS_BUILD_DIR" -j "$(nproc)"
-  ctest --test-dir "$QUILMARR_WINDOWS_BUILD_DIR" --output-on-failure -L windows "$@"
+  cmake --build "$QUILMARR_WINDOWS_BUILD_DIR" -j 2
+  ctest --test-dir "$QUILMARR_WINDOWS_BUILD_DIR" --output-on-failure -j 2 -L windows "$@"
 else
   cmake --preset windows
-  cmake --build --preset windows -j "$(nproc)"
-  ctest --preset windows -L windows "$@"
+  cmake --build --preset windows -j 2
+  ctest --preset windows -j 2 -L windows "$@"
 fi
