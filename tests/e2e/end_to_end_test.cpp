@@ -1,0 +1,154 @@
+// The real main window (offscreen), driven through its widgets, against eight
+// ied-sim devices on a veth pair between two namespaces this test makes, with
+// the stand-in updater. Needs root; skips otherwise.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/ini.h"
+#include "platform/text.h"
+#include "tests/e2e/driver_report.h"
+#include "tests/live/netns_pair.h"
+#include "tests/platform/temp_folder.h"
+#include "tests/tools/child_process.h"
+
+namespace quilmarr::testing {
+namespace {
+
+constexpr int kDevices = 8;
+constexpr const char* kOldVersion = "1.0.0";
+constexpr const char* kNewVersion = "2.0.0";
+const std::vector<int> kTickedRows{1, 3, 4};
+constexpr const char* kStartRemoteIp = "198.51.100.7";
+constexpr const char* kStartHostIp = "198.51.100.8";
+
+std::string ReadIni(const std::filesystem::path& file, std::u16string_view section,
+                    std::u16string_view key) {
+  const auto ini = MakePlatformIniStore();
+  return ToUtf8(ini->Read(FromUtf8(file.string()), section, key, u"<missing>", 300));
+}
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string whyNot;
+    pair_ = NetnsPair::Create(whyNot);
+    if (!pair_) GTEST_SKIP() << "end-to-end test skipped: " << whyNot;
+    const auto settingsFolder = temp_.Path() / "config" / "Kavrendt" / "Ostrovel" / "Firmware";
+    std::filesystem::create_directories(settingsFolder);
+    std::filesystem::create_directories(stateDir_);
+    settingsFile_ = settingsFolder / "Pendravel.ini";
+    WriteBytes(package_, "state-dir=" + stateDir_.string() + "\nversion=" + kNewVersion + "\n");
+    WriteBytes(settingsFile_, std::string("[UDP]\nREMOTE_IP=") + kStartRemoteIp + "\nHOST_IP=" +
+                                  kStartHostIp + "\n[Quilmarr]\nPckFile=" + package_.string() +
+                                  "\nAdapterIp=" + pair_->captureAddress +
+                                  "\n[Pendravel]\nExePath=" + UPDATER_DIR + "/\n");
+  }
+
+  // Runs the driver in the capture namespace against ied-sim in the other one.
+  DriverReport RunDriver() {
+    const BackgroundProcess devices(
+        {"ip", "netns", "exec", pair_->senderNamespace, IED_SIM_PATH, "--interface",
+         pair_->senderInterface, "--count", std::to_string(kDevices), "--base-ip", "192.0.2.10",
+         "--interval-ms", "500", "--app-version", kOldVersion, "--state-dir", stateDir_.string()});
+    std::vector<std::string> argv{
+        "ip", "netns", "exec", pair_->captureNamespace, "env",
+        "XDG_CONFIG_HOME=" + (temp_.Path() / "config").string(), "QT_QPA_PLATFORM=offscreen",
+        "QUILMARR_STANDIN_LOG=" + updaterLog_.string(),
+        // Longer than one list refresh, so each "Updating" mark is seen.
+        "QUILMARR_STANDIN_DELAY_MS=2500", "QUILMARR_STANDIN_SILENT_S=2", DEMO_DRIVER_PATH,
+        "--adapter-ip", pair_->captureAddress, "--devices", std::to_string(kDevices),
+        "--new-version", kNewVersion, "--timeout", "20"};
+    for (const int row : kTickedRows) {
+      argv.insert(argv.end(), {"--tick", std::to_string(row)});
+    }
+    const CommandResult result = RunCommand(argv);
+    output_ = result.out + result.err;
+    return ParseDriverReport(result.out);
+  }
+
+  TempFolder temp_;
+  std::unique_ptr<NetnsPair> pair_;
+  std::filesystem::path stateDir_ = temp_.Path() / "devices";
+  std::filesystem::path package_ = temp_.Path() / "demo-firmware.pck";
+  std::filesystem::path updaterLog_ = temp_.Path() / "updater.log";
+  std::filesystem::path settingsFile_;
+  std::string output_;
+};
+
+TEST_F(EndToEnd, BatchOfThreeUpdatesEachInTurnAndLeavesTheRestAlone) {
+  const DriverReport report = RunDriver();
+  ASSERT_EQ(report.result, "ok") << output_;
+  EXPECT_TRUE(report.boxes.empty()) << output_;
+
+  // Eight devices, all on the old version, none ticked, none updating.
+  const auto& before = report.rowsByStage.at("devices");
+  ASSERT_EQ(before.size(), static_cast<std::size_t>(kDevices)) << output_;
+  std::vector<std::string> ips;
+  for (const auto& row : before) {
+    EXPECT_EQ(row.originalAppVersion, kOldVersion) << row.ip;
+    EXPECT_EQ(row.currentAppVersion, kOldVersion) << row.ip;
+    EXPECT_EQ(row.bootVersion, "1.0.0") << row.ip;
+    EXPECT_FALSE(row.ticked) << row.ip;
+    EXPECT_EQ(row.status, "") << row.ip;
+    ips.push_back(row.ip);
+  }
+  std::vector<std::string> sortedIps = ips;
+  std::sort(sortedIps.begin(), sortedIps.end());
+  EXPECT_EQ(std::adjacent_find(sortedIps.begin(), sortedIps.end()), sortedIps.end())
+      << "duplicate rows";
+
+  std::vector<std::string> tickedIps;
+  for (const int row : kTickedRows) tickedIps.push_back(ips[static_cast<std::size_t>(row)]);
+
+  // The "Updating" mark visits the ticked rows top to bottom, once each.
+  EXPECT_EQ(report.updatingSequence, tickedIps) << output_;
+
+  // Ticked devices announce the new version; their first-heard version stays;
+  // the others are exactly as before.
+  const auto& after = report.rowsByStage.at("updated");
+  ASSERT_EQ(after.size(), before.size()) << output_;
+  for (const auto& row : after) {
+    const bool ticked = std::find(tickedIps.begin(), tickedIps.end(), row.ip) != tickedIps.end();
+    EXPECT_EQ(row.ticked, ticked) << row.ip;
+    EXPECT_EQ(row.status, "") << row.ip;
+    EXPECT_EQ(row.originalAppVersion, kOldVersion) << row.ip;
+    if (ticked) {
+      EXPECT_EQ(row.currentAppVersion, kNewVersion) << row.ip;
+    } else {
+      const auto old = std::find_if(before.begin(), before.end(),
+                                    [&](const ReportedRow& r) { return r.ip == row.ip; });
+      ASSERT_NE(old, before.end()) << row.ip;
+      EXPECT_EQ(row, *old);
+    }
+  }
+  // Stop Query keeps the last rows on screen.
+  EXPECT_EQ(report.rowsByStage.at("stopped").size(), after.size());
+
+  // One updater run per ticked device, in row order, never two at once, each
+  // told the device and the adapter, with the package and "-P255".
+  const auto runs = ParseUpdaterLog(ReadBytes(updaterLog_));
+  ASSERT_EQ(runs.size(), tickedIps.size()) << ReadBytes(updaterLog_);
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    SCOPED_TRACE("run " + std::to_string(i));
+    EXPECT_EQ(runs[i].remoteIp, tickedIps[i]);
+    EXPECT_EQ(runs[i].hostIp, pair_->captureAddress);
+    EXPECT_EQ(runs[i].arguments, (std::vector<std::string>{package_.string(), "-P255"}));
+    if (i > 0) {
+      EXPECT_GE(runs[i].start, runs[i - 1].end);
+    }
+  }
+
+  // [UDP] is back to its start-up values; [Quilmarr] remembers the batch.
+  EXPECT_EQ(ReadIni(settingsFile_, u"UDP", u"REMOTE_IP"), kStartRemoteIp);
+  EXPECT_EQ(ReadIni(settingsFile_, u"UDP", u"HOST_IP"), kStartHostIp);
+  EXPECT_EQ(ReadIni(settingsFile_, u"Quilmarr", u"AdapterIp"), pair_->captureAddress);
+  EXPECT_EQ(ReadIni(settingsFile_, u"Quilmarr", u"PckFile"), package_.string());
+}
+
+}  // namespace
+}  // namespace quilmarr::testing
