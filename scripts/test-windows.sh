@@ -18,7 +18,10 @@ export WINEDEBUG=-all
 wine cmd /c exit >/dev/null 2>&1 || true
 wineserver -w >/dev/null 2>&1 || true
 # One persistent server for the whole run instead of one per test program.
+# Its helper services start here, with their output on /dev/null: started by
+# the first test they would hold CTest's output pipe open and stall the run.
 wineserver -p >/dev/null 2>&1 || true
+wine cmd /c exit >/dev/null 2>&1 || true
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
 if [ -n "${QUILMARR_WINDOWS_BUILD_DIR:-}" ]; then
