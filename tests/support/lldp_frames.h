@@ -24,7 +24,7 @@ class FrameBuilder {
   }
   FrameBuilder& Tlv(std::uint8_t type, const Bytes& value) {
     const auto length = value.size();
-    bytes_.push_back(static_cast<std::uint8_t>((type << 1) | ((length >> 8) & 1)));
+    bytes_.push_back(static_cast<std::uint8_t>((static_cast<std::size_t>(type) << 1) | ((length >> 8) & 1u)));
     bytes_.push_back(static_cast<std::uint8_t>(length & 0xFF));
     bytes_.insert(bytes_.end(), value.begin(), value.end());
     return *this;

@@ -41,7 +41,7 @@ class FrameWriter {
   }
   // 802.1AB: 7-bit type, 9-bit length.
   void TlvHeader(TlvType type, std::size_t length) {
-    Word(static_cast<std::uint16_t>((type << 9) | (length & 0x1FF)));
+    Word(static_cast<std::uint16_t>((static_cast<std::size_t>(type) << 9) | (length & 0x1FF)));
   }
   void TextTlv(TlvType type, std::string_view text) {
     const auto value = text.substr(0, kMaxTlvValue);
