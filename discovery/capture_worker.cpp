@@ -1,6 +1,5 @@
 #include "discovery/capture_worker.h"
 
-#include <cstdlib>
 #include <utility>
 
 #include "discovery/lldp_frame_view.h"
@@ -19,9 +18,6 @@ bool OpenAdapter(const CaptureContext& context, PacketSource& source) {
   const auto narrowName = NarrowForPlatform(context.adapterName);
   return narrowName.has_value() && source.Open(*narrowName);
 }
-
-// TEMPORARY-BENCH: lets the harness measure without the drop; removed after measuring.
-const bool kDropNonLldp = std::getenv("QUILMARR_BENCH_NO_DROP") == nullptr;
 
 }  // namespace
 
@@ -42,7 +38,7 @@ int CaptureWorker(CaptureContext& context, PacketSource& source) {
     if (result.status == PacketSource::ReadStatus::Timeout) continue;
     // The dialog would drop these silently after the hand-off; dropping them
     // here keeps the one-at-a-time blocking send from limiting the capture rate.
-    if (kDropNonLldp && CheckEthernetHeader(result.frame) != LldpRejection::None) continue;
+    if (CheckEthernetHeader(result.frame) != LldpRejection::None) continue;
     Message packet;
     packet.id = WM_CAPTURE_PACKET;
     packet.frame = result.frame;

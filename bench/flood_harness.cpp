@@ -1,0 +1,250 @@
+// Runs the real dialog (offscreen) the way a user does and reports what the
+// capture pipeline achieved. Two modes:
+//   flood_harness startup
+//       builds the dialog as the application does and reports the time from
+//       process start to the first paint of the shown window, and peak RSS.
+//   flood_harness flood <interface> <seconds> <expected-devices>
+//       selects <interface>, clicks "Query Device", prints "ready", captures
+//       for <seconds>, clicks "Stop Query" and reports per tick and in total.
+// Meant to run inside the capture namespace made by flood_harness.sh.
+#include <sys/resource.h>
+#include <time.h>
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QTimerEvent>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "bench/measured_pcap_source.h"
+#include "discovery/pcap/pcap_interface_lister.h"
+#include "platform/clock.h"
+#include "platform/folders.h"
+#include "platform/ini.h"
+#include "platform/process.h"
+#include "platform/text.h"
+#include "ui/qt/qt_batch_dialog.h"
+#include "update/settings_file.h"
+
+namespace quilmarr::bench {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+double Milliseconds(SteadyClock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
+
+double RealtimeSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+long PeakRssKilobytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+struct Tick {
+  SteadyClock::time_point at;
+  double handlingMs = 0;
+  int rows = 0;
+};
+
+// Sees every event first, so it can time the dialog's refresh ticks and its first paint.
+class ObservingApplication final : public QApplication {
+ public:
+  using QApplication::QApplication;
+
+  bool notify(QObject* receiver, QEvent* event) override {
+    if (dialog_ == nullptr || receiver != dialog_) return QApplication::notify(receiver, event);
+    if (event->type() == QEvent::Paint && !painted_) {
+      painted_ = true;
+      paintedAt_ = RealtimeSeconds();
+    }
+    if (event->type() != QEvent::Timer ||
+        static_cast<QTimerEvent*>(event)->timerId() != refreshTimerId_) {
+      return QApplication::notify(receiver, event);
+    }
+    const auto start = SteadyClock::now();
+    const bool handled = QApplication::notify(receiver, event);
+    ticks_.push_back(
+        {start, Milliseconds(SteadyClock::now() - start), dialog_->DeviceList().rowCount()});
+    return handled;
+  }
+
+  void Observe(QtBatchDialog* dialog) { dialog_ = dialog; }
+  void WatchTimer(int timerId) { refreshTimerId_ = timerId; }
+  [[nodiscard]] const std::vector<Tick>& Ticks() const { return ticks_; }
+  [[nodiscard]] bool Painted() const { return painted_; }
+  [[nodiscard]] double PaintedAt() const { return paintedAt_; }
+
+ private:
+  QtBatchDialog* dialog_ = nullptr;
+  int refreshTimerId_ = -1;
+  std::vector<Tick> ticks_;
+  bool painted_ = false;
+  double paintedAt_ = 0;
+};
+
+// A nested event loop, as the application's own exec() runs it.
+void PumpFor(SteadyClock::duration span) {
+  QEventLoop loop;
+  QTimer::singleShot(std::chrono::duration_cast<std::chrono::milliseconds>(span), Qt::PreciseTimer,
+                     &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+template <typename Predicate>
+bool PumpUntil(Predicate done, SteadyClock::duration limit) {
+  const auto end = SteadyClock::now() + limit;
+  while (!done()) {
+    if (SteadyClock::now() >= end) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return true;
+}
+
+struct Services {
+  std::unique_ptr<AppDataFolderLocator> locator = MakePlatformFolderLocator();
+  std::unique_ptr<IniStore> ini = MakePlatformIniStore();
+  SettingsFile settings{*locator, *ini};
+  SystemClock clock;
+  std::unique_ptr<ProcessLauncher> launcher = MakePlatformProcessLauncher();
+  PcapInterfaceLister interfaces;
+};
+
+int RunStartup(ObservingApplication& app) {
+  Services services;
+  QtBatchDialog dialog({services.interfaces, [] { return std::unique_ptr<PacketSource>(); },
+                        services.clock, services.settings, *services.launcher});
+  app.Observe(&dialog);
+  dialog.show();
+  if (!PumpUntil([&] { return app.Painted(); }, std::chrono::seconds(10))) {
+    std::fprintf(stderr, "flood_harness: the window was never painted\n");
+    return 1;
+  }
+  std::printf("shown_at_realtime %.6f\npeak_rss_kb_at_shown %ld\n", app.PaintedAt(),
+              PeakRssKilobytes());
+  return 0;
+}
+
+int SelectAdapter(QtBatchDialog& dialog, const std::string& interfaceName) {
+  const AdapterList* adapters = dialog.Controller().Adapters();
+  if (adapters == nullptr) return -1;
+  for (std::size_t i = 0; i < adapters->size(); ++i) {
+    if (ToUtf8((*adapters)[i]->deviceName) == interfaceName) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+int RunFlood(ObservingApplication& app, const std::string& interfaceName, double seconds,
+             int expectedDevices) {
+  Services services;
+  auto box = std::make_shared<CaptureFiguresBox>();
+  QtBatchDialog dialog(
+      {services.interfaces,
+       [box] { return std::unique_ptr<PacketSource>(std::make_unique<MeasuredPcapSource>(box)); },
+       services.clock, services.settings, *services.launcher});
+  app.Observe(&dialog);
+  dialog.show();
+  const int index = SelectAdapter(dialog, interfaceName);
+  if (index < 0) {
+    std::fprintf(stderr, "flood_harness: no adapter %s\n", interfaceName.c_str());
+    return 1;
+  }
+  dialog.AdapterCombo().setCurrentIndex(index);
+  PumpFor(std::chrono::milliseconds(200));
+
+  const double uiCpuAtStart = ThreadCpuSeconds();
+  const auto queryAt = SteadyClock::now();
+  dialog.QueryButton().click();
+  const auto timers = QAbstractEventDispatcher::instance()->registeredTimers(&dialog);
+  if (timers.size() != 1 || dialog.QueryButton().text() != QStringLiteral("Stop Query")) {
+    std::fprintf(stderr, "flood_harness: the query did not start\n");
+    return 1;
+  }
+  app.WatchTimer(timers.front().timerId);
+  std::printf("ready\n");
+  std::fflush(stdout);
+
+  PumpFor(
+      std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(seconds)));
+  dialog.QueryButton().click();
+  const double uiCpu = ThreadCpuSeconds() - uiCpuAtStart;
+  if (!PumpUntil([&] { return !dialog.Controller().WorkersAlive(); }, std::chrono::seconds(10))) {
+    std::fprintf(stderr, "flood_harness: the capture did not stop\n");
+    return 1;
+  }
+
+  std::vector<double> lateness;
+  int ticksShort = 0;
+  int ticksCounted = 0;
+  std::printf("tick\tat_s\tlate_ms\thandling_ms\trows\n");
+  // A tick is late by how much more than one interval has passed since the one
+  // before (the first: since the query started), as a user waiting for it sees.
+  int k = 0;
+  auto previous = queryAt;
+  for (const Tick& tick : app.Ticks()) {
+    ++k;
+    const double late = Milliseconds(tick.at - previous - std::chrono::seconds(1));
+    previous = tick.at;
+    lateness.push_back(late);
+    const double at = Milliseconds(tick.at - queryAt) / 1000.0;
+    std::printf("%d\t%.3f\t%.1f\t%.2f\t%d\n", k, at, late, tick.handlingMs, tick.rows);
+    if (at > 2.0) {
+      ++ticksCounted;
+      if (tick.rows != expectedDevices) ++ticksShort;
+    }
+  }
+  const std::lock_guard lock(box->mutex);
+  const CaptureFigures& f = box->figures;
+  std::printf("ticks %d\n", k);
+  std::printf("ticks_after_2s %d\nticks_after_2s_not_all_devices %d\n", ticksCounted, ticksShort);
+  std::printf("late_median_ms %.1f\nlate_max_ms %.1f\n", Median(lateness),
+              lateness.empty() ? 0.0 : *std::max_element(lateness.begin(), lateness.end()));
+  std::printf("pcap_received %llu\npcap_dropped %llu\n",
+              static_cast<unsigned long long>(f.pcapReceived),
+              static_cast<unsigned long long>(f.pcapDropped));
+  std::printf("frames_read %llu\nlldp_frames_merged %llu\n",
+              static_cast<unsigned long long>(f.framesRead),
+              static_cast<unsigned long long>(f.lldpFramesRead));
+  std::printf("ui_cpu_s %.2f\nworker_cpu_s %.2f\n", uiCpu, f.workerCpuSeconds);
+  std::printf("peak_rss_kb %ld\n", PeakRssKilobytes());
+  return f.closed ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace quilmarr::bench
+
+int main(int argc, char* argv[]) {
+  using namespace quilmarr::bench;
+  ObservingApplication app(argc, argv);
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.size() == 1 && args[0] == "startup") return RunStartup(app);
+  if (args.size() == 4 && args[0] == "flood") {
+    return RunFlood(app, args[1], std::strtod(args[2].c_str(), nullptr),
+                    static_cast<int>(std::strtol(args[3].c_str(), nullptr, 10)));
+  }
+  std::fprintf(stderr,
+               "usage: flood_harness startup\n"
+               "       flood_harness flood <interface> <seconds> <expected-devices>\n");
+  return 2;
+}
