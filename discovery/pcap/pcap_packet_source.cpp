@@ -2,7 +2,12 @@
 
 #include <pcap/pcap.h>
 
+#if !defined(_WIN32)
+#include <poll.h>
+#endif
+
 #include <algorithm>
+#include <cerrno>
 
 namespace quilmarr {
 namespace {
@@ -16,8 +21,13 @@ pcap_t* OpenLive(const std::string& deviceName) {
 #else
   pcap_t* handle = pcap_create(deviceName.c_str(), error);
   if (handle == nullptr) return nullptr;
+  // Non-blocking, with the read time-out kept by ReadLive: on Linux's
+  // block-based ring libpcap waits for the kernel to retire a block, which it
+  // never does while the adapter is completely silent, so its own time-out
+  // would never expire and a stop request would wait for the next frame.
   if (pcap_set_snaplen(handle, kSnapshotLength) != 0 || pcap_set_promisc(handle, 1) != 0 ||
-      pcap_set_timeout(handle, kReadTimeoutMs) != 0 || pcap_activate(handle) < 0) {
+      pcap_set_timeout(handle, kReadTimeoutMs) != 0 || pcap_activate(handle) < 0 ||
+      pcap_setnonblock(handle, 1, error) != 0 || pcap_get_selectable_fd(handle) < 0) {
     pcap_close(handle);
     return nullptr;
   }
@@ -37,6 +47,22 @@ PacketSource::ReadResult ReadNext(pcap_t* handle) {
   return {PacketSource::ReadStatus::Frame, std::span<const std::uint8_t>(data, length)};
 }
 
+// One read of a live capture: a frame, or a time-out after kReadTimeoutMs
+// without one, or an error.
+PacketSource::ReadResult ReadLive(pcap_t* handle) {
+#if defined(_WIN32)
+  return ReadNext(handle);
+#else
+  if (handle == nullptr) return {};
+  auto result = ReadNext(handle);
+  if (result.status != PacketSource::ReadStatus::Timeout) return result;
+  pollfd wait{pcap_get_selectable_fd(handle), POLLIN, 0};
+  if (poll(&wait, 1, kReadTimeoutMs) < 0 && errno != EINTR) return {};
+  // Ready, timed out, or failed (a vanished adapter): the next read tells which.
+  return ReadNext(handle);
+#endif
+}
+
 void CloseHandle(pcap*& handle) noexcept {
   if (handle != nullptr) pcap_close(handle);
   handle = nullptr;
@@ -52,7 +78,7 @@ bool PcapPacketSource::Open(const std::string& narrowDeviceName) {
   return handle_ != nullptr;
 }
 
-PacketSource::ReadResult PcapPacketSource::Read() { return ReadNext(handle_); }
+PacketSource::ReadResult PcapPacketSource::Read() { return ReadLive(handle_); }
 
 void PcapPacketSource::Close() { CloseHandle(handle_); }
 

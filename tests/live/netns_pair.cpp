@@ -19,6 +19,11 @@ bool Ip(const std::vector<std::string>& arguments) {
   return RunCommand(argv).status == 0;
 }
 
+bool NoIpv6(const std::string& ns) {
+  return Ip({"netns", "exec", ns, "sysctl", "-qw", "net.ipv6.conf.all.disable_ipv6=1"}) &&
+         Ip({"netns", "exec", ns, "sysctl", "-qw", "net.ipv6.conf.default.disable_ipv6=1"});
+}
+
 bool EnterNamespace(const std::string& ns) {
   const int fd = open(("/var/run/netns/" + ns).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
@@ -59,6 +64,9 @@ std::unique_ptr<NetnsPair> NetnsPair::Create(std::string& whyNot) {
       Ip({"netns", "add", pair->captureNamespace}) && Ip({"netns", "add", pair->senderNamespace}) &&
       Ip({"link", "add", pair->captureInterface, "netns", pair->captureNamespace, "type", "veth",
           "peer", "name", pair->senderInterface, "netns", pair->senderNamespace}) &&
+      // No IPv6: the pair carries only the test's own frames, so a quiet
+      // adapter is completely silent.
+      NoIpv6(pair->captureNamespace) && NoIpv6(pair->senderNamespace) &&
       Ip({"-n", pair->captureNamespace, "addr", "add", pair->captureAddress + "/24", "dev",
           pair->captureInterface}) &&
       Ip({"-n", pair->captureNamespace, "link", "set", pair->captureInterface, "up"}) &&
