@@ -25,16 +25,6 @@ Bytes GooseFrame() {
   return frame;
 }
 
-Bytes DeviceFrame(int index) {
-  return quilmarr::test::FrameBuilder()
-      .ChassisPortTtl()
-      .SystemName("IED-" + std::to_string(index))
-      .Ipv4(10, 1, static_cast<std::uint8_t>(index / 256), static_cast<std::uint8_t>(index % 256))
-      .SystemDescription("BootVer:1.0.2 & AppVer:4.1.7 & IDE Name:IED_" + std::to_string(index))
-      .End()
-      .Build();
-}
-
 void BM_RejectNonLldpFrame(benchmark::State& state) {
   const Bytes frame = GooseFrame();
   const FixedClock clock;
@@ -47,7 +37,7 @@ void BM_RejectNonLldpFrame(benchmark::State& state) {
 BENCHMARK(BM_RejectNonLldpFrame);
 
 void BM_DecodeDeviceFrame(benchmark::State& state) {
-  const Bytes frame = DeviceFrame(7);
+  const Bytes frame = quilmarr::test::NumberedDeviceFrame(7);
   for (auto _ : state) {
     quilmarr::LldpFrameView view = quilmarr::MakeFrameView(frame);
     view.Decode();
@@ -61,7 +51,7 @@ BENCHMARK(BM_DecodeDeviceFrame);
 void BM_PipelineIntoTable(benchmark::State& state) {
   const auto devices = static_cast<int>(state.range(0));
   std::vector<Bytes> frames;
-  for (int i = 0; i < devices; ++i) frames.push_back(DeviceFrame(i));
+  for (int i = 0; i < devices; ++i) frames.push_back(quilmarr::test::NumberedDeviceFrame(i));
   const FixedClock clock;
   quilmarr::DeviceTable table;
   for (const Bytes& frame : frames) quilmarr::ProcessCapturedFrame(frame, table, clock);

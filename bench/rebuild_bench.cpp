@@ -28,6 +28,7 @@ namespace quilmarr::bench {
 namespace {
 
 using test::Bytes;
+using test::NumberedDeviceFrame;
 using SteadyClock = std::chrono::steady_clock;
 
 class OneAdapter final : public InterfaceLister {
@@ -48,16 +49,6 @@ class QuietSource final : public PacketSource {
   }
   void Close() override {}
 };
-
-Bytes DeviceFrame(int index) {
-  return test::FrameBuilder()
-      .ChassisPortTtl()
-      .SystemName("IED-" + std::to_string(index))
-      .Ipv4(10, 1, static_cast<std::uint8_t>(index / 256), static_cast<std::uint8_t>(index % 256))
-      .SystemDescription("BootVer:1.0.2 & AppVer:4.1.7 & IDE Name:IED_" + std::to_string(index))
-      .End()
-      .Build();
-}
 
 struct Bench {
   std::unique_ptr<AppDataFolderLocator> locator = MakePlatformFolderLocator();
@@ -110,7 +101,7 @@ void BM_RefreshTick(benchmark::State& state) {
   const bool repeat = state.range(1) != 0;
   const bool withRepaint = state.range(2) != 0;
   std::vector<Bytes> frames;
-  for (int i = 0; i < devices; ++i) frames.push_back(DeviceFrame(i));
+  for (int i = 0; i < devices; ++i) frames.push_back(NumberedDeviceFrame(i));
   int rows = 0;
   for (auto _ : state) {
     const int timerId = StartQuery();

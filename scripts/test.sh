@@ -16,25 +16,28 @@ failed=0
 stage_failed=()
 export QT_QPA_PLATFORM=offscreen
 
-# run_ctest NAME ARGS... : runs ctest, adds its counts to the totals.
-run_ctest() {
-  local name=$1
+# count LOG : adds the counts of the last CTest summary in LOG to the totals.
+count() {
+  local line total bad
+  line=$(grep -aE 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1)
+  [ -n "$line" ] || return 0
+  total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+  bad=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
+  passed=$((passed + total - bad))
+  failed=$((failed + bad))
+}
+
+# stage NAME COMMAND... : runs a test command, counts its results, and
+# records the stage as failed when the command fails.
+stage() {
+  local name=$1 log rc
   shift
-  local log
   log=$(mktemp)
-  ctest "$@" 2>&1 | tee "$log"
-  local rc=${PIPESTATUS[0]}
-  local line
-  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
-  if [ -n "$line" ]; then
-    local total bad
-    total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
-    bad=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
-    passed=$((passed + total - bad))
-    failed=$((failed + bad))
-  fi
-  [ "$rc" -eq 0 ] || stage_failed+=("$name")
+  "$@" 2>&1 | tee "$log"
+  rc=${PIPESTATUS[0]}
+  count "$log"
   rm -f "$log"
+  [ "$rc" -eq 0 ] || stage_failed+=("$name")
 }
 
 # build PRESET : configures and builds; a failure fails the stage.
@@ -44,35 +47,22 @@ build() {
 
 echo "=== normal build"
 if build default; then
-  run_ctest unit --preset default -j2 -LE 'live|e2e'
+  stage unit ctest --preset default -j2 -LE 'live|e2e'
   # Live and end-to-end tests make network namespaces; one at a time.
-  run_ctest live --preset default -L 'live|e2e'
+  stage live ctest --preset default -L 'live|e2e'
 else
   stage_failed+=("build default")
 fi
 
 if [ "$quick" -eq 0 ]; then
   echo "=== AddressSanitizer + UndefinedBehaviorSanitizer"
-  if build asan; then run_ctest asan --preset asan -j2 -L unit; else stage_failed+=("build asan"); fi
+  if build asan; then stage asan ctest --preset asan -j2 -L unit; else stage_failed+=("build asan"); fi
 
   echo "=== ThreadSanitizer"
-  if build tsan; then run_ctest tsan --preset tsan -j2 -L unit; else stage_failed+=("build tsan"); fi
+  if build tsan; then stage tsan ctest --preset tsan -j2 -L unit; else stage_failed+=("build tsan"); fi
 
   echo "=== Windows (mingw-w64, under Wine)"
-  if [ -x scripts/test-windows.sh ]; then
-    log=$(mktemp)
-    scripts/test-windows.sh 2>&1 | tee "$log"
-    rc=${PIPESTATUS[0]}
-    line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
-    if [ -n "$line" ]; then
-      total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
-      bad=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
-      passed=$((passed + total - bad))
-      failed=$((failed + bad))
-    fi
-    [ "$rc" -eq 0 ] || stage_failed+=("windows")
-    rm -f "$log"
-  fi
+  stage windows scripts/test-windows.sh
 
   echo "=== fuzzing the decoder"
   if scripts/fuzz.sh "${QUILMARR_FUZZ_SECONDS:-60}"; then

@@ -68,6 +68,17 @@ inline Bytes DeviceFrame(std::string_view name, std::uint8_t lastOctet,
       .Build();
 }
 
+// Device `index` of a numbered set: 10.1.<index / 256>.<index % 256>.
+inline Bytes NumberedDeviceFrame(int index) {
+  return FrameBuilder()
+      .ChassisPortTtl()
+      .SystemName("IED-" + std::to_string(index))
+      .Ipv4(10, 1, static_cast<std::uint8_t>(index / 256), static_cast<std::uint8_t>(index % 256))
+      .SystemDescription("BootVer:1.0.2 & AppVer:4.1.7 & IDE Name:IED_" + std::to_string(index))
+      .End()
+      .Build();
+}
+
 // One device's announcement, as field devices send it.
 struct DeviceAnnouncement {
   std::array<std::uint8_t, 4> ip{};
