@@ -33,7 +33,15 @@ std::unique_ptr<DeviceRecord> BuildDeviceRecord(const LldpFrameView& view, const
 }
 
 bool HasSameIp(const DeviceRecord& a, const DeviceRecord& b) noexcept {
-  return a.ipText == b.ipText;
+  // Whole texts, code unit for code unit. Addresses on one segment share their
+  // leading octets, so the merge's linear scan compares from the end.
+  const std::u16string& x = a.ipText;
+  const std::u16string& y = b.ipText;
+  if (x.size() != y.size()) return false;
+  for (std::size_t i = x.size(); i-- > 0;) {
+    if (x[i] != y[i]) return false;
+  }
+  return true;
 }
 
 void MergeDeviceRecord(std::unique_ptr<DeviceRecord> record, DeviceTable& table, const Clock& clock) {
