@@ -62,10 +62,6 @@ for side in "$capns $capif" "$sndns $sndif"; do
   ip -n "$1" link set lo up
   ip -n "$1" link set "$2" up
 done
-# A network is never quite silent; without any frame libpcap's TPACKET_V3 read
-# can block past its time-out, and Stop Query would then wait for the next frame.
-ip netns exec "$sndns" bash -c 'while sleep 0.2; do echo > /dev/udp/10.77.0.1/9; done' 2> /dev/null &
-children+=($!)
 mkdir -p "$out"
 [ -f "$out/summary.tsv" ] || printf 'label\ttool\trate\tseconds\tsent_flood\tsent_lldp\trx_packets\tcaptured\tdropped\tlldp_merged\tticks_after_2s\tticks_short\tlate_median_ms\tlate_max_ms\tui_cpu_s\tworker_cpu_s\n' > "$out/summary.tsv"
 

@@ -1,14 +1,12 @@
 #pragma once
-// A live capture opened exactly as the tool opens it (promiscuous, snapshot
-// length 65536, read time-out 1000 ms, no filter) that also counts what it
-// reads and, when closed, keeps libpcap's statistics and its thread's CPU time.
+// The tool's own live capture, which also counts what it reads and, when
+// closed, keeps libpcap's statistics and its thread's CPU time.
 #include <cstdint>
 #include <memory>
 #include <mutex>
 
 #include "discovery/packet_source.h"
-
-struct pcap;
+#include "discovery/pcap/pcap_packet_source.h"
 
 namespace quilmarr::bench {
 
@@ -40,7 +38,8 @@ class MeasuredPcapSource final : public PacketSource {
 
  private:
   std::shared_ptr<CaptureFiguresBox> box_;
-  pcap* handle_ = nullptr;
+  PcapPacketSource capture_;
+  bool open_ = false;
   std::uint64_t framesRead_ = 0;
   std::uint64_t lldpFramesRead_ = 0;
   double cpuAtOpen_ = 0;

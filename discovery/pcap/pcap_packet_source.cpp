@@ -82,6 +82,12 @@ PacketSource::ReadResult PcapPacketSource::Read() { return ReadLive(handle_); }
 
 void PcapPacketSource::Close() { CloseHandle(handle_); }
 
+std::optional<CaptureStatistics> PcapPacketSource::Statistics() const {
+  pcap_stat stats{};
+  if (handle_ == nullptr || pcap_stats(handle_, &stats) != 0) return std::nullopt;
+  return CaptureStatistics{stats.ps_recv, stats.ps_drop};
+}
+
 PcapFileSource::~PcapFileSource() { CloseHandle(handle_); }
 
 bool PcapFileSource::Open(const std::string& path) {

@@ -1,11 +1,19 @@
 #pragma once
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "discovery/packet_source.h"
 
 struct pcap;
 
 namespace quilmarr {
+
+// libpcap's own counters of a live capture (pcap_stats).
+struct CaptureStatistics {
+  std::uint64_t received = 0;  // ps_recv, drops included
+  std::uint64_t dropped = 0;   // ps_drop
+};
 
 // A live capture: promiscuous, snapshot length 65536, read time-out 1000 ms, no filter.
 class PcapPacketSource final : public PacketSource {
@@ -18,6 +26,8 @@ class PcapPacketSource final : public PacketSource {
   [[nodiscard]] bool Open(const std::string& narrowDeviceName) override;
   [[nodiscard]] ReadResult Read() override;
   void Close() override;
+  // Nullopt when the capture is not open or the library cannot tell.
+  [[nodiscard]] std::optional<CaptureStatistics> Statistics() const;
 
  private:
   pcap* handle_ = nullptr;
