@@ -74,7 +74,7 @@ struct Harness {
   TempSettings settings;
   TwoAdapters adapters;
   std::shared_ptr<FrameFeed> feed = std::make_shared<FrameFeed>();
-  SetClock clock;
+  test::FakeClock clock;
   GatedLauncher launcher;
   std::unique_ptr<QtBatchDialog> dialog;
 };
@@ -220,8 +220,8 @@ class QtBatchDialogTest : public QObject {
     QVERIFY(!h.dialog->AdapterCombo().isEnabled());
     QVERIFY(h.dialog->DeviceList().isEnabled());
 
-    h.feed->Push(LldpFrame({192, 168, 0, 10}, "SYS_A", "IED_1", "2.0"));
-    h.feed->Push(LldpFrame({192, 168, 0, 11}, "SYS_B", "IED_2", "2.1"));
+    h.feed->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
+    h.feed->Push(test::LldpFrame({{192, 168, 0, 11}, "SYS_B", "IED_2", "1.0", "2.1"}));
     QTRY_COMPARE(h.Controller().Devices().size(), std::size_t{2});
 
     const QTableWidget& list = h.dialog->DeviceList();
@@ -302,7 +302,7 @@ class QtBatchDialogTest : public QObject {
     h.settings.Settings().WriteString(settings::kSectionPendravel, settings::kKeyExePath, u"/opt/pendravel/");
     ModalCatcher catcher;
     h.StartQuery();
-    h.feed->Push(LldpFrame({192, 168, 0, 10}, "SYS_A", "IED_1", "2.0"));
+    h.feed->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
     QTableWidget& list = h.dialog->DeviceList();
     QTRY_COMPARE_WITH_TIMEOUT(list.rowCount(), 1, 3000);
     list.setFocus();
@@ -381,9 +381,9 @@ class QtBatchDialogTest : public QObject {
   void screenshotWithThreeDevices() {
     Harness h;
     h.StartQuery();
-    h.feed->Push(LldpFrame({192, 168, 0, 10}, "SYS_A", "IED_1", "2.0"));
-    h.feed->Push(LldpFrame({192, 168, 0, 11}, "SYS_B", "IED_2", "2.0"));
-    h.feed->Push(LldpFrame({192, 168, 0, 12}, "SYS_C", "IED_3", "2.1"));
+    h.feed->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
+    h.feed->Push(test::LldpFrame({{192, 168, 0, 11}, "SYS_B", "IED_2", "1.0", "2.0"}));
+    h.feed->Push(test::LldpFrame({{192, 168, 0, 12}, "SYS_C", "IED_3", "1.0", "2.1"}));
     QTableWidget& list = h.dialog->DeviceList();
     QTRY_COMPARE_WITH_TIMEOUT(list.rowCount(), 3, 3000);
     list.item(1, 0)->setCheckState(Qt::Checked);

@@ -22,6 +22,9 @@
 #include "platform/folders.h"
 #include "platform/ini.h"
 #include "platform/process.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/fake_folder_locator.h"
+#include "tests/support/lldp_frames.h"
 #include "ui/qt/qt_text.h"
 #include "update/settings_file.h"
 
@@ -78,12 +81,6 @@ class FeedPacketSource final : public PacketSource {
   std::vector<std::uint8_t> current_;
 };
 
-class SetClock final : public Clock {
- public:
-  [[nodiscard]] UnixSeconds Now() const override { return now.load(); }
-  std::atomic<UnixSeconds> now{1'700'000'000};
-};
-
 class RecordingLauncher final : public ProcessLauncher {
  public:
   [[nodiscard]] bool RunAndWait(const std::u16string& /*program*/,
@@ -92,16 +89,6 @@ class RecordingLauncher final : public ProcessLauncher {
     return true;
   }
   std::atomic<int> runs{0};
-};
-
-class FolderLocator final : public AppDataFolderLocator {
- public:
-  explicit FolderLocator(std::u16string folder) : folder_(std::move(folder)) {}
-  [[nodiscard]] std::optional<std::u16string> RoamingAppDataFolder() const override { return folder_; }
-  [[nodiscard]] std::u16string FallbackFolder() const override { return folder_; }
-
- private:
-  std::u16string folder_;
 };
 
 // A real settings file under a fresh temporary application-data folder.
@@ -119,32 +106,9 @@ class TempSettings {
 
  private:
   QTemporaryDir dir_;
-  FolderLocator locator_;
+  FakeFolderLocator locator_;
   std::unique_ptr<IniStore> ini_;
   SettingsFile settings_;
 };
-
-// An LLDP frame as the devices send it (IEEE 802.1AB; only the TLVs the tool reads).
-inline std::vector<std::uint8_t> LldpFrame(const std::array<std::uint8_t, 4>& ip, const std::string& sysName,
-                                           const std::string& iedName, const std::string& appVersion) {
-  std::vector<std::uint8_t> frame = {
-      0x01, 0x80, 0xC2, 0x00, 0x00, 0x0E,  // nearest-bridge multicast
-      0x02, 0x00, 0x00, 0x00, 0x00, ip[3],  // source address
-      0x88, 0xCC};                          // EtherType LLDP
-  const auto appendTlv = [&frame](unsigned type, const std::vector<std::uint8_t>& value) {
-    const auto length = static_cast<unsigned>(value.size());
-    // 7-bit type, 9-bit length.
-    frame.push_back(static_cast<std::uint8_t>((type << 1) | (length >> 8)));
-    frame.push_back(static_cast<std::uint8_t>(length & 0xFF));
-    frame.insert(frame.end(), value.begin(), value.end());
-  };
-  appendTlv(5, std::vector<std::uint8_t>(sysName.begin(), sysName.end()));
-  appendTlv(8, {0x05, 0x01, ip[0], ip[1], ip[2], ip[3], 0x02, 0x00, 0x00, 0x00, 0x00, 0x00});
-  const std::string description = "BootVer:1.0 & AppVer:" + appVersion + " & IDE Name:" + iedName;
-  appendTlv(6, std::vector<std::uint8_t>(description.begin(), description.end()));
-  frame.push_back(0x00);  // End of LLDPDU
-  frame.push_back(0x00);
-  return frame;
-}
 
 }  // namespace quilmarr::testing

@@ -129,7 +129,7 @@ class DialogTest : public ::testing::Test {
   }
 
   std::filesystem::path tempFolder_;
-  TempFolderLocator locator_;
+  FakeFolderLocator locator_;
   std::unique_ptr<IniStore> ini_;
   SettingsFile settings_;
   UiMessageQueue queue_;

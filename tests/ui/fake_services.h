@@ -19,8 +19,12 @@
 #include "platform/clock.h"
 #include "platform/folders.h"
 #include "platform/process.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/fake_folder_locator.h"
 
 namespace quilmarr::testing {
+
+using test::FakeClock;
 
 [[nodiscard]] inline CaptureInterfaceEntry Interface(std::string name, std::string description,
                                                      std::array<std::uint8_t, 4> ipv4) {
@@ -41,17 +45,6 @@ class FakeInterfaceLister final : public InterfaceLister {
   }
   std::optional<std::vector<CaptureInterfaceEntry>> entries = std::vector<CaptureInterfaceEntry>{};
   bool throwsWithoutText = false;
-};
-
-class FakeClock final : public Clock {
- public:
-  explicit FakeClock(UnixSeconds start) : now_(start) {}
-  [[nodiscard]] UnixSeconds Now() const override { return now_.load(); }
-  void Set(UnixSeconds now) { now_.store(now); }
-  void Advance(UnixSeconds seconds) { now_.fetch_add(seconds); }
-
- private:
-  std::atomic<UnixSeconds> now_;
 };
 
 // What the next capture does: whether it opens, the frames it delivers, and
@@ -141,16 +134,6 @@ class FakeLauncher final : public ProcessLauncher {
   bool hold_ = false;
   bool succeeds_ = true;
   std::size_t released_ = 0;
-};
-
-class TempFolderLocator final : public AppDataFolderLocator {
- public:
-  explicit TempFolderLocator(std::u16string folder) : folder_(std::move(folder)) {}
-  [[nodiscard]] std::optional<std::u16string> RoamingAppDataFolder() const override { return folder_; }
-  [[nodiscard]] std::u16string FallbackFolder() const override { return folder_; }
-
- private:
-  std::u16string folder_;
 };
 
 }  // namespace quilmarr::testing

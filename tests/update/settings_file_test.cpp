@@ -7,7 +7,7 @@
 #include "platform/ini_engine.h"
 #include "platform/text.h"
 #include "tests/platform/temp_folder.h"
-#include "tests/update/fake_folder_locator.h"
+#include "tests/support/fake_folder_locator.h"
 #include "update/settings_file.h"
 
 namespace quilmarr {

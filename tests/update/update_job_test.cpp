@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "tests/platform/temp_folder.h"
-#include "tests/update/fake_folder_locator.h"
+#include "tests/support/fake_folder_locator.h"
 #include "update/update_job.h"
 
 namespace quilmarr {
