@@ -1,18 +1,10 @@
 // The program's shell: one application object, the main dialog run modally
 // and destroyed (its snapshot puts the [UDP] values back), then the end.
 #include <QApplication>
-#include <memory>
 
 #include "app/about_dlg.h"
 #include "app/app_icon.h"
-#include "discovery/pcap/pcap_interface_lister.h"
-#include "discovery/pcap/pcap_packet_source.h"
-#include "platform/clock.h"
-#include "platform/folders.h"
-#include "platform/ini.h"
-#include "platform/process.h"
-#include "ui/qt/qt_batch_dialog.h"
-#include "update/settings_file.h"
+#include "ui/qt/platform_services.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
@@ -21,16 +13,10 @@ int main(int argc, char* argv[]) {
   QApplication::setDesktopFileName(QStringLiteral("quilmarr"));
   QApplication::setWindowIcon(quilmarr::ApplicationIcon());
 
-  const std::unique_ptr<quilmarr::AppDataFolderLocator> locator = quilmarr::MakePlatformFolderLocator();
-  const std::unique_ptr<quilmarr::IniStore> ini = quilmarr::MakePlatformIniStore();
-  quilmarr::SettingsFile settings(*locator, *ini);
-  const quilmarr::SystemClock clock;
-  const std::unique_ptr<quilmarr::ProcessLauncher> launcher = quilmarr::MakePlatformProcessLauncher();
-  quilmarr::PcapInterfaceLister interfaces;
+  quilmarr::PlatformServices services;
 
   {
-    quilmarr::QtBatchDialog dialog(
-        {interfaces, &quilmarr::MakePcapPacketSource, clock, settings, *launcher});
+    quilmarr::QtBatchDialog dialog(services.Dialog());
     dialog.setWindowIcon(quilmarr::ApplicationIcon());
     QObject::connect(&dialog, &quilmarr::QtBatchDialog::aboutRequested, &dialog, [&dialog] {
       quilmarr::CAboutDlg about(&dialog);

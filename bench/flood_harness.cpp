@@ -26,14 +26,10 @@
 #include <vector>
 
 #include "bench/measured_pcap_source.h"
-#include "discovery/pcap/pcap_interface_lister.h"
 #include "platform/clock.h"
-#include "platform/folders.h"
-#include "platform/ini.h"
-#include "platform/process.h"
 #include "platform/text.h"
 #include "ui/qt/qt_batch_dialog.h"
-#include "update/settings_file.h"
+#include "ui/qt/platform_services.h"
 
 namespace quilmarr::bench {
 namespace {
@@ -116,19 +112,10 @@ bool PumpUntil(Predicate done, SteadyClock::duration limit) {
   return true;
 }
 
-struct Services {
-  std::unique_ptr<AppDataFolderLocator> locator = MakePlatformFolderLocator();
-  std::unique_ptr<IniStore> ini = MakePlatformIniStore();
-  SettingsFile settings{*locator, *ini};
-  SystemClock clock;
-  std::unique_ptr<ProcessLauncher> launcher = MakePlatformProcessLauncher();
-  PcapInterfaceLister interfaces;
-};
-
 int RunStartup(ObservingApplication& app) {
-  Services services;
-  QtBatchDialog dialog({services.interfaces, [] { return std::unique_ptr<PacketSource>(); },
-                        services.clock, services.settings, *services.launcher});
+  PlatformServices services;
+  QtBatchDialog dialog(
+      services.Dialog(services.interfaces, [] { return std::unique_ptr<PacketSource>(); }));
   app.Observe(&dialog);
   dialog.show();
   if (!PumpUntil([&] { return app.Painted(); }, std::chrono::seconds(10))) {
@@ -157,12 +144,11 @@ double Median(std::vector<double> values) {
 
 int RunFlood(ObservingApplication& app, const std::string& interfaceName, double seconds,
              int expectedDevices) {
-  Services services;
+  PlatformServices services;
   auto box = std::make_shared<CaptureFiguresBox>();
-  QtBatchDialog dialog(
-      {services.interfaces,
-       [box] { return std::unique_ptr<PacketSource>(std::make_unique<MeasuredPcapSource>(box)); },
-       services.clock, services.settings, *services.launcher});
+  QtBatchDialog dialog(services.Dialog(services.interfaces, [box] {
+    return std::unique_ptr<PacketSource>(std::make_unique<MeasuredPcapSource>(box));
+  }));
   app.Observe(&dialog);
   dialog.show();
   const int index = SelectAdapter(dialog, interfaceName);

@@ -17,12 +17,9 @@
 #include <thread>
 
 #include "platform/clock.h"
-#include "platform/folders.h"
-#include "platform/ini.h"
-#include "platform/process.h"
 #include "tests/support/lldp_frames.h"
+#include "ui/qt/platform_services.h"
 #include "ui/qt/qt_batch_dialog.h"
-#include "update/settings_file.h"
 
 namespace quilmarr::bench {
 namespace {
@@ -51,15 +48,10 @@ class QuietSource final : public PacketSource {
 };
 
 struct Bench {
-  std::unique_ptr<AppDataFolderLocator> locator = MakePlatformFolderLocator();
-  std::unique_ptr<IniStore> ini = MakePlatformIniStore();
-  SettingsFile settings{*locator, *ini};
-  SystemClock clock;
-  std::unique_ptr<ProcessLauncher> launcher = MakePlatformProcessLauncher();
+  PlatformServices services;
   OneAdapter interfaces;
-  QtBatchDialog dialog{
-      {interfaces, [] { return std::unique_ptr<PacketSource>(std::make_unique<QuietSource>()); },
-       clock, settings, *launcher}};
+  QtBatchDialog dialog{services.Dialog(
+      interfaces, [] { return std::unique_ptr<PacketSource>(std::make_unique<QuietSource>()); })};
 };
 Bench* g_bench = nullptr;
 

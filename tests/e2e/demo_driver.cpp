@@ -21,15 +21,10 @@
 #include <string>
 #include <vector>
 
-#include "discovery/pcap/pcap_interface_lister.h"
 #include "discovery/pcap/pcap_packet_source.h"
-#include "platform/clock.h"
-#include "platform/folders.h"
-#include "platform/ini.h"
-#include "platform/process.h"
 #include "tests/e2e/dialog_probe.h"
+#include "ui/qt/platform_services.h"
 #include "ui/qt/qt_batch_dialog.h"
-#include "update/settings_file.h"
 
 namespace quilmarr::e2e {
 namespace {
@@ -197,17 +192,12 @@ int main(int argc, char* argv[]) {
   CLI11_PARSE(cli, argc, argv);
 
   QApplication application(argc, argv);
-  const auto locator = MakePlatformFolderLocator();
-  const auto ini = MakePlatformIniStore();
-  SettingsFile settings(*locator, *ini);
-  const SystemClock clock;
-  const auto launcher = MakePlatformProcessLauncher();
-  PcapInterfaceLister interfaces;
+  PlatformServices services;
   const e2e::BoxCloser boxCloser;
 
   QString failure;
   {
-    QtBatchDialog dialog({interfaces, &MakePcapPacketSource, clock, settings, *launcher});
+    QtBatchDialog dialog(services.Dialog());
     e2e::Walkthrough walkthrough(dialog, options);
     failure = walkthrough.Run();
   }
