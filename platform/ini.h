@@ -17,7 +17,9 @@ class IniStore {
                                             std::u16string_view key, std::u16string_view defaultValue,
                                             std::size_t capacity) const = 0;
   // Creates the file (in an existing folder), the section and the key as
-  // needed. False when the write failed or the value was refused.
+  // needed. False when the write failed, or was refused because the entry
+  // would change other lines: a line break or zero character anywhere, ']'
+  // in the section, '=' in the key.
   [[nodiscard]] virtual bool Write(std::u16string_view path, std::u16string_view section,
                                    std::u16string_view key, std::u16string_view value) = 0;
 };

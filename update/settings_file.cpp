@@ -1,7 +1,5 @@
 #include "update/settings_file.h"
 
-#include "platform/ini_engine.h"
-
 namespace quilmarr {
 namespace {
 
@@ -48,9 +46,8 @@ std::u16string SettingsFile::ReadString(std::u16string_view section, std::u16str
 
 bool SettingsFile::WriteString(std::u16string_view section, std::u16string_view key,
                                std::u16string_view value) const {
-  // A line break in the value would let it add lines, such as a [UDP]
-  // "REMOTE_IP" of its own, to the file the external updater trusts.
-  if (!IsWritableIniEntry(section, key, value)) return false;
+  // Both INI stores refuse a value with a line break, which would add lines
+  // such as a [UDP] "REMOTE_IP" of its own to the file the updater trusts.
   const std::u16string path = FilePath();
   if (path.empty()) return false;
   return ini_.Write(path, section, key, value);
