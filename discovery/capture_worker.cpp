@@ -54,22 +54,15 @@ int CaptureWorker(CaptureContext& context, PacketSource& source) {
 
 CaptureWorkerThread::~CaptureWorkerThread() {
   if (context_ != nullptr) context_->stopRequested.store(true);
-  Join();
+  thread_.Join();
 }
 
 void CaptureWorkerThread::Start(CaptureContext& context, std::unique_ptr<PacketSource> source) {
-  Join();
   context_ = &context;
-  alive_.store(true);
-  thread_ = std::thread([this, &context, owned = std::move(source)]() mutable {
+  thread_.Start([&context, owned = std::move(source)]() mutable {
     static_cast<void>(CaptureWorker(context, *owned));
-    owned.reset();
-    alive_.store(false);
+    owned.reset();  // closed and freed before the thread counts as ended
   });
-}
-
-void CaptureWorkerThread::Join() {
-  if (thread_.joinable()) thread_.join();
 }
 
 }  // namespace quilmarr

@@ -3,10 +3,10 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "discovery/packet_source.h"
 #include "platform/message_target.h"
+#include "platform/worker_thread.h"
 
 namespace quilmarr {
 
@@ -39,14 +39,13 @@ class CaptureWorkerThread {
   // Joins an earlier, ended worker first. Precondition: no worker alive.
   void Start(CaptureContext& context, std::unique_ptr<PacketSource> source);
   // True from Start until the thread procedure has returned.
-  [[nodiscard]] bool IsAlive() const noexcept { return alive_.load(); }
+  [[nodiscard]] bool IsAlive() const noexcept { return thread_.IsAlive(); }
   // Joins; call only when IsAlive() is false or the worker cannot be blocked in a send.
-  void Join();
+  void Join() { thread_.Join(); }
 
  private:
-  std::thread thread_;
-  std::atomic<bool> alive_{false};
   CaptureContext* context_ = nullptr;
+  WorkerThread thread_;
 };
 
 }  // namespace quilmarr

@@ -73,25 +73,4 @@ int UpdateWorker(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& 
   return 0;
 }
 
-UpdateWorkerThread::~UpdateWorkerThread() { Join(); }
-
-void UpdateWorkerThread::Start(UpdateJob& job, const SettingsFile& settings,
-                               ProcessLauncher& launcher) {
-  Join();
-  alive_.store(true);
-  try {
-    thread_ = std::thread([this, &job, &settings, &launcher] {
-      static_cast<void>(UpdateWorker(job, settings, launcher));
-      alive_.store(false);
-    });
-  } catch (...) {
-    alive_.store(false);
-    throw;
-  }
-}
-
-void UpdateWorkerThread::Join() {
-  if (thread_.joinable()) thread_.join();
-}
-
 }  // namespace quilmarr

@@ -1,8 +1,6 @@
 #pragma once
-#include <atomic>
-#include <thread>
-
 #include "platform/process.h"
+#include "platform/worker_thread.h"
 #include "update/settings_file.h"
 #include "update/update_job.h"
 
@@ -18,21 +16,19 @@ int UpdateWorker(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& 
 // Owns one update worker thread; the destructor joins it.
 class UpdateWorkerThread {
  public:
-  UpdateWorkerThread() = default;
-  UpdateWorkerThread(const UpdateWorkerThread&) = delete;
-  UpdateWorkerThread& operator=(const UpdateWorkerThread&) = delete;
-  ~UpdateWorkerThread();
-
   // Joins an earlier, ended worker first. Precondition: !IsAlive().
-  void Start(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& launcher);
+  void Start(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& launcher) {
+    thread_.Start([&job, &settings, &launcher] {
+      static_cast<void>(UpdateWorker(job, settings, launcher));
+    });
+  }
   // True from Start until the thread procedure has returned (covers the time
   // before the worker sets `running` and after it posts its last message).
-  [[nodiscard]] bool IsAlive() const noexcept { return alive_.load(); }
-  void Join();
+  [[nodiscard]] bool IsAlive() const noexcept { return thread_.IsAlive(); }
+  void Join() { thread_.Join(); }
 
  private:
-  std::thread thread_;
-  std::atomic<bool> alive_{false};
+  WorkerThread thread_;
 };
 
 }  // namespace quilmarr
