@@ -2,6 +2,7 @@
 // through the packet pipeline into one device table.
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "discovery/lldp_frame_view.h"
@@ -63,15 +64,16 @@ int Table(const std::string& path) {
 }  // namespace
 
 void AddDecodeCommands(CLI::App& app, int& status) {
+  // Outlives the parse: CLI11 stores the options' values here.
+  auto path = std::make_shared<std::string>();
+
   auto* decode = app.add_subcommand("decode", "Decode every frame of a pcap/pcapng capture");
-  static std::string decodePath;
-  decode->add_option("FILE", decodePath, "capture file")->required();
-  decode->callback([&status] { status = Decode(decodePath); });
+  decode->add_option("FILE", *path, "capture file")->required();
+  decode->callback([path, &status] { status = Decode(*path); });
 
   auto* table = app.add_subcommand("table", "Run a capture through the device table");
-  static std::string tablePath;
-  table->add_option("FILE", tablePath, "capture file")->required();
-  table->callback([&status] { status = Table(tablePath); });
+  table->add_option("FILE", *path, "capture file")->required();
+  table->callback([path, &status] { status = Table(*path); });
 }
 
 }  // namespace quilmarr::cli

@@ -8,7 +8,6 @@
 //   QUILMARR_STANDIN_SILENT_S  how long a simulated device stays silent (default 3)
 #include <charconv>
 #include <chrono>
-#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -16,11 +15,12 @@
 #include <thread>
 
 #include "package_file.h"
+#include "platform/clock.h"
 #include "platform/folders.h"
 #include "platform/ini.h"
 #include "platform/text.h"
 #include "run_log.h"
-#include "simulated_device.h"
+#include "tools/ied-sim/device_state.h"
 #include "update/settings_file.h"
 
 namespace {
@@ -47,12 +47,6 @@ constexpr std::string_view kDefaultLogName = "Pendravel-standin.log";
   return std::filesystem::path(settingsFile.Folder()) / kDefaultLogName;
 }
 
-[[nodiscard]] std::int64_t UnixSecondsNow() {
-  return std::chrono::duration_cast<std::chrono::seconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -72,9 +66,9 @@ int main(int argc, char** argv) {
   if (!run.arguments.empty() && !run.remoteIp.empty()) {
     if (const auto package = standin::ReadSimulatedPackage(run.arguments.front())) {
       const long long silentSeconds = EnvironmentNumber("QUILMARR_STANDIN_SILENT_S", 3);
-      static_cast<void>(standin::RestartSimulatedDevice(package->stateDir, run.remoteIp,
-                                                        package->version,
-                                                        UnixSecondsNow() + silentSeconds));
+      static_cast<void>(quilmarr::iedsim::RestartDevice(
+          package->stateDir, run.remoteIp, package->version,
+          quilmarr::SystemClock().Now() + silentSeconds));
     }
   }
 
