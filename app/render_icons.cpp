@@ -40,7 +40,8 @@ void AppendLe32(QByteArray& out, qint64 value) {
   out.append(reinterpret_cast<const char*>(&le), 4);
 }
 
-// ICONDIR, then one ICONDIRENTRY per image, then the PNG streams (Vista and later read PNG entries).
+// ICONDIR, then one ICONDIRENTRY per image, then the PNG streams (Vista and later read PNG
+// entries).
 QByteArray BuildIco(const std::vector<std::pair<int, QByteArray>>& images) {
   QByteArray ico;
   AppendLe16(ico, 0);

@@ -20,7 +20,8 @@ class FixedClock final : public quilmarr::Clock {
 Bytes GooseFrame() {
   // IEC 61850 GOOSE: 01-0C-CD-01-00-01, EtherType 88-B8, 200 bytes.
   Bytes frame(200, 0x5A);
-  const std::uint8_t header[] = {0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01, 0x02, 0, 0, 0, 0, 1, 0x88, 0xB8};
+  const std::uint8_t header[] = {0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01, 0x02,
+                                 0,    0,    0,    0,    1,    0x88, 0xB8};
   std::copy(std::begin(header), std::end(header), frame.begin());
   return frame;
 }

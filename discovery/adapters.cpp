@@ -16,8 +16,8 @@ const InterfaceAddressEntry* FirstIpv4(const CaptureInterfaceEntry& entry) noexc
 
 std::u16string FormatAddress(const InterfaceAddressEntry& address) {
   char text[30] = {};
-  std::snprintf(text, sizeof text, "%d.%d.%d.%d", address.ipv4[0], address.ipv4[1],
-                address.ipv4[2], address.ipv4[3]);
+  std::snprintf(text, sizeof text, "%d.%d.%d.%d", address.ipv4[0], address.ipv4[1], address.ipv4[2],
+                address.ipv4[3]);
   return WidenCounted(text);
 }
 

@@ -10,7 +10,9 @@
 namespace quilmarr {
 namespace {
 
-[[noreturn]] void Reject(LldpRejection rejection) { throw CLldpException(RejectionText(rejection)); }
+[[noreturn]] void Reject(LldpRejection rejection) {
+  throw CLldpException(RejectionText(rejection));
+}
 
 struct Slice {
   const std::uint8_t* data = nullptr;
@@ -129,15 +131,12 @@ void LldpFrameView::Decode() {
         name = ToSlice(*value);
         nameSeen = true;
         break;
-      case lldp::kTlvSystemDescription:
-        ParseSystemDescription(*value, description);
-        break;
+      case lldp::kTlvSystemDescription: ParseSystemDescription(*value, description); break;
       case lldp::kTlvManagementAddress:
         address = ParseManagementAddress(*value);
         addressSeen = true;
         break;
-      default:
-        break;
+      default: break;
     }
   }
   if (!nameSeen || !addressSeen) Reject(LldpRejection::Package);

@@ -9,7 +9,8 @@ namespace quilmarr {
 
 std::string FormatIpv4(const std::uint8_t* address) {
   char buffer[30];
-  std::snprintf(buffer, sizeof buffer, "%d.%d.%d.%d", address[0], address[1], address[2], address[3]);
+  std::snprintf(buffer, sizeof buffer, "%d.%d.%d.%d", address[0], address[1], address[2],
+                address[3]);
   return buffer;
 }
 
@@ -44,7 +45,8 @@ bool HasSameIp(const DeviceRecord& a, const DeviceRecord& b) noexcept {
   return true;
 }
 
-void MergeDeviceRecord(std::unique_ptr<DeviceRecord> record, DeviceTable& table, const Clock& clock) {
+void MergeDeviceRecord(std::unique_ptr<DeviceRecord> record, DeviceTable& table,
+                       const Clock& clock) {
   for (const auto& known : table) {
     if (HasSameIp(*known, *record)) {
       known->bootVersion = std::move(record->bootVersion);
@@ -60,7 +62,8 @@ void MergeDeviceRecord(std::unique_ptr<DeviceRecord> record, DeviceTable& table,
 
 void ClearDeviceTable(DeviceTable& table) noexcept { table.clear(); }
 
-void ProcessCapturedFrame(std::span<const std::uint8_t> frame, DeviceTable& table, const Clock& clock) {
+void ProcessCapturedFrame(std::span<const std::uint8_t> frame, DeviceTable& table,
+                          const Clock& clock) {
   // Most traffic fails the header checks; dropping it here, before the copy
   // and without a thrown exception, is the decoder's own silent drop, cheaper.
   if (CheckEthernetHeader(frame) != LldpRejection::None) return;

@@ -26,12 +26,14 @@ using DeviceTable = std::vector<std::unique_ptr<DeviceRecord>>;
 [[nodiscard]] std::unique_ptr<DeviceRecord> BuildDeviceRecord(const LldpFrameView& view,
                                                               const Clock& clock);
 [[nodiscard]] bool HasSameIp(const DeviceRecord& a, const DeviceRecord& b) noexcept;
-void MergeDeviceRecord(std::unique_ptr<DeviceRecord> record, DeviceTable& table, const Clock& clock);
+void MergeDeviceRecord(std::unique_ptr<DeviceRecord> record, DeviceTable& table,
+                       const Clock& clock);
 void ClearDeviceTable(DeviceTable& table) noexcept;
 
 // The WM_CAPTURE_PACKET pipeline: copy, decode, build, merge. A frame the
 // decoder rejects is dropped silently.
-void ProcessCapturedFrame(std::span<const std::uint8_t> frame, DeviceTable& table, const Clock& clock);
+void ProcessCapturedFrame(std::span<const std::uint8_t> frame, DeviceTable& table,
+                          const Clock& clock);
 
 // "%d.%d.%d.%d" of four address bytes in network order.
 [[nodiscard]] std::string FormatIpv4(const std::uint8_t* address);

@@ -15,8 +15,8 @@ std::optional<std::string> PasswordDatabaseHome() {
   std::vector<char> buffer(suggested > 0 ? static_cast<std::size_t>(suggested) : 16384);
   passwd entry{};
   passwd* found = nullptr;
-  if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr ||
-      found->pw_dir == nullptr || found->pw_dir[0] == '\0') {
+  if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
+      found == nullptr || found->pw_dir == nullptr || found->pw_dir[0] == '\0') {
     return std::nullopt;
   }
   return std::string(found->pw_dir);

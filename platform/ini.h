@@ -14,7 +14,8 @@ class IniStore {
   // The value, or `defaultValue` when the file, section or key is missing;
   // cut to capacity - 1 characters (capacity counts the terminator).
   [[nodiscard]] virtual std::u16string Read(std::u16string_view path, std::u16string_view section,
-                                            std::u16string_view key, std::u16string_view defaultValue,
+                                            std::u16string_view key,
+                                            std::u16string_view defaultValue,
                                             std::size_t capacity) const = 0;
   // Creates the file (in an existing folder), the section and the key as
   // needed. False when the write failed, or was refused because the entry

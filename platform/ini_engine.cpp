@@ -52,8 +52,8 @@ struct Line {
   std::size_t contentEnd = 0;  // before "\n" or "\r\n"
   std::size_t end = 0;         // after the line ending
   LineKind kind = LineKind::Blank;
-  std::string_view name;           // section or key name, untrimmed
-  std::size_t equalsAt = 0;        // key lines: offset of '=' in the file
+  std::string_view name;     // section or key name, untrimmed
+  std::size_t equalsAt = 0;  // key lines: offset of '=' in the file
   bool hasEquals = false;
 };
 
@@ -184,7 +184,8 @@ bool ReplaceAtomically(const std::filesystem::path& target, std::string_view con
   std::error_code error;
   const auto status = std::filesystem::status(target, error);
   if (std::filesystem::exists(status) &&
-      (status.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none) {
+      (status.permissions() & std::filesystem::perms::owner_write) ==
+          std::filesystem::perms::none) {
     return false;
   }
   const std::filesystem::path temp = TemporarySibling(target);
@@ -199,7 +200,8 @@ bool ReplaceAtomically(const std::filesystem::path& target, std::string_view con
       return false;
     }
   }
-  if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!MoveFileExW(temp.c_str(), target.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     std::filesystem::remove(temp, error);
     return false;
   }

@@ -2,8 +2,6 @@
 
 namespace quilmarr {
 
-std::unique_ptr<IniStore> MakePlatformIniStore() {
-  return std::make_unique<IniEngineStore>();
-}
+std::unique_ptr<IniStore> MakePlatformIniStore() { return std::make_unique<IniEngineStore>(); }
 
 }  // namespace quilmarr

@@ -8,9 +8,7 @@
 namespace quilmarr {
 namespace {
 
-std::wstring Terminated(std::u16string_view text) {
-  return std::wstring(text.begin(), text.end());
-}
+std::wstring Terminated(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
 
 class Win32IniStore final : public IniStore {
  public:
@@ -20,10 +18,9 @@ class Win32IniStore final : public IniStore {
     if (capacity == 0) return {};
     const DWORD size = static_cast<DWORD>(std::min<std::size_t>(capacity, 0x7FFFFFFF));
     std::vector<wchar_t> buffer(size, L'\0');
-    const DWORD length =
-        GetPrivateProfileStringW(Terminated(section).c_str(), Terminated(key).c_str(),
-                                 Terminated(defaultValue).c_str(), buffer.data(), size,
-                                 Terminated(path).c_str());
+    const DWORD length = GetPrivateProfileStringW(
+        Terminated(section).c_str(), Terminated(key).c_str(), Terminated(defaultValue).c_str(),
+        buffer.data(), size, Terminated(path).c_str());
     return std::u16string(buffer.begin(), buffer.begin() + std::min<DWORD>(length, size - 1));
   }
 
@@ -44,8 +41,6 @@ class Win32IniStore final : public IniStore {
 
 }  // namespace
 
-std::unique_ptr<IniStore> MakePlatformIniStore() {
-  return std::make_unique<Win32IniStore>();
-}
+std::unique_ptr<IniStore> MakePlatformIniStore() { return std::make_unique<Win32IniStore>(); }
 
 }  // namespace quilmarr

@@ -7,13 +7,13 @@
 namespace quilmarr {
 
 inline constexpr unsigned WM_USER_BASE = 0x0400;
-inline constexpr unsigned WM_CAPTURE_PACKET = WM_USER_BASE + 100;        // 0x464
-inline constexpr unsigned WM_CAPTURE_STOPPED = WM_USER_BASE + 101;       // 0x465
-inline constexpr unsigned WM_UPDATE_ERROR = WM_USER_BASE + 102;          // 0x466
-inline constexpr unsigned WM_UPDATE_DEVICE_STARTED = WM_USER_BASE + 103; // 0x467
-inline constexpr unsigned WM_UPDATE_FINISHED = WM_USER_BASE + 104;       // 0x468
-inline constexpr unsigned WM_CAPTURE_OPEN_FAILED = WM_USER_BASE + 105;   // 0x469
-inline constexpr unsigned WM_CAPTURE_READ_FAILED = WM_USER_BASE + 106;   // 0x46A
+inline constexpr unsigned WM_CAPTURE_PACKET = WM_USER_BASE + 100;         // 0x464
+inline constexpr unsigned WM_CAPTURE_STOPPED = WM_USER_BASE + 101;        // 0x465
+inline constexpr unsigned WM_UPDATE_ERROR = WM_USER_BASE + 102;           // 0x466
+inline constexpr unsigned WM_UPDATE_DEVICE_STARTED = WM_USER_BASE + 103;  // 0x467
+inline constexpr unsigned WM_UPDATE_FINISHED = WM_USER_BASE + 104;        // 0x468
+inline constexpr unsigned WM_CAPTURE_OPEN_FAILED = WM_USER_BASE + 105;    // 0x469
+inline constexpr unsigned WM_CAPTURE_READ_FAILED = WM_USER_BASE + 106;    // 0x46A
 
 // One message. `frame` is used by WM_CAPTURE_PACKET only and is valid only
 // while Send runs; the texts are owned values, so a posted message never

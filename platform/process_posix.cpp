@@ -31,9 +31,12 @@ class SpawnFileActions {
   // closed, as no handle of the tool is inherited.
   [[nodiscard]] bool SetUpNullStandardHandles() noexcept {
     return ok_ &&
-           posix_spawn_file_actions_addopen(&actions_, STDIN_FILENO, "/dev/null", O_RDONLY, 0) == 0 &&
-           posix_spawn_file_actions_addopen(&actions_, STDOUT_FILENO, "/dev/null", O_WRONLY, 0) == 0 &&
-           posix_spawn_file_actions_addopen(&actions_, STDERR_FILENO, "/dev/null", O_WRONLY, 0) == 0 &&
+           posix_spawn_file_actions_addopen(&actions_, STDIN_FILENO, "/dev/null", O_RDONLY, 0) ==
+               0 &&
+           posix_spawn_file_actions_addopen(&actions_, STDOUT_FILENO, "/dev/null", O_WRONLY, 0) ==
+               0 &&
+           posix_spawn_file_actions_addopen(&actions_, STDERR_FILENO, "/dev/null", O_WRONLY, 0) ==
+               0 &&
            posix_spawn_file_actions_addclosefrom_np(&actions_, STDERR_FILENO + 1) == 0;
   }
   [[nodiscard]] const posix_spawn_file_actions_t* Get() const noexcept { return &actions_; }

@@ -13,9 +13,7 @@ std::u16string WidenCounted(const std::uint8_t* bytes, std::size_t length) {
   return FromUtf8(std::string_view(reinterpret_cast<const char*>(bytes), length));
 }
 
-std::u16string WidenCounted(std::string_view narrow) {
-  return FromUtf8(narrow);
-}
+std::u16string WidenCounted(std::string_view narrow) { return FromUtf8(narrow); }
 
 std::u16string WidenZeroTerminated(const std::uint8_t* bytes, std::size_t length) {
   if (bytes == nullptr || length == 0) return {};

@@ -50,7 +50,8 @@ std::optional<std::string> NarrowForPlatform(std::u16string_view wide) {
   const auto* src = reinterpret_cast<const wchar_t*>(wide.data());
   const int len = ClampLength(wide.size());
   BOOL defaulted = FALSE;
-  const int needed = WideCharToMultiByte(CP_THREAD_ACP, 0, src, len, nullptr, 0, nullptr, &defaulted);
+  const int needed =
+      WideCharToMultiByte(CP_THREAD_ACP, 0, src, len, nullptr, 0, nullptr, &defaulted);
   if (needed <= 0 || defaulted) return std::nullopt;
   std::string out(static_cast<std::size_t>(needed), '\0');
   WideCharToMultiByte(CP_THREAD_ACP, 0, src, len, out.data(), needed, nullptr, nullptr);

@@ -29,9 +29,9 @@ class ComboControl {
   [[nodiscard]] virtual bool IsEnabled() const = 0;
 };
 
-inline constexpr unsigned kListStyleGridLines = 0x1;  // LVS_EX_GRIDLINES
-inline constexpr unsigned kListStyleCheckBoxes = 0x4; // LVS_EX_CHECKBOXES
-inline constexpr int kColumnAutosizeUseHeader = -2;   // LVSCW_AUTOSIZE_USEHEADER
+inline constexpr unsigned kListStyleGridLines = 0x1;   // LVS_EX_GRIDLINES
+inline constexpr unsigned kListStyleCheckBoxes = 0x4;  // LVS_EX_CHECKBOXES
+inline constexpr int kColumnAutosizeUseHeader = -2;    // LVSCW_AUTOSIZE_USEHEADER
 
 class ListControl {
  public:

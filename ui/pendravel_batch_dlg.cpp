@@ -85,8 +85,8 @@ void CPendravelBatchDlg::FillAdapterCombo() {
   const std::u16string savedIp = m_services.settings.ReadString(
       settings::kSectionQuilmarr, settings::kKeyAdapterIp, kPathValueCapacity);
   for (const auto& adapter : *m_adapters) {
-    const int index = m_adapterCombo.AddString(adapter->ipAddress + std::u16string(kAdapterLabelGap) +
-                                               adapter->description);
+    const int index = m_adapterCombo.AddString(
+        adapter->ipAddress + std::u16string(kAdapterLabelGap) + adapter->description);
     if (EqualsNoCase(savedIp, adapter->ipAddress)) {
       m_adapterCombo.SetCurSel(index);
     }
@@ -222,21 +222,14 @@ bool CPendravelBatchDlg::WorkersAlive() const noexcept {
 
 std::intptr_t CPendravelBatchDlg::OnMessage(const Message& message) {
   switch (message.id) {
-    case WM_CAPTURE_PACKET:
-      return OnCapturePacket(message.frame);
+    case WM_CAPTURE_PACKET: return OnCapturePacket(message.frame);
     case WM_CAPTURE_STOPPED:
-    case WM_UPDATE_FINISHED:
-      return OnWorkerEnded();
-    case WM_CAPTURE_OPEN_FAILED:
-      return OnCaptureOpenFailed();
-    case WM_CAPTURE_READ_FAILED:
-      return OnCaptureReadFailed();
-    case WM_UPDATE_ERROR:
-      return OnUpdateError(message.narrowText);
-    case WM_UPDATE_DEVICE_STARTED:
-      return OnUpdateDeviceStarted(message.wideText);
-    default:
-      return 0;
+    case WM_UPDATE_FINISHED: return OnWorkerEnded();
+    case WM_CAPTURE_OPEN_FAILED: return OnCaptureOpenFailed();
+    case WM_CAPTURE_READ_FAILED: return OnCaptureReadFailed();
+    case WM_UPDATE_ERROR: return OnUpdateError(message.narrowText);
+    case WM_UPDATE_DEVICE_STARTED: return OnUpdateDeviceStarted(message.wideText);
+    default: return 0;
   }
 }
 
@@ -321,7 +314,8 @@ void CPendravelBatchDlg::ChangeUiMode(UiStep step) {
 }
 
 void CPendravelBatchDlg::ShowErrorBox(const char* text) {
-  const std::u16string wide = text != nullptr ? WidenCounted(std::string_view(text)) : std::u16string();
+  const std::u16string wide =
+      text != nullptr ? WidenCounted(std::string_view(text)) : std::u16string();
   m_host.MessageBox(wide, kErrorCaption);
 }
 

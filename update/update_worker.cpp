@@ -25,7 +25,9 @@ void Post(const UpdateJob& job, unsigned id, std::string narrowText = {},
   job.hwnd->Post(std::move(message));
 }
 
-void PostError(const UpdateJob& job, std::string text) { Post(job, WM_UPDATE_ERROR, std::move(text)); }
+void PostError(const UpdateJob& job, std::string text) {
+  Post(job, WM_UPDATE_ERROR, std::move(text));
+}
 
 void PostFinished(const UpdateJob& job) { Post(job, WM_UPDATE_FINISHED); }
 

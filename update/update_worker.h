@@ -18,9 +18,8 @@ class UpdateWorkerThread {
  public:
   // Joins an earlier, ended worker first. Precondition: !IsAlive().
   void Start(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& launcher) {
-    thread_.Start([&job, &settings, &launcher] {
-      static_cast<void>(UpdateWorker(job, settings, launcher));
-    });
+    thread_.Start(
+        [&job, &settings, &launcher] { static_cast<void>(UpdateWorker(job, settings, launcher)); });
   }
   // True from Start until the thread procedure has returned (covers the time
   // before the worker sets `running` and after it posts its last message).

@@ -38,7 +38,8 @@ std::optional<std::vector<CaptureInterfaceEntry>> PcapInterfaceLister::FindAllDe
   pcap_if_t* devices = nullptr;
   if (pcap_findalldevs(&devices, error) == -1) return std::nullopt;
   std::vector<CaptureInterfaceEntry> entries;
-  for (const pcap_if_t* d = devices; d != nullptr; d = d->next) entries.push_back(CopyInterface(*d));
+  for (const pcap_if_t* d = devices; d != nullptr; d = d->next)
+    entries.push_back(CopyInterface(*d));
   pcap_freealldevs(devices);
   return entries;
 }

@@ -101,7 +101,9 @@ PacketSource::ReadResult PcapFileSource::Read() { return ReadNext(handle_); }
 
 void PcapFileSource::Close() { CloseHandle(handle_); }
 
-std::unique_ptr<PacketSource> MakePcapPacketSource() { return std::make_unique<PcapPacketSource>(); }
+std::unique_ptr<PacketSource> MakePcapPacketSource() {
+  return std::make_unique<PcapPacketSource>();
+}
 
 std::unique_ptr<PacketSource> MakePcapFileSource() { return std::make_unique<PcapFileSource>(); }
 

@@ -161,9 +161,16 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         SequenceCase{"TimeoutsAreSkippedAndReadErrorReported",
                      {kTimeout, FrameOf(60, 1), kTimeout, kTimeout, FrameOf(1514, 2), kError},
-                     0, {P, P, R}, -1, 6},
+                     0,
+                     {P, P, R},
+                     -1,
+                     6},
         SequenceCase{"StopDuringAFrameEndsWithoutAnotherRead",
-                     {FrameOf(64, 1), FrameOf(70, 2), FrameOf(80, 3)}, 2, {P, P, S}, 0, 2},
+                     {FrameOf(64, 1), FrameOf(70, 2), FrameOf(80, 3)},
+                     2,
+                     {P, P, S},
+                     0,
+                     2},
         SequenceCase{"StopOnTheOnlyFrame", {FrameOf(14, 9)}, 1, {P, S}, 0, 1},
         SequenceCase{"ReadErrorAtOnce", {kError}, 0, {R}, -1, 1},
         SequenceCase{"HeaderOnlyFrameIsStillAPacket", {FrameOf(14, 0), kError}, 0, {P, R}, -1, 2}),
@@ -205,8 +212,8 @@ TEST(Worker, OnlyFramesPassingTheHeaderChecksAreSentInArrivalOrder) {
 
 TEST(Worker, StopRequestedWhileOnlyDroppedFramesArriveStillEndsTheLoop) {
   Fixture f;
-  const Step goose = RawFrame(
-      WithHeader({0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01, 2, 0, 0, 0, 0, 1, 0x88, 0xB8}, 200));
+  const Step goose =
+      RawFrame(WithHeader({0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01, 2, 0, 0, 0, 0, 1, 0x88, 0xB8}, 200));
   ScriptedSource source(std::vector<Step>(10, goose));
   source.onRead = [&](int read) {
     if (read == 3) f.context.stopRequested = true;

@@ -60,8 +60,9 @@ std::vector<std::uint8_t> WithoutSystemDescription(std::span<const std::uint8_t>
     const std::size_t type = frame[offset] >> 1;
     const std::size_t length = ((frame[offset] & 1u) << 8) | frame[offset + 1];
     const std::size_t end = std::min(frame.size(), offset + 2 + length);
-    if (type != 6) out.insert(out.end(), frame.begin() + static_cast<std::ptrdiff_t>(offset),
-                              frame.begin() + static_cast<std::ptrdiff_t>(end));
+    if (type != 6)
+      out.insert(out.end(), frame.begin() + static_cast<std::ptrdiff_t>(offset),
+                 frame.begin() + static_cast<std::ptrdiff_t>(end));
     if (type == 0) break;
     offset = end;
   }
@@ -146,8 +147,7 @@ TEST(Corpus, EveryLldpFrameAgreesWithTheReferenceDissection) {
             }
           } else if (rejection == "invalid LLDP package") {
             // No name, no IPv4 address, or a chain cut short.
-            EXPECT_TRUE(e.systemNameHex.empty() || e.ipv4.empty() ||
-                        file.rfind("fuzz_", 0) == 0)
+            EXPECT_TRUE(e.systemNameHex.empty() || e.ipv4.empty() || file.rfind("fuzz_", 0) == 0)
                 << where;
           } else {
             ADD_FAILURE() << where << ": unexpected rejection " << rejection;
@@ -163,9 +163,9 @@ TEST(Corpus, EveryLldpFrameAgreesWithTheReferenceDissection) {
     int frames, lldp, descriptionRejected, acceptedWithoutDescription;
   };
   const Pinned pinned[] = {
-      {"cisco_c3560_lldp_cdp.pcap", 12, 8, 8, 0},   // no Management Address
+      {"cisco_c3560_lldp_cdp.pcap", 12, 8, 8, 0},  // no Management Address
       {"cisco_c9k_8023bt.pcap", 1, 1, 1, 1},
-      {"enip_cip_example.pcap", 776, 2, 0, 0},       // no System Name
+      {"enip_cip_example.pcap", 776, 2, 0, 0},  // no System Name
       {"fuzz_infinite_loop.pcap", 1, 1, 0, 0},
       {"fuzz_mgmt_addr_tlv.pcap", 2, 1, 0, 0},
       {"fuzz_truncated_mtu.pcap", 1, 1, 0, 0},

@@ -155,22 +155,24 @@ const FrameCase kFrameCases[] = {
     {"DescriptionFailsBeforeMissingName",
      FrameBuilder().SystemDescription("nothing here").Ipv4(1, 2, 3, 4).End().Build(), kDescription},
     {"NoEndTlv", FrameBuilder().SystemName("a").Ipv4(1, 2, 3, 4).Build(), kPackage},
-    {"TlvValueCrossesEnd", FrameBuilder().SystemName("a").Ipv4(1, 2, 3, 4).Raw({0x0A, 0x10, 'x'}).Build(),
-     kPackage},
+    {"TlvValueCrossesEnd",
+     FrameBuilder().SystemName("a").Ipv4(1, 2, 3, 4).Raw({0x0A, 0x10, 'x'}).Build(), kPackage},
     {"OneByteLeftForHeader", FrameBuilder().SystemName("a").Ipv4(1, 2, 3, 4).Raw({0x00}).Build(),
      kPackage},
     {"BytesAfterEndIgnored",
      FrameBuilder().SystemName("a").Ipv4(1, 2, 3, 4).End().Raw({0xDE, 0xAD, 0xBE, 0xEF}).Build(),
      nullptr, "a", "1.2.3.4"},
-    {"EndWithNonZeroLength", FrameBuilder().SystemName("a").Ipv4(1, 2, 3, 4).Raw({0x01, 0xFF}).Build(),
-     nullptr, "a", "1.2.3.4"},
+    {"EndWithNonZeroLength",
+     FrameBuilder().SystemName("a").Ipv4(1, 2, 3, 4).Raw({0x01, 0xFF}).Build(), nullptr, "a",
+     "1.2.3.4"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Frames, DecodeFrame, testing::ValuesIn(kFrameCases),
                          [](const auto& param) { return std::string(param.param.name); });
 
 TEST(DecodeFrame, WithoutSystemDescriptionLeavesTheThreeValuesEmpty) {
-  const Outcome outcome = DecodeBytes(FrameBuilder().SystemName("n").Ipv4(1, 2, 3, 4).End().Build());
+  const Outcome outcome =
+      DecodeBytes(FrameBuilder().SystemName("n").Ipv4(1, 2, 3, 4).End().Build());
   ASSERT_EQ(outcome.error, "");
   EXPECT_EQ(outcome.iedName, "");
   EXPECT_EQ(outcome.bootVersion, "");
@@ -182,8 +184,8 @@ TEST(DecodeFrame, SlicesPointIntoTheFrameCopy) {
   view.Decode();
   const auto* begin = view.frame.get();
   const auto* end = begin + view.frameLength;
-  for (const auto* p : {view.systemName, view.mgmtAddress, view.iedName, view.bootVersion,
-                        view.appVersion}) {
+  for (const auto* p :
+       {view.systemName, view.mgmtAddress, view.iedName, view.bootVersion, view.appVersion}) {
     EXPECT_GE(p, begin);
     EXPECT_LT(p, end);
   }
@@ -202,8 +204,12 @@ class SystemDescription : public testing::TestWithParam<DescriptionCase> {};
 
 TEST_P(SystemDescription, ParsesPairs) {
   const DescriptionCase& c = GetParam();
-  const Outcome outcome = DecodeBytes(
-      FrameBuilder().SystemName("n").Ipv4(1, 2, 3, 4).SystemDescription(c.description).End().Build());
+  const Outcome outcome = DecodeBytes(FrameBuilder()
+                                          .SystemName("n")
+                                          .Ipv4(1, 2, 3, 4)
+                                          .SystemDescription(c.description)
+                                          .End()
+                                          .Build());
   if (c.error != nullptr) {
     EXPECT_EQ(outcome.error, c.error);
     return;
@@ -228,8 +234,10 @@ const DescriptionCase kDescriptionCases[] = {
      "F  \0\0"s},
     {"KeyCaseMatters", "bootver:1 & AppVer:2 & IDE Name:F", kDescription},
     {"BlankBeforeColon", "BootVer :1 & AppVer:2 & IDE Name:F", kDescription},
-    {"UnknownKeyFirstSwallowsTheRest", "Model:X1 & BootVer:1 & AppVer:2 & IDE Name:F", kDescription},
-    {"UnknownKeyLastIgnored", "BootVer:1 & AppVer:2 & IDE Name:F & Model:X1", nullptr, "1", "2", "F"},
+    {"UnknownKeyFirstSwallowsTheRest", "Model:X1 & BootVer:1 & AppVer:2 & IDE Name:F",
+     kDescription},
+    {"UnknownKeyLastIgnored", "BootVer:1 & AppVer:2 & IDE Name:F & Model:X1", nullptr, "1", "2",
+     "F"},
     {"NoBlanksAroundAmpersand", "BootVer:1&AppVer:2&IDE Name:F", kDescription},
     {"EmptyValue", "BootVer: & AppVer:2 & IDE Name:F", kDescription},
     {"LaterDuplicateWins", "BootVer: & AppVer:2 & IDE Name:F & BootVer:3", nullptr, "3", "2", "F"},
@@ -276,7 +284,8 @@ TEST(TruncationSweep, EveryPrefixRejectsWithTheCheckThatNeedsTheMissingBytes) {
     ASSERT_EQ(DecodeBytes(frame).error, "");
     for (std::size_t length = 0; length < frame.size(); ++length) {
       const char* expected = length < 6 ? kMulticast : length < 14 ? kEtherType : kPackage;
-      EXPECT_EQ(DecodeBytes(Prefix(frame, length)).error, expected) << "prefix of " << length << " bytes";
+      EXPECT_EQ(DecodeBytes(Prefix(frame, length)).error, expected)
+          << "prefix of " << length << " bytes";
     }
   }
 }

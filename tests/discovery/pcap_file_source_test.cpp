@@ -24,7 +24,8 @@ std::vector<Bytes> ReadClassicPcap(const std::filesystem::path& path) {
   auto u32 = [&](std::size_t at) {
     const std::uint32_t b0 = file.at(at), b1 = file.at(at + 1), b2 = file.at(at + 2),
                         b3 = file.at(at + 3);
-    return littleEndian ? (b3 << 24 | b2 << 16 | b1 << 8 | b0) : (b0 << 24 | b1 << 16 | b2 << 8 | b3);
+    return littleEndian ? (b3 << 24 | b2 << 16 | b1 << 8 | b0)
+                        : (b0 << 24 | b1 << 16 | b2 << 8 | b3);
   };
   std::vector<Bytes> frames;
   std::size_t at = 24;

@@ -13,9 +13,14 @@ using test::FrameBuilder;
 
 Bytes Frame(std::uint8_t lastOctet, std::string_view name, std::string_view boot,
             std::string_view app, std::string_view ied) {
-  const std::string description =
-      "BootVer:" + std::string(boot) + " & AppVer:" + std::string(app) + " & IDE Name:" + std::string(ied);
-  return FrameBuilder().SystemName(name).Ipv4(192, 168, 0, lastOctet).SystemDescription(description).End().Build();
+  const std::string description = "BootVer:" + std::string(boot) + " & AppVer:" + std::string(app) +
+                                  " & IDE Name:" + std::string(ied);
+  return FrameBuilder()
+      .SystemName(name)
+      .Ipv4(192, 168, 0, lastOctet)
+      .SystemDescription(description)
+      .End()
+      .Build();
 }
 
 class DeviceTableTest : public testing::Test {
@@ -89,7 +94,10 @@ TEST_F(DeviceTableTest, TextIsUtf8WithInvalidBytesReplaced) {
 #ifdef _WIN32
   GTEST_SKIP() << "narrow text is the ANSI code page on Windows";
 #endif
-  Feed(Frame(5, "Umspannwerk S\xC3\xBC" "d", "1", "2", "Feld\xFF"));
+  Feed(Frame(5,
+             "Umspannwerk S\xC3\xBC"
+             "d",
+             "1", "2", "Feld\xFF"));
   ASSERT_EQ(table.size(), 1u);
   EXPECT_EQ(table[0]->systemName, u"Umspannwerk S\u00FCd");
   EXPECT_EQ(table[0]->iedName, u"Feld\uFFFD");

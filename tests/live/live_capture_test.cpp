@@ -117,8 +117,15 @@ class LiveCapture : public ::testing::Test {
                                                    [] { return ObservedSource::reading; });
   }
   std::unique_ptr<BackgroundProcess> StartSim(std::vector<std::string> options) {
-    std::vector<std::string> argv{"ip", "netns", "exec", pair_->senderNamespace, kIedSim,
-                                  "--interface", pair_->senderInterface, "--seconds", "30"};
+    std::vector<std::string> argv{"ip",
+                                  "netns",
+                                  "exec",
+                                  pair_->senderNamespace,
+                                  kIedSim,
+                                  "--interface",
+                                  pair_->senderInterface,
+                                  "--seconds",
+                                  "30"};
     argv.insert(argv.end(), options.begin(), options.end());
     return std::make_unique<BackgroundProcess>(argv);
   }
@@ -127,8 +134,8 @@ class LiveCapture : public ::testing::Test {
                            seconds(10));
   }
   bool WaitForEnd() {
-    return target_.WaitFor([](auto&, const std::vector<unsigned>& ends, int) { return !ends.empty(); },
-                           seconds(5));
+    return target_.WaitFor(
+        [](auto&, const std::vector<unsigned>& ends, int) { return !ends.empty(); }, seconds(5));
   }
 
   std::unique_ptr<NetnsPair> pair_;
@@ -150,8 +157,9 @@ TEST_F(LiveCapture, EnumerationInTheNamespaceListsOnlyTheVeth) {
 }
 
 TEST_F(LiveCapture, SimulatedDevicesAppearWithTheirFieldsAndStopEndsTheCapture) {
-  const auto sim = StartSim({"--count", "3", "--base-ip", "192.0.2.10", "--interval-ms", "200",
-                             "--name-prefix", "SIM", "--boot-version", "B7", "--app-version", "A1"});
+  const auto sim =
+      StartSim({"--count", "3", "--base-ip", "192.0.2.10", "--interval-ms", "200", "--name-prefix",
+                "SIM", "--boot-version", "B7", "--app-version", "A1"});
   StartCapture();
   ASSERT_TRUE(WaitForDevices(3));
   target_.WaitFor(
@@ -209,8 +217,8 @@ TEST_F(LiveCapture, DeletingTheInterfaceDuringCaptureReportsAReadFailure) {
 }
 
 TEST_F(LiveCapture, StateFolderSilencesADeviceAndChangesItsVersionWhileRunning) {
-  const auto folder = std::filesystem::temp_directory_path() /
-                      ("quilmarr-live-state-" + std::to_string(getpid()));
+  const auto folder =
+      std::filesystem::temp_directory_path() / ("quilmarr-live-state-" + std::to_string(getpid()));
   std::filesystem::create_directories(folder);
   const auto now = static_cast<long long>(std::time(nullptr));
   std::ofstream(folder / "192.0.2.41.silent-until") << now + 3600 << '\n';
@@ -239,8 +247,8 @@ TEST_F(LiveCapture, StateFolderSilencesADeviceAndChangesItsVersionWhileRunning) 
 
 // The worker drops what the decoder would reject anyway, so flood frames never cross.
 TEST_F(LiveCapture, FloodFramesAreDroppedAndTheAnnouncementsStillArrive) {
-  const auto sim = StartSim({"--count", "1", "--base-ip", "192.0.2.50", "--interval-ms", "200",
-                             "--flood-rate", "2000"});
+  const auto sim = StartSim(
+      {"--count", "1", "--base-ip", "192.0.2.50", "--interval-ms", "200", "--flood-rate", "2000"});
   StartCapture();
   EXPECT_TRUE(WaitForDevices(1));
   // Several announcements (and about a thousand flood frames) later, none has crossed.
@@ -266,8 +274,9 @@ TEST_F(LiveCapture, CliListsTheAdapterAndListensToTheDevices) {
   EXPECT_EQ(lines[0].rfind(pair_->captureAddress + "\t", 0), 0u) << lines[0];
   EXPECT_TRUE(lines[0].ends_with("\t" + pair_->captureInterface)) << lines[0];
 
-  const auto sim = StartSim({"--count", "2", "--base-ip", "198.51.100.7", "--interval-ms", "200",
-                             "--name-prefix", "CLI", "--boot-version", "b\\1", "--app-version", "a"});
+  const auto sim =
+      StartSim({"--count", "2", "--base-ip", "198.51.100.7", "--interval-ms", "200",
+                "--name-prefix", "CLI", "--boot-version", "b\\1", "--app-version", "a"});
   const auto listen = RunCommand(
       {"ip", "netns", "exec", pair_->captureNamespace, kCli, "listen", pair_->captureAddress, "2"});
   ASSERT_EQ(listen.status, 0) << listen.err;

@@ -62,8 +62,8 @@ std::u16string PasswordHomeConfig() {
 
 struct LocatorCase {
   const char* name;
-  const char* xdgConfigHome;  // nullptr: unset
-  const char* home;           // nullptr: unset
+  const char* xdgConfigHome;               // nullptr: unset
+  const char* home;                        // nullptr: unset
   std::optional<std::u16string> expected;  // nullopt: from the password database
 };
 

@@ -38,7 +38,8 @@ const EditCase kEditCases[] = {
     {"new key goes before a comment under the header", "[S]\n;k=1\n", u"S", u"k", u"2",
      "[S]\nk=2\n;k=1\n"},
     {"new section at the end", "[A]\nx=1\n", u"B", u"k", u"v", "[A]\nx=1\n[B]\nk=v\n"},
-    {"new section in a crlf file", "[A]\r\nx=1\r\n", u"B", u"k", u"v", "[A]\r\nx=1\r\n[B]\r\nk=v\r\n"},
+    {"new section in a crlf file", "[A]\r\nx=1\r\n", u"B", u"k", u"v",
+     "[A]\r\nx=1\r\n[B]\r\nk=v\r\n"},
     {"new section after a last line without ending", "[A]\nx=1", u"B", u"k", u"v",
      "[A]\nx=1\n[B]\nk=v\n"},
     {"new key after a last line without ending", "[A]\nx=1", u"A", u"y", u"2", "[A]\nx=1\ny=2\n"},
@@ -55,7 +56,9 @@ const EditCase kEditCases[] = {
     {"byte order mark kept", "\xEF\xBB\xBF[S]\nk=1\n", u"S", u"k", u"2", "\xEF\xBB\xBF[S]\nk=2\n"},
     {"key line without equals gets a value", "[S]\nk\n", u"S", u"k", u"v", "[S]\nk=v\n"},
     {"empty value stored", "[S]\nk=v\n", u"S", u"k", u"", "[S]\nk=\n"},
-    {"utf-8 value", "[S]\n", u"S", u"k", u"Gr\u00fc\u00dfe", "[S]\nk=Gr\xC3\xBC\xC3\x9F" "e\n"},
+    {"utf-8 value", "[S]\n", u"S", u"k", u"Gr\u00fc\u00dfe",
+     "[S]\nk=Gr\xC3\xBC\xC3\x9F"
+     "e\n"},
 };
 
 TEST(IniEngineEditTest, ChangesOnlyTheKeysLineOrAddsLines) {
@@ -67,7 +70,9 @@ TEST(IniEngineEditTest, ChangesOnlyTheKeysLineOrAddsLines) {
 }
 
 TEST(IniEngineFindTest, ReadsUtf8AndSkipsTheByteOrderMark) {
-  EXPECT_EQ(FindIniValue("\xEF\xBB\xBF[S]\nk=Gr\xC3\xBC\xC3\x9F" "e\n", u"S", u"k"),
+  EXPECT_EQ(FindIniValue("\xEF\xBB\xBF[S]\nk=Gr\xC3\xBC\xC3\x9F"
+                         "e\n",
+                         u"S", u"k"),
             u"Gr\u00fc\u00dfe");
   EXPECT_EQ(FindIniValue("[S]\nk\n", u"S", u"k"), std::nullopt) << "a key without '=' has no value";
   EXPECT_EQ(FindIniValue("k=1\n[S]\n", u"", u"k"), u"1") << "lines before any header";

@@ -58,8 +58,8 @@ struct ReadCase {
 const ReadCase kReadCases[] = {
     {"plain", "[UDP]\nREMOTE_IP=10.0.0.1\n", u"UDP", u"REMOTE_IP", 50, u"10.0.0.1"},
     {"names ignore case", "[udp]\nremote_ip=1\n", u"UDP", u"REMOTE_IP", 50, u"1"},
-    {"blanks around names and value", "[ UDP ]\n  REMOTE_IP  =  1 2  \n", u"UDP", u"REMOTE_IP",
-     50, u"1 2"},
+    {"blanks around names and value", "[ UDP ]\n  REMOTE_IP  =  1 2  \n", u"UDP", u"REMOTE_IP", 50,
+     u"1 2"},
     {"requested names trimmed", "[UDP]\nREMOTE_IP=1\n", u" UDP ", u" REMOTE_IP ", 50, u"1"},
     {"double quotes removed", "[S]\nk=\" a b \"\n", u"S", u"k", 50, u" a b "},
     {"single quotes removed", "[S]\nk='a b'\n", u"S", u"k", 50, u"a b"},
@@ -194,14 +194,20 @@ TEST(IniDifferentialTest, EngineAndWin32ReadTheSameAfterTheSameWrites) {
       "[S]\nk=v",
   };
   const WriteStep steps[] = {
-      {u"UDP", u"REMOTE_IP", u"10.0.0.5"}, {u"UDP", u"HOST_IP", u"10.0.0.1"},
+      {u"UDP", u"REMOTE_IP", u"10.0.0.5"},           {u"UDP", u"HOST_IP", u"10.0.0.1"},
       {u"Quilmarr", u"PckFile", u"C:\\fw\\pkg.pck"}, {u"Quilmarr", u"AdapterIp", u""},
-      {u"udp", u"remote_ip", u"10.0.0.6"}, {u"New", u"k", u" padded "},
+      {u"udp", u"remote_ip", u"10.0.0.6"},           {u"New", u"k", u" padded "},
   };
   const Query queries[] = {
-      {u"UDP", u"REMOTE_IP"}, {u"UDP", u"HOST_IP"}, {u"Quilmarr", u"PckFile"},
-      {u"Quilmarr", u"AdapterIp"}, {u"Pendravel", u"ExePath"}, {u"Other", u"x"},
-      {u"S", u"k"}, {u"New", u"k"}, {u"New", u"missing"},
+      {u"UDP", u"REMOTE_IP"},
+      {u"UDP", u"HOST_IP"},
+      {u"Quilmarr", u"PckFile"},
+      {u"Quilmarr", u"AdapterIp"},
+      {u"Pendravel", u"ExePath"},
+      {u"Other", u"x"},
+      {u"S", u"k"},
+      {u"New", u"k"},
+      {u"New", u"missing"},
   };
   IniEngineStore engine;
   const auto win32 = MakePlatformIniStore();

@@ -37,8 +37,8 @@ std::u16string Wide(const fs::path& path) { return path.u16string(); }
 class ProcessLauncherTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("quilmarr-process-" + std::to_string(std::random_device{}()));
+    folder_ =
+        fs::temp_directory_path() / ("quilmarr-process-" + std::to_string(std::random_device{}()));
     fs::create_directories(folder_);
   }
   void TearDown() override {
@@ -69,8 +69,8 @@ TEST_F(ProcessLauncherTest, ProgramsThatCannotStartAreReportedAsNotCreated) {
 }
 
 TEST_F(ProcessLauncherTest, ChildGetsItsArgumentsAsGivenAndIsWaitedFor) {
-  const std::vector<std::u16string> words{u"plain", u"with blank", u"", u"quote\"d",
-                                          u"trailing\\", u"C:\\a b\\", u"-P255"};
+  const std::vector<std::u16string> words{u"plain",      u"with blank", u"",     u"quote\"d",
+                                          u"trailing\\", u"C:\\a b\\",  u"-P255"};
   std::vector<std::u16string> arguments{Wide(Report())};
   arguments.insert(arguments.end(), words.begin(), words.end());
 
@@ -107,9 +107,14 @@ TEST_F(ProcessLauncherTest, ChildInheritsFolderAndEnvironmentButNoHandles) {
       "cwd=" + fs::current_path().string(),
       "env=inherited",
 #ifdef _WIN32
-      "stdin=null", "stdout=null", "stderr=null",
+      "stdin=null",
+      "stdout=null",
+      "stderr=null",
 #else
-      "stdin=/dev/null", "stdout=/dev/null", "stderr=/dev/null", "others=",
+      "stdin=/dev/null",
+      "stdout=/dev/null",
+      "stderr=/dev/null",
+      "others=",
 #endif
   };
   EXPECT_EQ(lines, expected);

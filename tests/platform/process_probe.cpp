@@ -19,9 +19,7 @@
 namespace {
 
 #ifdef _WIN32
-std::string StandardHandle(DWORD which) {
-  return GetStdHandle(which) == nullptr ? "null" : "set";
-}
+std::string StandardHandle(DWORD which) { return GetStdHandle(which) == nullptr ? "null" : "set"; }
 #else
 std::string StandardHandle(int descriptor) {
   std::error_code error;

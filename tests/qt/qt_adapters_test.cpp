@@ -24,7 +24,8 @@ class QtAdaptersTest : public QObject {
     QTest::addColumn<int>("height");
     QTest::addColumn<QRect>("units");
     QTest::addColumn<QRect>("pixels");
-    QTest::newRow("MS Shell Dlg 8 at 96 dpi") << 6 << 13 << QRect(24, 73, 474, 162) << QRect(36, 118, 711, 263);
+    QTest::newRow("MS Shell Dlg 8 at 96 dpi")
+        << 6 << 13 << QRect(24, 73, 474, 162) << QRect(36, 118, 711, 263);
     QTest::newRow("larger font") << 8 << 16 << QRect(201, 292, 97, 23) << QRect(402, 584, 194, 46);
     QTest::newRow("rounds toward zero") << 7 << 15 << QRect(1, 1, 3, 7) << QRect(1, 1, 5, 13);
   }
@@ -124,9 +125,11 @@ class QtAdaptersTest : public QObject {
 
     list.BeginRebuild();
     list.DeleteAllItems();
-    QVERIFY(!table.updatesEnabled());  // no repaint of the empty list
+    QVERIFY(!table.updatesEnabled());     // no repaint of the empty list
     for (int row = 0; row < 55; ++row) {  // one device before the current one dropped out
-      list.InsertItem(row, u"10.0.0." + std::u16string(QString::number(row < 5 ? row : row + 1).toStdU16String()));
+      list.InsertItem(
+          row,
+          u"10.0.0." + std::u16string(QString::number(row < 5 ? row : row + 1).toStdU16String()));
     }
     list.EndRebuild();
 

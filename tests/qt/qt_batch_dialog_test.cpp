@@ -53,8 +53,9 @@ class GatedLauncher final : public ProcessLauncher {
 struct Harness {
   explicit Harness(OpenFileFunction openFile = nullptr) {
     dialog = std::make_unique<QtBatchDialog>(
-        QtDialogServices{adapters, [feed = feed] { return std::make_unique<FeedPacketSource>(feed); },
-                         clock, settings.Settings(), launcher},
+        QtDialogServices{adapters,
+                         [feed = feed] { return std::make_unique<FeedPacketSource>(feed); }, clock,
+                         settings.Settings(), launcher},
         nullptr, std::move(openFile));
     dialog->show();
   }
@@ -148,7 +149,8 @@ class QtBatchDialogTest : public QObject {
     h.dialog.reset();
     SettingsFile& settings = h.settings.Settings();
     settings.WriteString(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"10.0.0.2");
-    settings.WriteString(settings::kSectionQuilmarr, settings::kKeyPckFile, u"/srv/fw/package v2.pck");
+    settings.WriteString(settings::kSectionQuilmarr, settings::kKeyPckFile,
+                         u"/srv/fw/package v2.pck");
     h.dialog = std::make_unique<QtBatchDialog>(QtDialogServices{
         h.adapters, [] { return std::unique_ptr<PacketSource>(); }, h.clock, settings, h.launcher});
     QCOMPARE(h.dialog->AdapterCombo().currentIndex(), 1);
@@ -158,12 +160,18 @@ class QtBatchDialogTest : public QObject {
   void everyControlHasAnAccessibleName_data() {
     QTest::addColumn<QString>("objectName");
     QTest::addColumn<QString>("name");
-    QTest::newRow("combo") << "adapterCombo" << "Network Adapter";
-    QTest::newRow("list") << "deviceList" << "Device In Ethernet";
-    QTest::newRow("file") << "fileEdit" << "File";
-    QTest::newRow("query") << "queryButton" << "Query Device";
-    QTest::newRow("batch") << "batchUpdateButton" << "Batch Update";
-    QTest::newRow("browse") << "browseButton" << "Browse";
+    QTest::newRow("combo") << "adapterCombo"
+                           << "Network Adapter";
+    QTest::newRow("list") << "deviceList"
+                          << "Device In Ethernet";
+    QTest::newRow("file") << "fileEdit"
+                          << "File";
+    QTest::newRow("query") << "queryButton"
+                           << "Query Device";
+    QTest::newRow("batch") << "batchUpdateButton"
+                           << "Batch Update";
+    QTest::newRow("browse") << "browseButton"
+                            << "Browse";
   }
   void everyControlHasAnAccessibleName() {
     QFETCH(QString, objectName);
@@ -181,12 +189,14 @@ class QtBatchDialogTest : public QObject {
     // Enabled so that each takes the focus in turn.
     d.BatchUpdateButton().setEnabled(true);
     d.DeviceList().setEnabled(true);
-    const std::vector<QWidget*> order = {&d.BatchUpdateButton(), &d.QueryButton(), &d.AdapterCombo(),
-                                         &d.DeviceList(), &d.FileEdit(), &d.BrowseButton()};
+    const std::vector<QWidget*> order = {&d.BatchUpdateButton(), &d.QueryButton(),
+                                         &d.AdapterCombo(),      &d.DeviceList(),
+                                         &d.FileEdit(),          &d.BrowseButton()};
     order.front()->setFocus(Qt::TabFocusReason);
     for (std::size_t i = 0; i < order.size(); ++i) {
       QWidget* focused = QApplication::focusWidget();
-      QVERIFY2(focused == order[i] || order[i]->isAncestorOf(focused), qPrintable(QString::number(i)));
+      QVERIFY2(focused == order[i] || order[i]->isAncestorOf(focused),
+               qPrintable(QString::number(i)));
       QTest::keyClick(focused, Qt::Key_Tab);
     }
   }
@@ -297,9 +307,12 @@ class QtBatchDialogTest : public QObject {
   }
 
   void closeIsRefusedWhileABatchRuns() {
-    auto openFile = [](QWidget*) -> std::optional<std::u16string> { return u"/srv/fw/package.pck"; };
+    auto openFile = [](QWidget*) -> std::optional<std::u16string> {
+      return u"/srv/fw/package.pck";
+    };
     Harness h(openFile);
-    h.settings.Settings().WriteString(settings::kSectionPendravel, settings::kKeyExePath, u"/opt/pendravel/");
+    h.settings.Settings().WriteString(settings::kSectionPendravel, settings::kKeyExePath,
+                                      u"/opt/pendravel/");
     ModalCatcher catcher;
     h.StartQuery();
     h.feed->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
@@ -313,7 +326,8 @@ class QtBatchDialogTest : public QObject {
     QTest::mouseClick(&h.dialog->BatchUpdateButton(), Qt::LeftButton);
     QCOMPARE(h.Controller().Mode(), UiMode::Updating);
     QTRY_COMPARE(h.launcher.entered.load(), 1);
-    QTRY_COMPARE(QString::fromStdU16String(h.Controller().UpdatingIp()), QStringLiteral("192.168.0.10"));  // posted
+    QTRY_COMPARE(QString::fromStdU16String(h.Controller().UpdatingIp()),
+                 QStringLiteral("192.168.0.10"));  // posted
     QTRY_COMPARE_WITH_TIMEOUT(Cell(list, 0, 6), QStringLiteral("Updating"), 3000);
 
     QVERIFY(!h.dialog->close());

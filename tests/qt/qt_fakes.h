@@ -33,8 +33,10 @@ namespace quilmarr::testing {
 class TwoAdapters final : public InterfaceLister {
  public:
   [[nodiscard]] std::optional<std::vector<CaptureInterfaceEntry>> FindAllDevs() override {
-    CaptureInterfaceEntry first{"veth-a", "Test Adapter A", 0, {{kAddressFamilyIpv4, {10, 0, 0, 1}}}};
-    CaptureInterfaceEntry second{"veth-b", "Test Adapter B", 0, {{kAddressFamilyIpv4, {10, 0, 0, 2}}}};
+    CaptureInterfaceEntry first{
+        "veth-a", "Test Adapter A", 0, {{kAddressFamilyIpv4, {10, 0, 0, 1}}}};
+    CaptureInterfaceEntry second{
+        "veth-b", "Test Adapter B", 0, {{kAddressFamilyIpv4, {10, 0, 0, 2}}}};
     return std::vector<CaptureInterfaceEntry>{first, second};
   }
 };

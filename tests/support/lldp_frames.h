@@ -15,8 +15,8 @@ class FrameBuilder {
  public:
   // Destination 01-80-C2-00-00-<last>, a fixed source, EtherType 88-CC.
   explicit FrameBuilder(std::uint8_t destinationLast = 0x0E) {
-    bytes_ = {0x01, 0x80, 0xC2, 0x00, 0x00, destinationLast, 0x02, 0x00, 0x00, 0x00, 0x00, 0x01,
-              0x88, 0xCC};
+    bytes_ = {0x01, 0x80, 0xC2, 0x00, 0x00, destinationLast, 0x02, 0x00, 0x00,
+              0x00, 0x00, 0x01, 0x88, 0xCC};
   }
   FrameBuilder& Raw(std::initializer_list<std::uint8_t> raw) {
     bytes_.insert(bytes_.end(), raw);
@@ -24,7 +24,8 @@ class FrameBuilder {
   }
   FrameBuilder& Tlv(std::uint8_t type, const Bytes& value) {
     const auto length = value.size();
-    bytes_.push_back(static_cast<std::uint8_t>((static_cast<std::size_t>(type) << 1) | ((length >> 8) & 1u)));
+    bytes_.push_back(
+        static_cast<std::uint8_t>((static_cast<std::size_t>(type) << 1) | ((length >> 8) & 1u)));
     bytes_.push_back(static_cast<std::uint8_t>(length & 0xFF));
     bytes_.insert(bytes_.end(), value.begin(), value.end());
     return *this;
@@ -56,9 +57,9 @@ class FrameBuilder {
 };
 
 // A typical device frame: name, address, the three System Description keys.
-inline Bytes DeviceFrame(std::string_view name, std::uint8_t lastOctet,
-                         std::string_view description =
-                             "BootVer:1.0.2 & AppVer:4.1.7 & IDE Name:FEEDER_7") {
+inline Bytes DeviceFrame(
+    std::string_view name, std::uint8_t lastOctet,
+    std::string_view description = "BootVer:1.0.2 & AppVer:4.1.7 & IDE Name:FEEDER_7") {
   return FrameBuilder()
       .ChassisPortTtl()
       .SystemName(name)
@@ -90,8 +91,9 @@ struct DeviceAnnouncement {
 
 inline Bytes LldpFrame(const DeviceAnnouncement& device) {
   std::string description = "BootVer:";
-  for (std::string_view part : {device.bootVersion, std::string_view(" & AppVer:"), device.appVersion,
-                                std::string_view(" & IDE Name:"), device.iedName}) {
+  for (std::string_view part :
+       {device.bootVersion, std::string_view(" & AppVer:"), device.appVersion,
+        std::string_view(" & IDE Name:"), device.iedName}) {
     description += part;
   }
   const auto& ip = device.ip;

@@ -7,7 +7,8 @@
 
 namespace quilmarr::test {
 
-inline void WritePcap(const std::string& path, const std::vector<std::vector<std::uint8_t>>& frames) {
+inline void WritePcap(const std::string& path,
+                      const std::vector<std::vector<std::uint8_t>>& frames) {
   std::ofstream out(path, std::ios::binary);
   auto u32 = [&](std::uint32_t v) {
     for (int i = 0; i < 4; ++i) out.put(static_cast<char>((v >> (8 * i)) & 0xFF));
@@ -29,7 +30,8 @@ inline void WritePcap(const std::string& path, const std::vector<std::vector<std
     u32(0);
     u32(static_cast<std::uint32_t>(frame.size()));
     u32(static_cast<std::uint32_t>(frame.size()));
-    out.write(reinterpret_cast<const char*>(frame.data()), static_cast<std::streamsize>(frame.size()));
+    out.write(reinterpret_cast<const char*>(frame.data()),
+              static_cast<std::streamsize>(frame.size()));
   }
 }
 

@@ -46,8 +46,13 @@ TEST_F(CliDecode, OneLinePerFrameWithEscapedFields) {
   const std::string path = Capture({
       test::DeviceFrame("bay-1", 5),
       Goose(),
-      FrameBuilder().SystemName("tab\there\\nl\nS\xC3\xBC" "d").Ipv4(10, 0, 0, 255)
-          .SystemDescription("BootVer:1 & AppVer:2 & IDE Name:X").End().Build(),
+      FrameBuilder()
+          .SystemName("tab\there\\nl\nS\xC3\xBC"
+                      "d")
+          .Ipv4(10, 0, 0, 255)
+          .SystemDescription("BootVer:1 & AppVer:2 & IDE Name:X")
+          .End()
+          .Build(),
       FrameBuilder().SystemName("x").Ipv6().End().Build(),
   });
   const auto result = RunCli({"decode", path});
@@ -55,7 +60,8 @@ TEST_F(CliDecode, OneLinePerFrameWithEscapedFields) {
   EXPECT_EQ(result.out,
             "1\tok\t192.168.0.5\tbay-1\tFEEDER_7\t1.0.2\t4.1.7\n"
             "2\trejected\tinvalid multicast address\n"
-            "3\tok\t10.0.0.255\ttab\\x09here\\x5cnl\\x0aS\xC3\xBC" "d\tX\t1\t2\n"
+            "3\tok\t10.0.0.255\ttab\\x09here\\x5cnl\\x0aS\xC3\xBC"
+            "d\tX\t1\t2\n"
             "4\trejected\tinvalid IPV4 address\n");
 }
 

@@ -55,8 +55,9 @@ TEST(CliSettings, SettingsShowsThePathAndEveryKey) {
   TempFolder configHome;
   const auto firmware = configHome.Path() / "Kavrendt" / "Ostrovel" / "Firmware";
   std::filesystem::create_directories(firmware);
-  WriteBytes(firmware / "Pendravel.ini",
-             "[UDP]\nREMOTE_IP=10.0.0.5\n[Quilmarr]\nPckFile=/fw/a.pck\n[Pendravel]\nExePath=C:\\P\\\n");
+  WriteBytes(
+      firmware / "Pendravel.ini",
+      "[UDP]\nREMOTE_IP=10.0.0.5\n[Quilmarr]\nPckFile=/fw/a.pck\n[Pendravel]\nExePath=C:\\P\\\n");
   const char* old = std::getenv("XDG_CONFIG_HOME");
   const std::string saved = old != nullptr ? old : "";
   ::setenv("XDG_CONFIG_HOME", configHome.Path().c_str(), 1);

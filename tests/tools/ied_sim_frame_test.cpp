@@ -12,7 +12,9 @@
 namespace quilmarr::iedsim {
 namespace {
 
-std::string Slice(const std::uint8_t* p, std::uint32_t n) { return {reinterpret_cast<const char*>(p), n}; }
+std::string Slice(const std::uint8_t* p, std::uint32_t n) {
+  return {reinterpret_cast<const char*>(p), n};
+}
 
 TEST(IedSimFrame, DecoderReadsEveryField) {
   Announcement a;
@@ -57,9 +59,9 @@ TEST(IedSimFrame, FloodFrameIsGooseSizedAndNotLldp) {
 
 TEST(IedSimAddress, ParseIpv4AcceptsOnlyDottedDecimal) {
   const std::pair<const char*, bool> cases[] = {
-      {"10.0.0.1", true},  {"255.255.255.255", true}, {"0.0.0.0", true},   {"256.0.0.1", false},
-      {"1.2.3", false},    {"1.2.3.4.5", false},      {"1.2.3.4 ", false}, {"a.b.c.d", false},
-      {"", false},         {"1..2.3", false},         {"-1.2.3.4", false}, {"0001.2.3.4", false},
+      {"10.0.0.1", true}, {"255.255.255.255", true}, {"0.0.0.0", true},   {"256.0.0.1", false},
+      {"1.2.3", false},   {"1.2.3.4.5", false},      {"1.2.3.4 ", false}, {"a.b.c.d", false},
+      {"", false},        {"1..2.3", false},         {"-1.2.3.4", false}, {"0001.2.3.4", false},
   };
   for (const auto& [text, valid] : cases) EXPECT_EQ(ParseIpv4(text).has_value(), valid) << text;
   EXPECT_EQ(FormatIpv4(*ParseIpv4("10.20.30.40")), "10.20.30.40");

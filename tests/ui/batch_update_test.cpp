@@ -14,7 +14,8 @@ class BatchUpdateTest : public DialogTest {
  protected:
   // Querying on adapter 10.0.0.5 with the given devices listed (192.168.0.x,
   // in this order) and the given rows ticked.
-  void PrepareBatch(const std::vector<std::uint8_t>& devices, const std::vector<std::size_t>& tickedRows,
+  void PrepareBatch(const std::vector<std::uint8_t>& devices,
+                    const std::vector<std::size_t>& tickedRows,
                     std::u16string_view exePath = u"/opt/pendravel/") {
     Write(settings::kSectionPendravel, settings::kKeyExePath, exePath);
     Write(settings::kSectionUdp, settings::kKeyRemoteIp, u"1.1.1.1");
@@ -66,10 +67,11 @@ TEST_P(BatchCheckTest, FirstFailingCheckAloneIsReportedAndNothingChanges) {
 
 INSTANTIATE_TEST_SUITE_P(
     Checks, BatchCheckTest,
-    ::testing::Values(CheckCase{"NothingGiven", false, false, false, u"Please select the file to be updated"},
-                      CheckCase{"NoFile", false, true, true, u"Please select the file to be updated"},
-                      CheckCase{"NoAdapterNoTicks", true, false, false, u"Please select a network adapter"},
-                      CheckCase{"NoTicks", true, true, false, u"Please select the device to be updated"}),
+    ::testing::Values(
+        CheckCase{"NothingGiven", false, false, false, u"Please select the file to be updated"},
+        CheckCase{"NoFile", false, true, true, u"Please select the file to be updated"},
+        CheckCase{"NoAdapterNoTicks", true, false, false, u"Please select a network adapter"},
+        CheckCase{"NoTicks", true, true, false, u"Please select the device to be updated"}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
 TEST_F(BatchUpdateTest, ClickStoresSettingsFillsTheJobAndRunsEveryTickedDevice) {
@@ -113,7 +115,8 @@ TEST_F(BatchUpdateTest, CurrentDeviceIsMarkedAndTickedSilentDevicesStay) {
   PrepareBatch({10, 1, 2}, {0, 1});
   launcher_.Hold();
   dialog_->OnBatchUpdateClicked();
-  ASSERT_TRUE(Pump([&] { return launcher_.CallCount() == 1 && dialog_->UpdatingIp() == u"192.168.0.10"; }));
+  ASSERT_TRUE(
+      Pump([&] { return launcher_.CallCount() == 1 && dialog_->UpdatingIp() == u"192.168.0.10"; }));
 
   clock_.Advance(60);  // every device silent
   dialog_->OnTimer(kRefreshTimerId);
@@ -122,7 +125,8 @@ TEST_F(BatchUpdateTest, CurrentDeviceIsMarkedAndTickedSilentDevicesStay) {
   EXPECT_TRUE(list_.rows[0].checked && list_.rows[1].checked);
 
   launcher_.ReleaseOne();
-  ASSERT_TRUE(Pump([&] { return launcher_.CallCount() == 2 && dialog_->UpdatingIp() == u"192.168.0.1"; }));
+  ASSERT_TRUE(
+      Pump([&] { return launcher_.CallCount() == 2 && dialog_->UpdatingIp() == u"192.168.0.1"; }));
   dialog_->OnTimer(kRefreshTimerId);
   EXPECT_EQ(Column(6), (Strings{u"", u"Updating"}));
 

@@ -81,8 +81,10 @@ INSTANTIATE_TEST_SUITE_P(
         RowCase{"TickedFresh", kIp1, 0, {kIp10, kIp1}, false, u"", true, true, u""},
         RowCase{"TickIgnoresCase", u"dev-a", 0, {u"DEV-A"}, false, u"", true, true, u""},
         RowCase{"TickedSilentKeptWhileRunning", kIp1, 60, {kIp1}, true, u"", true, true, u""},
-        RowCase{"TickedSilentDroppedWhenNotRunning", kIp1, 60, {kIp1}, false, u"", false, false, u""},
-        RowCase{"UntickedSilentDroppedWhileRunning", kIp1, 60, {kIp10}, true, u"", false, false, u""},
+        RowCase{
+            "TickedSilentDroppedWhenNotRunning", kIp1, 60, {kIp1}, false, u"", false, false, u""},
+        RowCase{
+            "UntickedSilentDroppedWhileRunning", kIp1, 60, {kIp10}, true, u"", false, false, u""},
         RowCase{"CurrentTargetMarked", kIp1, 60, {kIp1}, true, kIp1, true, true, u"Updating"},
         RowCase{"MarkerIgnoresCase", u"dev-a", 0, {}, true, u"DEV-A", true, false, u"Updating"},
         RowCase{"MarkerOnlyWhileRunning", kIp1, 0, {kIp1}, false, kIp1, true, true, u""},
@@ -100,9 +102,12 @@ TEST_F(DialogTest, TimerRebuildsRowsInTableOrderFromTheTable) {
   dialog_->OnTimer(kRefreshTimerId);
 
   ASSERT_EQ(list_.rows.size(), 3u);
-  EXPECT_EQ(list_.rows[0].cells, (Strings{u"192.168.0.3", u"SYS-3", u"IED_3", u"1.3", u"3.0", u"3.0", u""}));
-  EXPECT_EQ(list_.rows[1].cells, (Strings{u"192.168.0.1", u"SYS-1", u"IED_1", u"1.1", u"1.0", u"1.5", u""}));
-  EXPECT_EQ(list_.rows[2].cells, (Strings{u"192.168.0.2", u"SYS-2", u"IED_2", u"1.2", u"2.0", u"2.0", u""}));
+  EXPECT_EQ(list_.rows[0].cells,
+            (Strings{u"192.168.0.3", u"SYS-3", u"IED_3", u"1.3", u"3.0", u"3.0", u""}));
+  EXPECT_EQ(list_.rows[1].cells,
+            (Strings{u"192.168.0.1", u"SYS-1", u"IED_1", u"1.1", u"1.0", u"1.5", u""}));
+  EXPECT_EQ(list_.rows[2].cells,
+            (Strings{u"192.168.0.2", u"SYS-2", u"IED_2", u"1.2", u"2.0", u"2.0", u""}));
   EXPECT_EQ(list_.rebuildsBegun, 2);
   EXPECT_EQ(list_.rebuildsEnded, 2);
 }

@@ -11,7 +11,8 @@ namespace {
 using Strings = std::vector<std::u16string>;
 
 TEST_F(DialogTest, StartUpSetsTitleSelectsSavedAdapterAndPresetsThePackage) {
-  lister_.entries = std::vector{Interface("eth0", "First", {10, 0, 0, 5}), Interface("eth1", "Second", {10, 0, 0, 7})};
+  lister_.entries = std::vector{Interface("eth0", "First", {10, 0, 0, 5}),
+                                Interface("eth1", "Second", {10, 0, 0, 7})};
   Write(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"10.0.0.7");
   Write(settings::kSectionQuilmarr, settings::kKeyPckFile, u"/pkg/fw 2.pck");
   Open();
@@ -39,7 +40,8 @@ struct PreselectionCase {
   bool queryEnabled;
 };
 
-class PreselectionTest : public DialogTest, public ::testing::WithParamInterface<PreselectionCase> {};
+class PreselectionTest : public DialogTest,
+                         public ::testing::WithParamInterface<PreselectionCase> {};
 
 TEST_P(PreselectionTest, SelectsTheLastMatchingAdapterOrNone) {
   const PreselectionCase& c = GetParam();
@@ -67,7 +69,9 @@ INSTANTIATE_TEST_SUITE_P(
         PreselectionCase{"TwoMatchesLastWins",
                          {Interface("a", "A", {10, 0, 0, 5}), Interface("b", "B", {10, 0, 0, 5}),
                           Interface("c", "C", {10, 0, 0, 9})},
-                         u"10.0.0.5", true, true},
+                         u"10.0.0.5",
+                         true,
+                         true},
         PreselectionCase{"NoMatch", {Interface("a", "A", {10, 0, 0, 5})}, u"10.0.0.6", false, true},
         PreselectionCase{"NothingSaved", {Interface("a", "A", {10, 0, 0, 5})}, u"", false, true},
         PreselectionCase{"NoAdapters", {}, u"10.0.0.5", false, false}),
@@ -156,7 +160,8 @@ struct CaptureFailureCase {
   std::u16string text;
 };
 
-class CaptureFailureTest : public DialogTest, public ::testing::WithParamInterface<CaptureFailureCase> {};
+class CaptureFailureTest : public DialogTest,
+                           public ::testing::WithParamInterface<CaptureFailureCase> {};
 
 TEST_P(CaptureFailureTest, ShowsTheBoxAndReturnsToIdle) {
   capture_ = GetParam().script;
@@ -173,9 +178,10 @@ TEST_P(CaptureFailureTest, ShowsTheBoxAndReturnsToIdle) {
 INSTANTIATE_TEST_SUITE_P(
     Capture, CaptureFailureTest,
     ::testing::Values(CaptureFailureCase{"OpenFails", {false, {}, false}, u"Open adapter failed"},
-                      CaptureFailureCase{"ReadFails",
-                                         {true, {OrdinaryFrame()}, true},
-                                         u"Capture stopped: the network adapter could not be read"}),
+                      CaptureFailureCase{
+                          "ReadFails",
+                          {true, {OrdinaryFrame()}, true},
+                          u"Capture stopped: the network adapter could not be read"}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
 TEST_F(DialogTest, FramesFromTheWorkerReachTheTableAndOthersAreDropped) {
@@ -273,16 +279,16 @@ TEST_P(ModeTableTest, StepChangesExactlyTheListedControls) {
 INSTANTIATE_TEST_SUITE_P(
     Transitions, ModeTableTest,
     ::testing::Values(
-        ModeCase{"IdleForward", 0, UiStep::Forward, UiMode::Querying, Expect::On, Expect::On, u"Stop Query",
-                 Expect::Off, Expect::On, Expect::On, true},
-        ModeCase{"QueryingForward", 1, UiStep::Forward, UiMode::Updating, Expect::Off, Expect::Off, nullptr,
-                 Expect::Off, Expect::Off, Expect::Off, false},
-        ModeCase{"UpdatingForward", 2, UiStep::Forward, UiMode::Updating, Expect::Same, Expect::Same, nullptr,
+        ModeCase{"IdleForward", 0, UiStep::Forward, UiMode::Querying, Expect::On, Expect::On,
+                 u"Stop Query", Expect::Off, Expect::On, Expect::On, true},
+        ModeCase{"QueryingForward", 1, UiStep::Forward, UiMode::Updating, Expect::Off, Expect::Off,
+                 nullptr, Expect::Off, Expect::Off, Expect::Off, false},
+        ModeCase{"UpdatingForward", 2, UiStep::Forward, UiMode::Updating, Expect::Same,
+                 Expect::Same, nullptr, Expect::Same, Expect::Same, Expect::Same, false},
+        ModeCase{"IdleBack", 0, UiStep::Back, UiMode::Idle, Expect::Same, Expect::Same, nullptr,
                  Expect::Same, Expect::Same, Expect::Same, false},
-        ModeCase{"IdleBack", 0, UiStep::Back, UiMode::Idle, Expect::Same, Expect::Same, nullptr, Expect::Same,
-                 Expect::Same, Expect::Same, false},
-        ModeCase{"QueryingBack", 1, UiStep::Back, UiMode::Idle, Expect::Off, Expect::On, u"Query Device",
-                 Expect::On, Expect::On, Expect::Off, false},
+        ModeCase{"QueryingBack", 1, UiStep::Back, UiMode::Idle, Expect::Off, Expect::On,
+                 u"Query Device", Expect::On, Expect::On, Expect::Off, false},
         ModeCase{"UpdatingBack", 2, UiStep::Back, UiMode::Querying, Expect::On, Expect::On, nullptr,
                  Expect::Off, Expect::On, Expect::On, false}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
@@ -323,8 +329,8 @@ TEST(AboutCommandTest, LowFourBitsAreIgnored) {
     unsigned id;
     bool about;
   };
-  for (const Case c : {Case{0x0010, true}, Case{0x001F, true}, Case{0x0000, false}, Case{0x0020, false},
-                       Case{0xF060, false}, Case{0x1010, false}}) {
+  for (const Case c : {Case{0x0010, true}, Case{0x001F, true}, Case{0x0000, false},
+                       Case{0x0020, false}, Case{0xF060, false}, Case{0x1010, false}}) {
     EXPECT_EQ(CPendravelBatchDlg::IsAboutCommand(c.id), c.about) << std::hex << c.id;
   }
 }

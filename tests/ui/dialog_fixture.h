@@ -33,7 +33,8 @@ inline constexpr std::chrono::milliseconds kPatience{10'000};
   static std::atomic<unsigned> counter{0};
   const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
   for (;;) {
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() /
         ("quilmarr-ui-" + std::to_string(stamp) + "-" + std::to_string(counter++));
     if (std::filesystem::create_directory(folder)) {
       return folder;
@@ -64,13 +65,15 @@ class DialogTest : public ::testing::Test {
   }
 
   CPendravelBatchDlg& Construct() {
-    DialogControls controls{combo_, list_, queryButton_, batchButton_, browseButton_, fileEdit_, host_};
-    DialogServices services{queue_,
-                            lister_,
-                            [this] { return std::make_unique<ScriptedPacketSource>(capture_, openedAdapters_); },
-                            clock_,
-                            settings_,
-                            launcher_};
+    DialogControls controls{combo_,        list_,     queryButton_, batchButton_,
+                            browseButton_, fileEdit_, host_};
+    DialogServices services{
+        queue_,
+        lister_,
+        [this] { return std::make_unique<ScriptedPacketSource>(capture_, openedAdapters_); },
+        clock_,
+        settings_,
+        launcher_};
     dialog_ = std::make_unique<CPendravelBatchDlg>(controls, services);
     return *dialog_;
   }
@@ -137,7 +140,8 @@ class DialogTest : public ::testing::Test {
   FakeClock clock_{kStartTime};
   FakeLauncher launcher_;
   CaptureScript capture_;
-  std::shared_ptr<std::vector<std::string>> openedAdapters_ = std::make_shared<std::vector<std::string>>();
+  std::shared_ptr<std::vector<std::string>> openedAdapters_ =
+      std::make_shared<std::vector<std::string>>();
 
   FakeCombo combo_;
   FakeList list_;

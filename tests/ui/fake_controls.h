@@ -75,7 +75,8 @@ class FakeList final : public ListControl {
   void SetExtendedStyle(unsigned style) override { extendedStyle = style; }
   int InsertColumn(int index, std::u16string_view header, int width) override {
     const auto at = std::min(static_cast<std::size_t>(index), columns.size());
-    columns.insert(columns.begin() + static_cast<std::ptrdiff_t>(at), FakeColumn{std::u16string(header), width});
+    columns.insert(columns.begin() + static_cast<std::ptrdiff_t>(at),
+                   FakeColumn{std::u16string(header), width});
     return static_cast<int>(at);
   }
   void DeleteColumn(int index) override {
@@ -100,8 +101,12 @@ class FakeList final : public ListControl {
   [[nodiscard]] std::u16string GetItemText(int row, int column) const override {
     return rows.at(static_cast<std::size_t>(row)).cells.at(static_cast<std::size_t>(column));
   }
-  void SetCheck(int row, bool checked) override { rows.at(static_cast<std::size_t>(row)).checked = checked; }
-  [[nodiscard]] bool GetCheck(int row) const override { return rows.at(static_cast<std::size_t>(row)).checked; }
+  void SetCheck(int row, bool checked) override {
+    rows.at(static_cast<std::size_t>(row)).checked = checked;
+  }
+  [[nodiscard]] bool GetCheck(int row) const override {
+    return rows.at(static_cast<std::size_t>(row)).checked;
+  }
   void Enable(bool enabled) override {
     enabled_ = enabled;
     ++enableCalls;
@@ -162,7 +167,8 @@ class FakeHost final : public DialogHost {
     return fileDialogAnswer;
   }
   void EndDialog() override { ++endDialogCalls; }
-  bool PumpMessagesUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) override {
+  bool PumpMessagesUntil(const std::function<bool()>& done,
+                         std::chrono::milliseconds timeout) override {
     return queue_.PumpUntil(done, timeout);
   }
 

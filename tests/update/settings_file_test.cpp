@@ -65,9 +65,8 @@ TEST(SettingsFolderTest, LongFoldersNeverOverrunThe260CharacterPath) {
     std::size_t appDataLength;
     bool fileFits;
   };
-  const LengthCase cases[] = {{fitting - sub.size(), true},
-                              {fitting - sub.size() + 1, false},
-                              {1000, false}};
+  const LengthCase cases[] = {
+      {fitting - sub.size(), true}, {fitting - sub.size() + 1, false}, {1000, false}};
   for (const LengthCase& c : cases) {
     SCOPED_TRACE(c.appDataLength);
     const FakeFolderLocator locator(std::u16string(c.appDataLength, u'x'), u"");
@@ -128,16 +127,16 @@ TEST_F(SettingsFileTest, CloseRestoresValuesChangedByTheToolAndByOthers) {
 TEST_F(SettingsFileTest, ValuesAreCutToTheirCapacity) {
   const std::string sixty(60, '7');
   const std::string longPath(400, 'p');
-  WriteBytes(file_, "[UDP]\nREMOTE_IP=" + sixty + "\nHOST_IP=" + sixty + "\n[Quilmarr]\nPckFile=" +
-                        longPath + "\nAdapterIp=" + longPath + "\n[Pendravel]\nExePath=" +
-                        longPath + "\n");
+  WriteBytes(file_, "[UDP]\nREMOTE_IP=" + sixty + "\nHOST_IP=" + sixty +
+                        "\n[Quilmarr]\nPckFile=" + longPath + "\nAdapterIp=" + longPath +
+                        "\n[Pendravel]\nExePath=" + longPath + "\n");
   {
     const UdpSettingsSnapshot snapshot(settings_);
     EXPECT_EQ(snapshot.RemoteIp(), std::u16string(49, u'7'));
     EXPECT_EQ(snapshot.HostIp(), std::u16string(49, u'7'));
-    EXPECT_EQ(settings_.ReadString(settings::kSectionQuilmarr, settings::kKeyPckFile,
-                                   kPathValueCapacity),
-              std::u16string(299, u'p'));
+    EXPECT_EQ(
+        settings_.ReadString(settings::kSectionQuilmarr, settings::kKeyPckFile, kPathValueCapacity),
+        std::u16string(299, u'p'));
     EXPECT_EQ(settings_.ReadString(settings::kSectionPendravel, settings::kKeyExePath,
                                    kPathValueCapacity),
               std::u16string(299, u'p'));
@@ -151,9 +150,9 @@ TEST_F(SettingsFileTest, MissingFolderReadsEmptyAndLosesWrites) {
   {
     const UdpSettingsSnapshot snapshot(settings_);
     EXPECT_EQ(snapshot.RemoteIp(), u"");
-    EXPECT_EQ(settings_.ReadString(settings::kSectionQuilmarr, settings::kKeyPckFile,
-                                   kPathValueCapacity),
-              u"");
+    EXPECT_EQ(
+        settings_.ReadString(settings::kSectionQuilmarr, settings::kKeyPckFile, kPathValueCapacity),
+        u"");
     EXPECT_FALSE(settings_.WriteString(settings::kSectionQuilmarr, settings::kKeyPckFile, u"a"));
   }
   EXPECT_FALSE(std::filesystem::exists(appData_.Path() / "Kavrendt"));

@@ -19,7 +19,8 @@ using testing::WriteBytes;
 class UpdateJobTest : public ::testing::Test {
  protected:
   TempFolder appData_;
-  std::filesystem::path file_ = appData_.Path() / "Kavrendt" / "Ostrovel" / "Firmware" / "Pendravel.ini";
+  std::filesystem::path file_ =
+      appData_.Path() / "Kavrendt" / "Ostrovel" / "Firmware" / "Pendravel.ini";
   FakeFolderLocator locator_{appData_.Path().u16string(), u""};
   std::unique_ptr<IniStore> ini_ = MakePlatformIniStore();
   SettingsFile settings_{locator_, *ini_};

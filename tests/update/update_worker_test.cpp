@@ -94,8 +94,9 @@ std::vector<std::string> Describe(const std::vector<RecordingTarget::Record>& re
 class ObservedIniStore final : public IniStore {
  public:
   explicit ObservedIniStore(IniStore& real) : real_(real) {}
-  std::u16string Read(std::u16string_view path, std::u16string_view section, std::u16string_view key,
-                      std::u16string_view defaultValue, std::size_t capacity) const override {
+  std::u16string Read(std::u16string_view path, std::u16string_view section,
+                      std::u16string_view key, std::u16string_view defaultValue,
+                      std::size_t capacity) const override {
     if (beforeRead) beforeRead(key);
     return real_.Read(path, section, key, defaultValue, capacity);
   }
@@ -127,7 +128,8 @@ class ObservedIniStore final : public IniStore {
 class ObservedLauncher final : public ProcessLauncher {
  public:
   explicit ObservedLauncher(ProcessLauncher& real) : real_(real) {}
-  bool RunAndWait(const std::u16string& program, const std::vector<std::u16string>& arguments) override {
+  bool RunAndWait(const std::u16string& program,
+                  const std::vector<std::u16string>& arguments) override {
     ++calls;
     programs.push_back(program);
     if (beforeRun) beforeRun(calls);
@@ -217,7 +219,8 @@ void SetEnvironment(const char* name, const std::string& value) {
 class UpdateWorkerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("quilmarr-worker-" + std::to_string(std::random_device{}()));
+    root_ =
+        fs::temp_directory_path() / ("quilmarr-worker-" + std::to_string(std::random_device{}()));
     fs::create_directories(root_);
     SetEnvironment("XDG_CONFIG_HOME", (root_ / "config").string());
     SetEnvironment("QUILMARR_STANDIN_LOG", Log().string());
@@ -281,8 +284,8 @@ TEST_F(UpdateWorkerTest, MissingOrEmptyExePathEndsTheBatchAtOnceAndLeavesUdpAlon
     RunBatch();
 
     const auto all = target_.Records();
-    const std::vector<RecordingTarget::Record> records(all.begin() + static_cast<std::ptrdiff_t>(before),
-                                                       all.end());
+    const std::vector<RecordingTarget::Record> records(
+        all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
     EXPECT_EQ(Describe(records),
               (std::vector<std::string>{"error Please install Pendravel", "finished"}));
     for (const auto& record : records) EXPECT_FALSE(record.runningAtPost);
@@ -298,10 +301,11 @@ TEST_F(UpdateWorkerTest, ExePathWithoutSeparatorFailsEveryDeviceAndStillFinishes
 
   RunBatch();
 
-  EXPECT_EQ(Describe(target_.Records()),
-            (std::vector<std::string>{"started 10.0.0.1", "error create process fail",
-                                      "started 10.0.0.2", "error create process fail",
-                                      "started 10.0.0.3", "error create process fail", "finished"}));
+  EXPECT_EQ(
+      Describe(target_.Records()),
+      (std::vector<std::string>{"started 10.0.0.1", "error create process fail", "started 10.0.0.2",
+                                "error create process fail", "started 10.0.0.3",
+                                "error create process fail", "finished"}));
   ASSERT_EQ(launcher_.programs.size(), 3U);
   EXPECT_EQ(launcher_.programs.front(), StandinFolder() + u"Pendravel.exe");
   EXPECT_FALSE(job_->running.load());
@@ -313,12 +317,14 @@ TEST_F(UpdateWorkerTest, ThreeDevicesAreHandedOverOneAfterAnother) {
   ASSERT_TRUE(target_.WaitForFinished());
   worker_.Join();
 
-  EXPECT_EQ(ini_.Writes(), (std::vector<std::string>{"UDP HOST_IP=192.168.1.10", "UDP REMOTE_IP=10.0.0.1",
-                                                     "UDP REMOTE_IP=10.0.0.2", "UDP REMOTE_IP=10.0.0.3"}));
+  EXPECT_EQ(ini_.Writes(),
+            (std::vector<std::string>{"UDP HOST_IP=192.168.1.10", "UDP REMOTE_IP=10.0.0.1",
+                                      "UDP REMOTE_IP=10.0.0.2", "UDP REMOTE_IP=10.0.0.3"}));
   const auto records = target_.Records();
   EXPECT_EQ(Describe(records), (std::vector<std::string>{"started 10.0.0.1", "started 10.0.0.2",
                                                          "started 10.0.0.3", "finished"}));
-  for (const auto& record : records) EXPECT_TRUE(record.runningAtPost) << "posted before `running` cleared";
+  for (const auto& record : records)
+    EXPECT_TRUE(record.runningAtPost) << "posted before `running` cleared";
   EXPECT_FALSE(job_->running.load());
   EXPECT_FALSE(worker_.IsAlive());
 
@@ -354,8 +360,9 @@ TEST_F(UpdateWorkerTest, UpdaterThatFailsIsNoErrorAndTheBatchGoesOn) {
   RunBatch();
 
   SetEnvironment("QUILMARR_STANDIN_EXIT", "0");
-  EXPECT_EQ(Describe(target_.Records()), (std::vector<std::string>{"started 10.0.0.1", "started 10.0.0.2",
-                                                                   "started 10.0.0.3", "finished"}));
+  EXPECT_EQ(Describe(target_.Records()),
+            (std::vector<std::string>{"started 10.0.0.1", "started 10.0.0.2", "started 10.0.0.3",
+                                      "finished"}));
   EXPECT_EQ(ReadLog(Log()).size(), 3U);
 }
 
@@ -366,8 +373,9 @@ TEST_F(UpdateWorkerTest, FailureInsideTheBatchBecomesAnErrorAndTheBatchFinishes)
 
   RunBatch();
 
-  EXPECT_EQ(Describe(target_.Records()), (std::vector<std::string>{"started 10.0.0.1", "started 10.0.0.2",
-                                                                   "error launcher broke", "finished"}));
+  EXPECT_EQ(Describe(target_.Records()),
+            (std::vector<std::string>{"started 10.0.0.1", "started 10.0.0.2",
+                                      "error launcher broke", "finished"}));
   EXPECT_FALSE(job_->running.load());
 }
 
@@ -416,7 +424,8 @@ TEST_F(UpdateWorkerTest, InterruptDuringSecondDeviceSkipsTheRestAndANewBatchRuns
 
   runs = ReadLog(Log());
   ASSERT_EQ(runs.size(), 5U);
-  for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(runs[2 + i].remoteIp, "10.0.1." + std::to_string(i + 1));
+  for (std::size_t i = 0; i < 3; ++i)
+    EXPECT_EQ(runs[2 + i].remoteIp, "10.0.1." + std::to_string(i + 1));
 }
 
 TEST_F(UpdateWorkerTest, SimulatedPackageSilencesEachDeviceAndGivesItTheNewVersion) {
@@ -427,8 +436,9 @@ TEST_F(UpdateWorkerTest, SimulatedPackageSilencesEachDeviceAndGivesItTheNewVersi
   job_->packagePath = package.u16string();
   job_->ReplaceTargets({u"10.0.0.1", u"10.0.0.2"});
   SetEnvironment("QUILMARR_STANDIN_SILENT_S", "30");
-  const auto now = std::chrono::duration_cast<seconds>(
-                       std::chrono::system_clock::now().time_since_epoch()).count();
+  const auto now =
+      std::chrono::duration_cast<seconds>(std::chrono::system_clock::now().time_since_epoch())
+          .count();
 
   RunBatch();
 

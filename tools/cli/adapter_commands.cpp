@@ -41,8 +41,8 @@ class PipelineTarget final : public MessageTarget {
     const std::lock_guard lock(mutex_);
     for (const auto& record : table_) {
       std::cout << JoinFields({record->ipText, record->systemName, record->iedName,
-                                 record->bootVersion, record->originalAppVersion,
-                                 record->currentAppVersion})
+                               record->bootVersion, record->originalAppVersion,
+                               record->currentAppVersion})
                 << '\n';
     }
   }
@@ -112,16 +112,12 @@ int Listen(const std::string& adapterIp, double seconds) {
   }
 
   switch (target.EndMessage()) {
-    case WM_CAPTURE_OPEN_FAILED:
-      std::cerr << "Open adapter failed\n";
-      return 1;
+    case WM_CAPTURE_OPEN_FAILED: std::cerr << "Open adapter failed\n"; return 1;
     case WM_CAPTURE_READ_FAILED:
       target.Print();
       std::cerr << "Capture stopped: the network adapter could not be read\n";
       return 1;
-    default:
-      target.Print();
-      return 0;
+    default: target.Print(); return 0;
   }
 }
 

@@ -32,8 +32,10 @@ int Decode(const std::string& path) {
       out += "rejected\t\n";
       return;
     }
-    out += "ok\t" + JoinFields({record->ipText, record->systemName, record->iedName,
-                                   record->bootVersion, record->currentAppVersion}) + '\n';
+    out += "ok\t" +
+           JoinFields({record->ipText, record->systemName, record->iedName, record->bootVersion,
+                       record->currentAppVersion}) +
+           '\n';
   });
   if (!error.empty()) {
     std::cerr << "quilmarr-cli: cannot read " << path << ": " << error << '\n';
@@ -46,16 +48,17 @@ int Decode(const std::string& path) {
 int Table(const std::string& path) {
   const SystemClock clock;
   DeviceTable table;
-  const std::string error = ReadCaptureFile(
-      path, [&](std::span<const std::uint8_t> frame) { ProcessCapturedFrame(frame, table, clock); });
+  const std::string error = ReadCaptureFile(path, [&](std::span<const std::uint8_t> frame) {
+    ProcessCapturedFrame(frame, table, clock);
+  });
   if (!error.empty()) {
     std::cerr << "quilmarr-cli: cannot read " << path << ": " << error << '\n';
     return kUsageError;
   }
   for (const auto& record : table) {
     std::cout << JoinFields({record->ipText, record->systemName, record->iedName,
-                               record->bootVersion, record->originalAppVersion,
-                               record->currentAppVersion})
+                             record->bootVersion, record->originalAppVersion,
+                             record->currentAppVersion})
               << '\n';
   }
   return 0;

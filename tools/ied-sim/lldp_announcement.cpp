@@ -24,13 +24,15 @@ enum TlvType : std::uint8_t {
 };
 constexpr std::uint8_t kChassisSubtypeMac = 4;
 constexpr std::uint8_t kPortSubtypeLocal = 7;
-constexpr std::uint8_t kAddressFamilyIpv4 = 1;    // IANA address family numbers
+constexpr std::uint8_t kAddressFamilyIpv4 = 1;  // IANA address family numbers
 constexpr std::uint8_t kInterfaceSubtypeIfIndex = 2;
 constexpr std::uint16_t kTimeToLiveSeconds = 120;
 
 class FrameWriter {
  public:
-  void Bytes(std::span<const std::uint8_t> bytes) { out_.insert(out_.end(), bytes.begin(), bytes.end()); }
+  void Bytes(std::span<const std::uint8_t> bytes) {
+    out_.insert(out_.end(), bytes.begin(), bytes.end());
+  }
   void Byte(std::uint8_t value) { out_.push_back(value); }
   void Word(std::uint16_t value) {
     Byte(static_cast<std::uint8_t>(value >> 8));
@@ -60,7 +62,11 @@ class FrameWriter {
 }  // namespace
 
 MacAddress DeviceMac(std::uint32_t index) noexcept {
-  return {0x02, 0x00, 0x00, 0x00, static_cast<std::uint8_t>((index >> 8) & 0xFF),
+  return {0x02,
+          0x00,
+          0x00,
+          0x00,
+          static_cast<std::uint8_t>((index >> 8) & 0xFF),
           static_cast<std::uint8_t>(index & 0xFF)};
 }
 

@@ -54,7 +54,8 @@ std::string Validate(Options& options) {
   const auto base = ParseIpv4(options.baseIpText);
   if (!base) return "--base-ip: not a dotted-decimal IPv4 address: " + options.baseIpText;
   options.baseIp = *base;
-  if (!DeviceAddress(*base, options.count - 1)) return "--base-ip + --count runs past 255.255.255.255";
+  if (!DeviceAddress(*base, options.count - 1))
+    return "--base-ip + --count runs past 255.255.255.255";
   const std::string last = std::to_string(options.count - 1);
   if (options.namePrefix.size() + 1 + last.size() > kMaxTlvValue ||
       SystemDescription(options.bootVersion, options.appVersion, options.namePrefix + "_" + last)
@@ -72,7 +73,8 @@ PcapHandle OpenForSending(const std::string& interfaceName) {
     return handle;
   }
   if (pcap_set_snaplen(handle.get(), 64) != 0 || pcap_activate(handle.get()) < 0) {
-    std::cerr << "ied-sim: cannot open " << interfaceName << ": " << pcap_geterr(handle.get()) << '\n';
+    std::cerr << "ied-sim: cannot open " << interfaceName << ": " << pcap_geterr(handle.get())
+              << '\n';
     handle.reset();
   }
   return handle;
@@ -138,11 +140,10 @@ int Run(const Options& options) {
   }
 
   const auto start = SteadyClock::now();
-  const auto deadline =
-      options.seconds > 0
-          ? start + std::chrono::duration_cast<SteadyClock::duration>(
-                        std::chrono::duration<double>(options.seconds))
-          : SteadyClock::time_point::max();
+  const auto deadline = options.seconds > 0
+                            ? start + std::chrono::duration_cast<SteadyClock::duration>(
+                                          std::chrono::duration<double>(options.seconds))
+                            : SteadyClock::time_point::max();
   std::atomic<bool> failed{false};
   std::uint64_t floodSent = 0;
   std::thread flood;
@@ -157,7 +158,8 @@ int Run(const Options& options) {
     if (!AnnounceAll(handle.get(), options, announced)) failed.store(true);
     next += std::chrono::milliseconds(options.intervalMs);
     while (!Finished(deadline) && !failed.load() && SteadyClock::now() < next) {
-      std::this_thread::sleep_until(std::min(next, SteadyClock::now() + std::chrono::milliseconds(50)));
+      std::this_thread::sleep_until(
+          std::min(next, SteadyClock::now() + std::chrono::milliseconds(50)));
     }
   }
   if (flood.joinable()) flood.join();

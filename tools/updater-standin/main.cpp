@@ -58,17 +58,17 @@ int main(int argc, char** argv) {
   const auto ini = quilmarr::MakePlatformIniStore();
   SettingsFile settingsFile(*locator, *ini);
   settingsFile.ResolveFolder();
-  run.remoteIp = quilmarr::ToUtf8(
-      settingsFile.ReadString(settings::kSectionUdp, settings::kKeyRemoteIp, quilmarr::kIpValueCapacity));
-  run.hostIp = quilmarr::ToUtf8(
-      settingsFile.ReadString(settings::kSectionUdp, settings::kKeyHostIp, quilmarr::kIpValueCapacity));
+  run.remoteIp = quilmarr::ToUtf8(settingsFile.ReadString(
+      settings::kSectionUdp, settings::kKeyRemoteIp, quilmarr::kIpValueCapacity));
+  run.hostIp = quilmarr::ToUtf8(settingsFile.ReadString(settings::kSectionUdp, settings::kKeyHostIp,
+                                                        quilmarr::kIpValueCapacity));
 
   if (!run.arguments.empty() && !run.remoteIp.empty()) {
     if (const auto package = standin::ReadSimulatedPackage(run.arguments.front())) {
       const long long silentSeconds = EnvironmentNumber("QUILMARR_STANDIN_SILENT_S", 3);
-      static_cast<void>(quilmarr::iedsim::RestartDevice(
-          package->stateDir, run.remoteIp, package->version,
-          quilmarr::SystemClock().Now() + silentSeconds));
+      static_cast<void>(
+          quilmarr::iedsim::RestartDevice(package->stateDir, run.remoteIp, package->version,
+                                          quilmarr::SystemClock().Now() + silentSeconds));
     }
   }
 

@@ -13,6 +13,7 @@ struct SimulatedPackage {
 };
 
 // nullopt for any other file (missing, large, binary, or lacking a line).
-[[nodiscard]] std::optional<SimulatedPackage> ReadSimulatedPackage(const std::filesystem::path& file);
+[[nodiscard]] std::optional<SimulatedPackage> ReadSimulatedPackage(
+    const std::filesystem::path& file);
 
 }  // namespace quilmarr::standin

@@ -109,8 +109,9 @@ QtBatchDialog::QtBatchDialog(QtDialogServices services, QWidget* parent, OpenFil
 
   controller_->OnInitDialog();
   // As a dialog manager does: the focus starts on the first enabled control in tab order.
-  for (QWidget* control : std::initializer_list<QWidget*>{batchUpdateButton_, queryButton_, adapterCombo_,
-                                                         deviceList_, fileEdit_, browseButton_}) {
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{batchUpdateButton_, queryButton_, adapterCombo_, deviceList_,
+                                       fileEdit_, browseButton_}) {
     if (control->isEnabled()) {
       control->setFocus(Qt::OtherFocusReason);
       break;
@@ -197,7 +198,8 @@ void QtBatchDialog::PlaceControls() {
   batchUpdateButton_->setGeometry(ToPixels(units, kBatchUpdateRect).translated(0, dy));
   queryButton_->setGeometry(ToPixels(units, kQueryRect));
   QRect combo = ToPixels(units, kAdapterComboRect);
-  combo.setHeight(adapterCombo_->sizeHint().height());  // the template height includes the drop-down
+  combo.setHeight(
+      adapterCombo_->sizeHint().height());  // the template height includes the drop-down
   adapterCombo_->setGeometry(combo);
   adapterLabel_->setGeometry(LabelPixels(units, kAdapterLabelRect, *adapterLabel_));
   devicesLabel_->setGeometry(LabelPixels(units, kDevicesLabelRect, *devicesLabel_));

@@ -116,7 +116,8 @@ void QtListControl::BeginRebuild() {
   saved_.verticalScroll = table_.verticalScrollBar()->value();
   saved_.currentRow = table_.currentRow();
   saved_.currentColumn = table_.currentColumn();
-  const QTableWidgetItem* current = saved_.currentRow >= 0 ? table_.item(saved_.currentRow, 0) : nullptr;
+  const QTableWidgetItem* current =
+      saved_.currentRow >= 0 ? table_.item(saved_.currentRow, 0) : nullptr;
   saved_.currentKey = current != nullptr ? current->text() : QString();
   table_.setUpdatesEnabled(false);
 }
