@@ -8,12 +8,6 @@
 namespace quilmarr {
 namespace {
 
-void SendId(const CaptureContext& context, unsigned id) {
-  Message message;
-  message.id = id;
-  context.hwnd->Send(message);
-}
-
 bool OpenAdapter(const CaptureContext& context, PacketSource& source) {
   const auto narrowName = NarrowForPlatform(context.adapterName);
   return narrowName.has_value() && source.Open(*narrowName);
@@ -24,7 +18,7 @@ bool OpenAdapter(const CaptureContext& context, PacketSource& source) {
 int CaptureWorker(CaptureContext& context, PacketSource& source) {
   if (!OpenAdapter(context, source)) {
     context.running.store(false);
-    SendId(context, WM_CAPTURE_OPEN_FAILED);
+    context.sink->CaptureOpenFailed();
     return -1;
   }
 
@@ -39,16 +33,17 @@ int CaptureWorker(CaptureContext& context, PacketSource& source) {
     // The dialog would drop these silently after the hand-off; dropping them
     // here keeps the one-at-a-time blocking send from limiting the capture rate.
     if (CheckEthernetHeader(result.frame) != LldpRejection::None) continue;
-    Message packet;
-    packet.id = WM_CAPTURE_PACKET;
-    packet.frame = result.frame;
-    context.hwnd->Send(packet);
+    context.sink->FrameCaptured(result.frame);
   }
   source.Close();
 
   context.running.store(false);
   // A read failure without a stop request would otherwise leave the dialog querying forever.
-  SendId(context, context.stopRequested.load() ? WM_CAPTURE_STOPPED : WM_CAPTURE_READ_FAILED);
+  if (context.stopRequested.load()) {
+    context.sink->CaptureStopped();
+  } else {
+    context.sink->CaptureReadFailed();
+  }
   return readFailed ? -1 : 0;
 }
 

@@ -4,14 +4,14 @@
 #include <memory>
 #include <string>
 
+#include "discovery/capture_sink.h"
 #include "discovery/packet_source.h"
-#include "platform/message_target.h"
 #include "platform/worker_thread.h"
 
 namespace quilmarr {
 
 struct CaptureContext {
-  MessageTarget* hwnd = nullptr;
+  CaptureSink* sink = nullptr;  // the dialog
   std::atomic<bool> stopRequested{true};
   std::atomic<bool> running{false};
   std::u16string adapterName;

@@ -58,14 +58,14 @@ bool CPendravelBatchDlg::OnInitDialog() {
   m_host.SetWindowTitle(kWindowTitle);
 
   m_capture = std::make_unique<CaptureContext>();
-  m_capture->hwnd = &m_services.window;
+  m_capture->sink = &m_workerSink;
   m_capture->stopRequested = true;
   m_capture->running = false;
 
   FillAdapterCombo();
   SetUpDeviceList();
 
-  m_updateJob = std::make_unique<UpdateJob>(m_services.settings, &m_services.window);
+  m_updateJob = std::make_unique<UpdateJob>(m_services.settings, &m_workerSink);
   m_fileEdit.SetText(m_services.settings.ReadString(settings::kSectionQuilmarr,
                                                     settings::kKeyPckFile, kPathValueCapacity));
   return true;

@@ -12,9 +12,9 @@
 #include "discovery/capture_worker.h"
 #include "inventory/device_table.h"
 #include "platform/clock.h"
-#include "platform/message_target.h"
 #include "platform/process.h"
 #include "ui/controls.h"
+#include "ui/dialog_messages.h"
 #include "update/settings_file.h"
 #include "update/update_job.h"
 #include "update/update_worker.h"
@@ -38,7 +38,7 @@ inline constexpr int IDC_BUTTON_BATCH_UPDATE = 1010;
 
 // What the dialog needs from outside; all must outlive the dialog.
 struct DialogServices {
-  MessageTarget& window;  // the front end's message target: the workers' hwnd
+  MessageTarget& window;  // the front end's window, which the workers report to
   InterfaceLister& interfaces;
   PacketSourceFactory openPacketSource;
   const Clock& clock;
@@ -111,6 +111,7 @@ class CPendravelBatchDlg {
   EditControl& m_fileEdit;
   DialogHost& m_host;
   DialogServices m_services;
+  WindowMessageSink m_workerSink{m_services.window};
   std::unique_ptr<CaptureContext> m_capture;
   UdpSettingsSnapshot m_udpSnapshot;
   std::unique_ptr<AdapterList> m_adapters;

@@ -2,8 +2,8 @@
 
 namespace quilmarr {
 
-UpdateJob::UpdateJob(SettingsFile& settings, MessageTarget* window)
-    : udpSnapshot(settings), hwnd(window) {}
+UpdateJob::UpdateJob(SettingsFile& settings, UpdateSink* reportTo)
+    : udpSnapshot(settings), sink(reportTo) {}
 
 // Members go in reverse order, so the snapshot, the first field, restores last.
 UpdateJob::~UpdateJob() {

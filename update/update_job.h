@@ -4,14 +4,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/message_target.h"
 #include "update/settings_file.h"
+#include "update/update_sink.h"
 
 namespace quilmarr {
 
 // The one record the dialog shares with the update worker.
 struct UpdateJob {
-  UpdateJob(SettingsFile& settings, MessageTarget* window);
+  UpdateJob(SettingsFile& settings, UpdateSink* reportTo);
   UpdateJob(const UpdateJob&) = delete;
   UpdateJob& operator=(const UpdateJob&) = delete;
   ~UpdateJob();  // targets freed, then the snapshot restored
@@ -22,7 +22,7 @@ struct UpdateJob {
   std::unique_ptr<std::vector<std::u16string>> targetIps;
   std::u16string adapterIp;
   std::u16string packagePath;
-  MessageTarget* hwnd = nullptr;
+  UpdateSink* sink = nullptr;  // the dialog
   std::atomic<bool> interruptRequested{false};
   std::atomic<bool> running{false};
 };

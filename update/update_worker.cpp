@@ -15,21 +15,17 @@ constexpr char kMissingUpdaterText[] = "Please install Pendravel";
 constexpr char kCreateProcessFailText[] = "create process fail";
 constexpr char kUnknownExceptionText[] = "Unknown exception";
 
-void Post(const UpdateJob& job, unsigned id, std::string narrowText = {},
-          std::u16string wideText = {}) {
-  if (job.hwnd == nullptr) return;
-  Message message;
-  message.id = id;
-  message.narrowText = std::move(narrowText);
-  message.wideText = std::move(wideText);
-  job.hwnd->Post(std::move(message));
-}
-
 void PostError(const UpdateJob& job, std::string text) {
-  Post(job, WM_UPDATE_ERROR, std::move(text));
+  if (job.sink != nullptr) job.sink->UpdateError(std::move(text));
 }
 
-void PostFinished(const UpdateJob& job) { Post(job, WM_UPDATE_FINISHED); }
+void PostDeviceStarted(const UpdateJob& job, const std::u16string& ip) {
+  if (job.sink != nullptr) job.sink->UpdateDeviceStarted(ip);
+}
+
+void PostFinished(const UpdateJob& job) {
+  if (job.sink != nullptr) job.sink->UpdateFinished();
+}
 
 void RunDevices(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& launcher,
                 const std::u16string& exePath) {
@@ -42,7 +38,7 @@ void RunDevices(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& l
     const std::vector<std::u16string> arguments{job.packagePath, FromUtf8(kUpdaterPortArgument)};
     const std::u16string& ip = (*job.targetIps)[i];
     settings.WriteString(settings::kSectionUdp, settings::kKeyRemoteIp, ip);
-    Post(job, WM_UPDATE_DEVICE_STARTED, {}, ip);
+    PostDeviceStarted(job, ip);
     if (!launcher.RunAndWait(program, arguments)) PostError(job, kCreateProcessFailText);
   }
 }

@@ -9,8 +9,8 @@ namespace quilmarr {
 inline constexpr char kUpdaterFileName[] = "Pendravel.exe";
 inline constexpr char kUpdaterPortArgument[] = "-P255";
 
-// The thread procedure of a batch; returns 0. Posts WM_UPDATE_ERROR,
-// WM_UPDATE_DEVICE_STARTED and WM_UPDATE_FINISHED to job.hwnd, texts by value.
+// The thread procedure of a batch; returns 0. Reports to job.sink: an error,
+// each device as it starts, and the end of the batch.
 int UpdateWorker(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& launcher);
 
 // Owns one update worker thread; the destructor joins it.

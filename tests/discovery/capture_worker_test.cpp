@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "discovery/capture_worker.h"
+#include "ui/dialog_messages.h"
 #include "platform/text.h"
 
 namespace quilmarr {
@@ -108,9 +109,10 @@ class RecordingTarget final : public MessageTarget {
 
 struct Fixture {
   RecordingTarget target;
+  WindowMessageSink sink{target};
   CaptureContext context;
   Fixture() {
-    context.hwnd = &target;
+    context.sink = &sink;
     context.running = true;
     context.adapterName = u"eth-\u00e9";
     context.stopRequested = false;

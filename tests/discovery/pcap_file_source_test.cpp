@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "discovery/capture_worker.h"
+#include "ui/dialog_messages.h"
 #include "discovery/lldp_frame_view.h"
 #include "discovery/pcap/pcap_packet_source.h"
 
@@ -57,8 +58,9 @@ struct CaptureRun {
 };
 
 void CaptureFile(const std::filesystem::path& path, CaptureRun& run) {
+  WindowMessageSink sink(run.target);
   CaptureContext context;
-  context.hwnd = &run.target;
+  context.sink = &sink;
   context.running = true;
   context.adapterName = path.u16string();
   context.stopRequested = false;

@@ -15,6 +15,7 @@
 
 #include "discovery/adapters.h"
 #include "discovery/capture_worker.h"
+#include "ui/dialog_messages.h"
 #include "discovery/pcap/pcap_interface_lister.h"
 #include "discovery/pcap/pcap_packet_source.h"
 #include "inventory/device_table.h"
@@ -100,7 +101,7 @@ class LiveCapture : public ::testing::Test {
     std::string whyNot;
     pair_ = NetnsPair::Create(whyNot);
     if (!pair_) GTEST_SKIP() << whyNot;
-    context_.hwnd = &target_;
+    context_.sink = &sink_;
     ObservedSource::reading = false;
   }
 
@@ -140,6 +141,7 @@ class LiveCapture : public ::testing::Test {
 
   std::unique_ptr<NetnsPair> pair_;
   PipelineTarget target_;
+  WindowMessageSink sink_{target_};
   CaptureContext context_;
   CaptureWorkerThread worker_;  // after the context: stopped and joined before it goes
 };

@@ -26,9 +26,13 @@ TEST_F(DialogTest, StartUpSetsTitleSelectsSavedAdapterAndPresetsThePackage) {
   ASSERT_NE(dialog_->Capture(), nullptr);
   EXPECT_TRUE(dialog_->Capture()->stopRequested);
   EXPECT_FALSE(dialog_->Capture()->running);
-  EXPECT_EQ(dialog_->Capture()->hwnd, &queue_);
+  const auto* captureSink = dynamic_cast<const WindowMessageSink*>(dialog_->Capture()->sink);
+  ASSERT_NE(captureSink, nullptr);
+  EXPECT_EQ(&captureSink->Target(), &queue_);
   ASSERT_NE(dialog_->Job(), nullptr);
-  EXPECT_EQ(dialog_->Job()->hwnd, &queue_);
+  const auto* updateSink = dynamic_cast<const WindowMessageSink*>(dialog_->Job()->sink);
+  ASSERT_NE(updateSink, nullptr);
+  EXPECT_EQ(&updateSink->Target(), &queue_);
   EXPECT_EQ(dialog_->Mode(), UiMode::Idle);
 }
 

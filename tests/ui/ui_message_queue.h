@@ -7,7 +7,7 @@
 #include <functional>
 #include <mutex>
 
-#include "platform/message_target.h"
+#include "ui/dialog_messages.h"
 
 namespace quilmarr::testing {
 

@@ -40,7 +40,7 @@ TEST_F(UpdateJobTest, FreshJobIsEmptyAndRestoresOnDestruction) {
     EXPECT_EQ(job.targetIps, nullptr);
     EXPECT_TRUE(job.adapterIp.empty());
     EXPECT_TRUE(job.packagePath.empty());
-    EXPECT_EQ(job.hwnd, nullptr);
+    EXPECT_EQ(job.sink, nullptr);
     EXPECT_FALSE(job.interruptRequested.load());
     EXPECT_FALSE(job.running.load());
     EXPECT_EQ(job.udpSnapshot.RemoteIp(), u"192.168.0.20");

@@ -20,7 +20,7 @@
 
 #include "platform/folders.h"
 #include "platform/ini.h"
-#include "platform/message_target.h"
+#include "ui/dialog_messages.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "update/settings_file.h"
@@ -232,7 +232,7 @@ class UpdateWorkerTest : public ::testing::Test {
     Write(settings::kSectionPendravel, settings::kKeyExePath, StandinFolder() + PathSeparator());
     ini_.ForgetWrites();
 
-    job_.emplace(settings_, &target_);
+    job_.emplace(settings_, &sink_);
     target_.Watch(job_->running);
     job_->adapterIp = kAdapter;
     job_->packagePath = (root_ / "fw.pck").u16string();
@@ -266,6 +266,7 @@ class UpdateWorkerTest : public ::testing::Test {
   std::unique_ptr<ProcessLauncher> platformLauncher_ = MakePlatformProcessLauncher();
   ObservedLauncher launcher_{*platformLauncher_};
   RecordingTarget target_;
+  WindowMessageSink sink_{target_};
   std::optional<UpdateJob> job_;
   Gate readGate_;
   Gate runGate_;

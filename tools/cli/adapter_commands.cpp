@@ -19,21 +19,22 @@
 namespace quilmarr::cli {
 namespace {
 
-// Handles every send inline on the worker thread; the table is guarded because
-// the main thread prints it once the worker has ended.
-class PipelineTarget final : public MessageTarget {
- public:
-  void Send(const Message& message) override {
-    const std::lock_guard lock(mutex_);
-    if (message.id == WM_CAPTURE_PACKET) {
-      ProcessCapturedFrame(message.frame, table_, clock_);
-    } else {
-      endMessage_ = message.id;
-    }
-  }
-  void Post(Message) override {}
+// How a capture ended.
+enum class CaptureEnd { None, Stopped, OpenFailed, ReadFailed };
 
-  [[nodiscard]] unsigned EndMessage() {
+// Handles every frame inline on the worker thread; the table is guarded because
+// the main thread prints it once the worker has ended.
+class PipelineSink final : public CaptureSink {
+ public:
+  void FrameCaptured(std::span<const std::uint8_t> frame) override {
+    const std::lock_guard lock(mutex_);
+    ProcessCapturedFrame(frame, table_, clock_);
+  }
+  void CaptureStopped() override { End(CaptureEnd::Stopped); }
+  void CaptureOpenFailed() override { End(CaptureEnd::OpenFailed); }
+  void CaptureReadFailed() override { End(CaptureEnd::ReadFailed); }
+
+  [[nodiscard]] CaptureEnd EndMessage() {
     const std::lock_guard lock(mutex_);
     return endMessage_;
   }
@@ -51,7 +52,12 @@ class PipelineTarget final : public MessageTarget {
   std::mutex mutex_;
   DeviceTable table_;
   SystemClock clock_;
-  unsigned endMessage_ = 0;
+  CaptureEnd endMessage_ = CaptureEnd::None;
+
+  void End(CaptureEnd end) {
+    const std::lock_guard lock(mutex_);
+    endMessage_ = end;
+  }
 };
 
 std::unique_ptr<AdapterList> ListAdapters() {
@@ -92,9 +98,9 @@ int Listen(const std::string& adapterIp, double seconds) {
     return kUsageError;
   }
 
-  PipelineTarget target;
+  PipelineSink target;
   CaptureContext context;
-  context.hwnd = &target;
+  context.sink = &target;
   context.running.store(true);
   context.adapterName = adapter->deviceName;
   context.stopRequested.store(false);
@@ -112,8 +118,8 @@ int Listen(const std::string& adapterIp, double seconds) {
   }
 
   switch (target.EndMessage()) {
-    case WM_CAPTURE_OPEN_FAILED: std::cerr << "Open adapter failed\n"; return 1;
-    case WM_CAPTURE_READ_FAILED:
+    case CaptureEnd::OpenFailed: std::cerr << "Open adapter failed\n"; return 1;
+    case CaptureEnd::ReadFailed:
       target.Print();
       std::cerr << "Capture stopped: the network adapter could not be read\n";
       return 1;

@@ -3,7 +3,7 @@
 #include <QObject>
 #include <functional>
 
-#include "platform/message_target.h"
+#include "ui/dialog_messages.h"
 
 namespace quilmarr {
 

@@ -1,8 +1,12 @@
 #pragma once
-// The workers' only way to reach the dialog: window messages with these ids.
+// The dialog's window messages: the workers reach the dialog only through
+// these, the capture worker by a blocking send, the update worker by a post.
 #include <cstdint>
 #include <span>
 #include <string>
+
+#include "discovery/capture_sink.h"
+#include "update/update_sink.h"
 
 namespace quilmarr {
 
@@ -25,6 +29,7 @@ struct Message {
   std::u16string wideText;  // WM_UPDATE_DEVICE_STARTED
 };
 
+// The front end's window as the workers see it.
 class MessageTarget {
  public:
   virtual ~MessageTarget() = default;
@@ -34,6 +39,28 @@ class MessageTarget {
   // Queued: returns at once; the receiver handles messages in posting order.
   // Used by the update worker, which must never wait for the dialog.
   virtual void Post(Message message) = 0;
+};
+
+// Turns the workers' reports into the dialog's messages on a target.
+class WindowMessageSink final : public CaptureSink, public UpdateSink {
+ public:
+  explicit WindowMessageSink(MessageTarget& target) noexcept : target_(target) {}
+
+  void FrameCaptured(std::span<const std::uint8_t> frame) override;
+  void CaptureStopped() override;
+  void CaptureOpenFailed() override;
+  void CaptureReadFailed() override;
+
+  void UpdateError(std::string text) override;
+  void UpdateDeviceStarted(std::u16string ip) override;
+  void UpdateFinished() override;
+
+  [[nodiscard]] MessageTarget& Target() const noexcept { return target_; }
+
+ private:
+  void Send(unsigned id);
+
+  MessageTarget& target_;
 };
 
 }  // namespace quilmarr
