@@ -4,12 +4,13 @@
 
 #include "app/about_dlg.h"
 #include "app/app_icon.h"
+#include "quilmarr_version.h"
 #include "ui/qt/platform_services.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quilmarr"));
-  QApplication::setApplicationVersion(QStringLiteral("1.0.1.0"));
+  QApplication::setApplicationVersion(QString::fromUtf16(quilmarr::kProductVersion));
   QApplication::setDesktopFileName(QStringLiteral("quilmarr"));
   QApplication::setWindowIcon(quilmarr::ApplicationIcon());
 

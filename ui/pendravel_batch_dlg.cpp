@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "quilmarr_version.h"
 
 namespace quilmarr {
 
 namespace {
 
-constexpr std::u16string_view kWindowTitle = u"Quilmarr 1.0.1.0";
 constexpr std::u16string_view kErrorCaption = u"Error";
 constexpr std::u16string_view kQueryCaption = u"Query Device";
 constexpr std::u16string_view kStopCaption = u"Stop Query";

@@ -13,6 +13,7 @@
 #include "inventory/device_table.h"
 #include "platform/clock.h"
 #include "platform/process.h"
+#include "res/resource.h"
 #include "ui/controls.h"
 #include "ui/dialog_messages.h"
 #include "update/settings_file.h"
@@ -26,15 +27,8 @@ enum class UiStep : std::int32_t { Forward = 0, Back = 1 };
 
 inline constexpr unsigned kRefreshTimerId = 1;
 inline constexpr unsigned kRefreshTimerMs = 1000;
-inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
 inline constexpr std::int64_t kFreshSeconds = 6;
 
-inline constexpr int IDC_BUTTON_QUERY = 1002;
-inline constexpr int IDC_COMBO_ADAPTER = 1003;
-inline constexpr int IDC_LIST_DEVICES = 1004;
-inline constexpr int IDC_EDIT_FILE = 1008;
-inline constexpr int IDC_BUTTON_BROWSE = 1009;
-inline constexpr int IDC_BUTTON_BATCH_UPDATE = 1010;
 
 // What the dialog needs from outside; all must outlive the dialog.
 struct DialogServices {

@@ -4,10 +4,12 @@
 
 #include <cstdio>
 
+#include "quilmarr_version.h"
 #include "tools/cli/commands.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"Quilmarr command-line companion: LLDP captures, adapters and settings"};
+  app.set_version_flag("--version", std::string("quilmarr-cli ") + QUILMARR_VERSION_TEXT);
   app.require_subcommand(1);
   int status = 0;
   quilmarr::cli::AddDecodeCommands(app, status);

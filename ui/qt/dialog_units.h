@@ -21,6 +21,10 @@ class DialogUnits {
     return {X(x), Y(y), X(width), Y(height)};
   }
   [[nodiscard]] QSize Size(int width, int height) const noexcept { return {X(width), Y(height)}; }
+  template <typename TemplateRect>
+  [[nodiscard]] QRect Rect(const TemplateRect& rect) const noexcept {
+    return Rect(rect.x, rect.y, rect.width, rect.height);
+  }
 
  private:
   int averageCharWidth_;

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "res/dialog_layout.h"
 #include "ui/qt/dialog_units.h"
 #include "ui/qt/qt_text.h"
 
@@ -25,21 +26,7 @@ namespace quilmarr {
 
 namespace {
 
-// The main dialog template, in dialog units: x, y, width, height.
-struct TemplateRect {
-  int x, y, width, height;
-};
-constexpr int kTemplateWidth = 525;
-constexpr int kTemplateHeight = 322;
-constexpr TemplateRect kBatchUpdateRect{201, 292, 97, 23};
-constexpr TemplateRect kQueryRect{432, 30, 68, 14};
-constexpr TemplateRect kAdapterComboRect{26, 30, 398, 30};
-constexpr TemplateRect kAdapterLabelRect{17, 17, 58, 8};
-constexpr TemplateRect kDevicesLabelRect{15, 57, 64, 8};
-constexpr TemplateRect kDeviceListRect{24, 73, 474, 162};
-constexpr TemplateRect kFileLabelRect{17, 248, 14, 8};
-constexpr TemplateRect kFileEditRect{23, 260, 419, 14};
-constexpr TemplateRect kBrowseRect{447, 260, 50, 14};
+using layout::DialogRect;
 
 constexpr int kPumpSliceMs = 5;
 // One capture read time-out and a slow frame, with room to spare.
@@ -47,12 +34,12 @@ constexpr std::chrono::milliseconds kWorkerEndWait{5000};
 
 const char16_t kAboutItem[] = u"&About Quilmarr...";
 
-QRect ToPixels(const DialogUnits& units, const TemplateRect& rect) {
+QRect ToPixels(const DialogUnits& units, const DialogRect& rect) {
   return units.Rect(rect.x, rect.y, rect.width, rect.height);
 }
 
 // A label keeps its template place but is never cut short by a wider font.
-QRect LabelPixels(const DialogUnits& units, const TemplateRect& rect, const QLabel& label) {
+QRect LabelPixels(const DialogUnits& units, const DialogRect& rect, const QLabel& label) {
   QRect pixels = ToPixels(units, rect);
   pixels.setWidth(std::max(pixels.width(), label.sizeHint().width()));
   pixels.setHeight(std::max(pixels.height(), label.sizeHint().height()));
@@ -76,7 +63,7 @@ QtBatchDialog::QtBatchDialog(QtDialogServices services, QWidget* parent, OpenFil
       target_(*this) {
   setWindowTitle(QStringLiteral("Quilmarr"));
   CreateControls();
-  templateSize_ = DialogUnits::ForFont(font()).Size(kTemplateWidth, kTemplateHeight);
+  templateSize_ = DialogUnits::ForFont(font()).Size(layout::kMainDialog.width, layout::kMainDialog.height);
   setMinimumSize(templateSize_);
   resize(templateSize_);
   PlaceControls();
@@ -195,18 +182,18 @@ void QtBatchDialog::PlaceControls() {
   const int dx = std::max(0, width() - templateSize_.width());
   const int dy = std::max(0, height() - templateSize_.height());
 
-  batchUpdateButton_->setGeometry(ToPixels(units, kBatchUpdateRect).translated(0, dy));
-  queryButton_->setGeometry(ToPixels(units, kQueryRect));
-  QRect combo = ToPixels(units, kAdapterComboRect);
+  batchUpdateButton_->setGeometry(ToPixels(units, layout::kBatchUpdateButton).translated(0, dy));
+  queryButton_->setGeometry(ToPixels(units, layout::kQueryButton));
+  QRect combo = ToPixels(units, layout::kAdapterCombo);
   combo.setHeight(
       adapterCombo_->sizeHint().height());  // the template height includes the drop-down
   adapterCombo_->setGeometry(combo);
-  adapterLabel_->setGeometry(LabelPixels(units, kAdapterLabelRect, *adapterLabel_));
-  devicesLabel_->setGeometry(LabelPixels(units, kDevicesLabelRect, *devicesLabel_));
-  deviceList_->setGeometry(ToPixels(units, kDeviceListRect).adjusted(0, 0, dx, dy));
-  fileLabel_->setGeometry(LabelPixels(units, kFileLabelRect, *fileLabel_).translated(0, dy));
-  fileEdit_->setGeometry(ToPixels(units, kFileEditRect).translated(0, dy));
-  browseButton_->setGeometry(ToPixels(units, kBrowseRect).translated(0, dy));
+  adapterLabel_->setGeometry(LabelPixels(units, layout::kAdapterLabel, *adapterLabel_));
+  devicesLabel_->setGeometry(LabelPixels(units, layout::kDevicesLabel, *devicesLabel_));
+  deviceList_->setGeometry(ToPixels(units, layout::kDeviceList).adjusted(0, 0, dx, dy));
+  fileLabel_->setGeometry(LabelPixels(units, layout::kFileLabel, *fileLabel_).translated(0, dy));
+  fileEdit_->setGeometry(ToPixels(units, layout::kFileEdit).translated(0, dy));
+  browseButton_->setGeometry(ToPixels(units, layout::kBrowseButton).translated(0, dy));
 }
 
 void QtBatchDialog::resizeEvent(QResizeEvent* event) {
