@@ -25,8 +25,7 @@ inline constexpr unsigned WM_CAPTURE_READ_FAILED = WM_USER_BASE + 106;    // 0x4
 struct Message {
   unsigned id = 0;
   std::span<const std::uint8_t> frame;
-  std::string narrowText;   // WM_UPDATE_ERROR
-  std::u16string wideText;  // WM_UPDATE_DEVICE_STARTED
+  std::u16string text;  // WM_UPDATE_ERROR, WM_UPDATE_DEVICE_STARTED
 };
 
 // The front end's window as the workers see it.
@@ -51,7 +50,7 @@ class WindowMessageSink final : public CaptureSink, public UpdateSink {
   void CaptureOpenFailed() override;
   void CaptureReadFailed() override;
 
-  void UpdateError(std::string text) override;
+  void UpdateError(std::u16string text) override;
   void UpdateDeviceStarted(std::u16string ip) override;
   void UpdateFinished() override;
 

@@ -9,7 +9,7 @@ namespace quilmarr {
 class UpdateSink {
  public:
   virtual ~UpdateSink() = default;
-  virtual void UpdateError(std::string text) = 0;
+  virtual void UpdateError(std::u16string text) = 0;
   virtual void UpdateDeviceStarted(std::u16string ip) = 0;
   virtual void UpdateFinished() = 0;
 };

@@ -15,9 +15,11 @@ constexpr char kMissingUpdaterText[] = "Please install Pendravel";
 constexpr char kCreateProcessFailText[] = "create process fail";
 constexpr char kUnknownExceptionText[] = "Unknown exception";
 
-void PostError(const UpdateJob& job, std::string text) {
+void PostError(const UpdateJob& job, std::u16string text) {
   if (job.sink != nullptr) job.sink->UpdateError(std::move(text));
 }
+
+void PostError(const UpdateJob& job, const char* text) { PostError(job, WidenCounted(text)); }
 
 void PostDeviceStarted(const UpdateJob& job, const std::u16string& ip) {
   if (job.sink != nullptr) job.sink->UpdateDeviceStarted(ip);
@@ -27,9 +29,20 @@ void PostFinished(const UpdateJob& job) {
   if (job.sink != nullptr) job.sink->UpdateFinished();
 }
 
+// The updater finds its target only in the settings file: a batch whose
+// addresses cannot be written there must not start it.
+std::u16string NotWrittenText(const SettingsFile& settings) {
+  const std::u16string path = settings.FilePath();
+  return u"The settings file could not be written: " +
+         (path.empty() ? std::u16string(u"its folder is unknown") : path);
+}
+
 void RunDevices(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& launcher,
                 const std::u16string& exePath) {
-  settings.WriteString(settings::kSectionUdp, settings::kKeyHostIp, job.adapterIp);
+  if (!settings.WriteString(settings::kSectionUdp, settings::kKeyHostIp, job.adapterIp)) {
+    PostError(job, NotWrittenText(settings));
+    return;
+  }
   for (std::size_t i = 0;; ++i) {
     if (job.interruptRequested.load()) break;
     if (job.targetIps == nullptr || i >= job.targetIps->size()) break;
@@ -37,7 +50,11 @@ void RunDevices(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& l
     const std::u16string program = exePath + FromUtf8(kUpdaterFileName);
     const std::vector<std::u16string> arguments{job.packagePath, FromUtf8(kUpdaterPortArgument)};
     const std::u16string& ip = (*job.targetIps)[i];
-    settings.WriteString(settings::kSectionUdp, settings::kKeyRemoteIp, ip);
+    if (!settings.WriteString(settings::kSectionUdp, settings::kKeyRemoteIp, ip)) {
+      // Otherwise the updater would update whatever device the file named before.
+      PostError(job, u"Device " + ip + u" skipped. " + NotWrittenText(settings));
+      continue;
+    }
     PostDeviceStarted(job, ip);
     if (!launcher.RunAndWait(program, arguments)) PostError(job, kCreateProcessFailText);
   }

@@ -18,6 +18,11 @@
 #include <tuple>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include "platform/folders.h"
 #include "platform/ini.h"
 #include "ui/dialog_messages.h"
@@ -43,8 +48,7 @@ class RecordingTarget final : public MessageTarget {
  public:
   struct Record {
     unsigned id;
-    std::string narrowText;
-    std::u16string wideText;
+    std::u16string text;
     bool runningAtPost;
   };
 
@@ -52,7 +56,7 @@ class RecordingTarget final : public MessageTarget {
   void Send(const Message&) override { ADD_FAILURE() << "the update worker must never send"; }
   void Post(Message message) override {
     const std::lock_guard lock(mutex_);
-    records_.push_back({message.id, std::move(message.narrowText), std::move(message.wideText),
+    records_.push_back({message.id, std::move(message.text),
                         running_ != nullptr && running_->load()});
     changed_.notify_all();
   }
@@ -81,8 +85,8 @@ std::vector<std::string> Describe(const std::vector<RecordingTarget::Record>& re
   std::vector<std::string> lines;
   for (const auto& r : records) {
     switch (r.id) {
-      case WM_UPDATE_ERROR: lines.push_back("error " + r.narrowText); break;
-      case WM_UPDATE_DEVICE_STARTED: lines.push_back("started " + ToUtf8(r.wideText)); break;
+      case WM_UPDATE_ERROR: lines.push_back("error " + ToUtf8(r.text)); break;
+      case WM_UPDATE_DEVICE_STARTED: lines.push_back("started " + ToUtf8(r.text)); break;
       case WM_UPDATE_FINISHED: lines.push_back("finished"); break;
       default: lines.push_back("unexpected " + std::to_string(r.id));
     }
@@ -295,6 +299,77 @@ TEST_F(UpdateWorkerTest, MissingOrEmptyExePathEndsTheBatchAtOnceAndLeavesUdpAlon
     EXPECT_EQ(launcher_.calls, 0);
   }
   EXPECT_FALSE(fs::exists(Log()));
+}
+
+void MakeReadOnly(const fs::path& path) {
+  fs::permissions(path,
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+}
+
+// The updater learns its target only from the settings file: when the adapter
+// address cannot be written there, no updater may run.
+TEST_F(UpdateWorkerTest, ReadOnlySettingsFileStartsNoUpdater) {
+  MakeReadOnly(fs::path(settings_.FilePath()));
+
+  RunBatch();
+
+  EXPECT_EQ(Describe(target_.Records()),
+            (std::vector<std::string>{
+                "error The settings file could not be written: " + ToUtf8(settings_.FilePath()),
+                "finished"}));
+  EXPECT_EQ(launcher_.calls, 0);
+  EXPECT_FALSE(fs::exists(Log()));
+  EXPECT_EQ(Read(settings::kSectionUdp, settings::kKeyHostIp), kStartHost);
+}
+
+#ifndef _WIN32
+// A folder where the temporary file of an atomic write cannot be made. Root
+// may write anywhere, so the batch then runs as an unprivileged user.
+TEST_F(UpdateWorkerTest, ReadOnlySettingsFolderStartsNoUpdater) {
+  const fs::path folder = fs::path(settings_.Folder());
+  fs::permissions(fs::path(settings_.FilePath()), fs::perms::all & ~fs::perms::owner_exec &
+                                                      ~fs::perms::group_exec &
+                                                      ~fs::perms::others_exec);
+  for (fs::path p = folder; p != root_.parent_path(); p = p.parent_path()) {
+    fs::permissions(p, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  }
+  MakeReadOnly(folder);
+  const std::vector<std::string> expected{
+      "error The settings file could not be written: " + ToUtf8(settings_.FilePath()), "finished"};
+
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    constexpr uid_t kNobody = 65534;
+    if (geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(3);
+    static_cast<void>(UpdateWorker(*job_, settings_, launcher_));
+    _exit(Describe(target_.Records()) == expected && launcher_.calls == 0 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: wrong reports or an updater ran; 3: no user to run as";
+  EXPECT_FALSE(fs::exists(Log()));
+}
+#endif
+
+TEST_F(UpdateWorkerTest, DeviceWhoseAddressCannotBeWrittenIsSkipped) {
+  launcher_.beforeRun = [this](int call) {
+    if (call == 1) MakeReadOnly(fs::path(settings_.FilePath()));
+  };
+
+  RunBatch();
+
+  const std::string notWritten =
+      " skipped. The settings file could not be written: " + ToUtf8(settings_.FilePath());
+  EXPECT_EQ(Describe(target_.Records()),
+            (std::vector<std::string>{"started 10.0.0.1", "error Device 10.0.0.2" + notWritten,
+                                      "error Device 10.0.0.3" + notWritten, "finished"}));
+  const auto runs = ReadLog(Log());
+  ASSERT_EQ(runs.size(), 1U) << "no updater ran against an address that was not written";
+  EXPECT_EQ(runs[0].remoteIp, "10.0.0.1");
 }
 
 TEST_F(UpdateWorkerTest, ExePathWithoutSeparatorFailsEveryDeviceAndStillFinishes) {

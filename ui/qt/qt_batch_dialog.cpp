@@ -29,8 +29,6 @@ namespace {
 using layout::DialogRect;
 
 constexpr int kPumpSliceMs = 5;
-// One capture read time-out and a slow frame, with room to spare.
-constexpr std::chrono::milliseconds kWorkerEndWait{5000};
 
 const char16_t kAboutItem[] = u"&About Quilmarr...";
 
@@ -107,16 +105,11 @@ QtBatchDialog::QtBatchDialog(QtDialogServices services, QWidget* parent, OpenFil
 }
 
 QtBatchDialog::~QtBatchDialog() {
-  // Destroyed without a close (the close guard stops the capture itself): stop
-  // the capture as Stop Query does. A capture worker may be blocked in a send,
-  // so keep handling messages until the workers have ended; joining them then
+  // A capture worker may be blocked in a send to this window: the controller
+  // ends the workers while handling their messages, so joining them then
   // cannot wait on this thread.
   if (controller_) {
-    const CaptureContext* capture = controller_->Capture();
-    if (capture != nullptr && capture->running.load() && !capture->stopRequested.load()) {
-      controller_->OnQueryClicked();
-    }
-    PumpMessagesUntil([this] { return !controller_->WorkersAlive(); }, kWorkerEndWait);
+    controller_->OnDestroy();
   }
   controller_.reset();
   for (const auto& [id, qtId] : timers_) {

@@ -1,3 +1,5 @@
+// The device list of the main dialog: set-up, the one-second rebuild, ticks
+// and the update marker.
 #include <algorithm>
 #include <cstdint>
 #include <string_view>
@@ -59,14 +61,18 @@ void CPendravelBatchDlg::SetUpDeviceList() {
 }
 
 void CPendravelBatchDlg::OnTimer(unsigned /*timerId*/) {
+  RebuildDeviceList([this] { return m_updateJob && m_updateJob->running.load(); }, m_updatingIp);
+}
+
+void CPendravelBatchDlg::RebuildDeviceList(const std::function<bool()>& running,
+                                           const std::u16string& updatingIp) {
   const std::vector<std::u16string> ticked = CollectTickedIps();
   m_deviceList.BeginRebuild();
   m_deviceList.DeleteAllItems();
   int row = 0;
   for (const auto& record : m_devices) {
     if (record) {
-      const bool running = m_updateJob && m_updateJob->running.load();
-      AddDeviceRow(*record, ticked, running, m_updatingIp, row);
+      AddDeviceRow(*record, ticked, running(), updatingIp, row);
     }
   }
   m_deviceList.EndRebuild();
