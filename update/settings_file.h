@@ -34,7 +34,8 @@ class SettingsFile {
   // Rewrites the settings folder text; it ends with the separator unless empty.
   void ResolveFolder();
   [[nodiscard]] const std::u16string& Folder() const noexcept { return folder_; }
-  // Folder text + "Pendravel.ini"; empty when that would not fit in 260 characters.
+  // Folder text + "Pendravel.ini"; empty when the folder is unknown or the
+  // path would not fit in 260 characters.
   [[nodiscard]] std::u16string FilePath() const;
   // Empty default; cut to capacity - 1 characters.
   [[nodiscard]] std::u16string ReadString(std::u16string_view section, std::u16string_view key,
