@@ -41,7 +41,8 @@ class ListControl {
   // Inserts a centred column; returns its index.
   virtual int InsertColumn(int index, std::u16string_view header, int width) = 0;
   virtual void DeleteColumn(int index) = 0;
-  // A width in pixels, or kColumnAutosizeUseHeader to fit the header.
+  // A width in pixels, or kColumnAutosizeUseHeader to fit the header (for the
+  // last column: to fill the rest of the list's width).
   virtual void SetColumnWidth(int index, int width) = 0;
   virtual void DeleteAllItems() = 0;
   [[nodiscard]] virtual int GetItemCount() const = 0;

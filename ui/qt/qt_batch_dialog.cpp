@@ -20,6 +20,8 @@
 
 #include "res/dialog_layout.h"
 #include "ui/qt/dialog_units.h"
+#include "ui/qt/input_blocker.h"
+#include "ui/qt/labelled_combo_accessible.h"
 #include "ui/qt/qt_text.h"
 
 namespace quilmarr {
@@ -129,9 +131,12 @@ void QtBatchDialog::CreateControls() {
   queryButton_ = new QPushButton(QStringLiteral("Query Device"), this);
   queryButton_->setObjectName(QStringLiteral("queryButton"));
   queryButton_->setEnabled(false);
-  queryButton_->setAutoDefault(false);
+  // As in a Windows dialog: a focused push button takes Enter itself; the
+  // default button takes it only while the focus is on another kind of control.
+  queryButton_->setAutoDefault(true);
 
   adapterCombo_ = new QComboBox(this);
+  KeepAccessibleName(*adapterCombo_);
   adapterCombo_->setObjectName(QStringLiteral("adapterCombo"));
   adapterCombo_->setEditable(true);
   adapterCombo_->setInsertPolicy(QComboBox::NoInsert);
@@ -156,7 +161,7 @@ void QtBatchDialog::CreateControls() {
 
   browseButton_ = new QPushButton(QStringLiteral("Browse"), this);
   browseButton_->setObjectName(QStringLiteral("browseButton"));
-  browseButton_->setAutoDefault(false);
+  browseButton_->setAutoDefault(true);
 
   for (QLabel* label : {adapterLabel_, devicesLabel_, fileLabel_}) {
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -285,10 +290,13 @@ void QtBatchDialog::EndDialog() {
 
 bool QtBatchDialog::PumpMessagesUntil(const std::function<bool()>& done,
                                       std::chrono::milliseconds timeout) {
+  // The workers' messages and painting only: a click meanwhile must not start
+  // anything in a window that is about to close.
+  const InputBlocker blocker(*this);
   QElapsedTimer elapsed;
   elapsed.start();
   while (!done() && elapsed.elapsed() < timeout.count()) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, kPumpSliceMs);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, kPumpSliceMs);
     if (!done()) {
       QThread::msleep(kPumpSliceMs);
     }
