@@ -77,6 +77,10 @@ class DialogHost {
   virtual void MessageBox(std::u16string_view text, std::u16string_view caption) = 0;
   // Modal file-open dialog offering every file; the full path, or nullopt on cancel.
   [[nodiscard]] virtual std::optional<std::u16string> OpenFileDialog() = 0;
+  // Modal file-save dialog for a CSV file, proposing `suggestedName`; the full
+  // path (the user confirmed any overwrite), or nullopt on cancel.
+  [[nodiscard]] virtual std::optional<std::u16string> SaveFileDialog(
+      std::u16string_view suggestedName) = 0;
   // Ends the modal dialog.
   virtual void EndDialog() = 0;
   // Keeps handling this window's messages (the capture worker may be blocked

@@ -35,6 +35,13 @@ void WindowMessageSink::UpdateDeviceStarted(std::u16string ip) {
   target_.Post(std::move(message));
 }
 
+void WindowMessageSink::UpdateDeviceEnded(DeviceRun run) {
+  Message message;
+  message.id = WM_UPDATE_DEVICE_ENDED;
+  message.run = std::move(run);
+  target_.Post(std::move(message));
+}
+
 void WindowMessageSink::UpdateFinished() {
   Message message;
   message.id = WM_UPDATE_FINISHED;

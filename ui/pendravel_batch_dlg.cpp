@@ -5,10 +5,15 @@
 #include <optional>
 #include <string_view>
 #include <utility>
+#include <variant>
 #include <vector>
 
+#include "platform/atomic_file.h"
+#include "platform/csv.h"
 #include "platform/text.h"
 #include "quilmarr_version.h"
+#include "update/batch_options.h"
+#include "update/batch_report.h"
 
 namespace quilmarr {
 
@@ -177,8 +182,22 @@ void CPendravelBatchDlg::OnBatchUpdateClicked() {
     return;
   }
 
+  const auto options = ReadBatchOptions(m_services.settings);
+  if (const auto* error = std::get_if<std::u16string>(&options)) {
+    ShowErrorText(*error);
+    return;
+  }
+  const BatchOptions& chosen = std::get<BatchOptions>(options);
+
   m_batchActive = true;
   EnterUpdating();
+
+  WriteReportNow();  // the last batch's outcomes give way to this one's
+  const UnixSeconds now = m_services.clock.Now();
+  m_outcomes = std::make_unique<BatchOutcomes>(
+      BatchInfo{now, packagePath, adapterIp, chosen.verifyFor}, ticked, m_devices);
+  m_reportPath = BatchReportPath(m_services.settings, now);
+  m_reportWritten = false;
 
   SettingsFile& settingsFile = m_services.settings;
   settingsFile.WriteString(settings::kSectionQuilmarr, settings::kKeyPckFile, packagePath);
@@ -188,8 +207,10 @@ void CPendravelBatchDlg::OnBatchUpdateClicked() {
   m_updateJob->packagePath = packagePath;
   m_updateJob->adapterIp = adapterIp;
   m_updateJob->interruptRequested = false;
+  m_updateJob->updateTimeLimit = chosen.updateTimeLimit;
   try {
-    m_updateThread.Start(*m_updateJob, m_services.settings, m_services.launcher);
+    m_updateThread.Start(*m_updateJob, m_services.settings, m_services.launcher,
+                         m_services.clock);
   } catch (const std::exception& error) {
     ShowErrorBox(ExceptionText(error));
     OnUpdateFinished();
@@ -216,6 +237,7 @@ bool CPendravelBatchDlg::OnClose() {
         m_host.PumpMessagesUntil([this] { return !m_captureThread.IsAlive(); }, kWorkerEndWait));
   }
 
+  WriteReportNow();
   m_host.EndDialog();
   return true;
 }
@@ -230,6 +252,7 @@ void CPendravelBatchDlg::OnDestroy() {
   StopRefreshTimer();
   static_cast<void>(
       m_host.PumpMessagesUntil([this] { return !WorkersAlive(); }, kWorkerEndWait));
+  WriteReportNow();
 }
 
 bool CPendravelBatchDlg::WorkersAlive() const noexcept {
@@ -244,6 +267,7 @@ std::intptr_t CPendravelBatchDlg::OnMessage(const Message& message) {
     case WM_CAPTURE_READ_FAILED: return OnCaptureReadFailed();
     case WM_UPDATE_ERROR: return OnUpdateError(message.text);
     case WM_UPDATE_DEVICE_STARTED: return OnUpdateDeviceStarted(message.text);
+    case WM_UPDATE_DEVICE_ENDED: return OnUpdateDeviceEnded(message.run);
     case WM_UPDATE_FINISHED: return OnUpdateFinished();
     default: return 0;
   }
@@ -251,7 +275,8 @@ std::intptr_t CPendravelBatchDlg::OnMessage(const Message& message) {
 
 std::intptr_t CPendravelBatchDlg::OnCapturePacket(std::span<const std::uint8_t> frame) {
   try {
-    ProcessCapturedFrame(frame, m_devices, m_services.clock);
+    const DeviceRecord* heard = ProcessCapturedFrame(frame, m_devices, m_services.clock);
+    if (heard != nullptr && m_outcomes) m_outcomes->DeviceHeard(*heard, m_services.clock.Now());
   } catch (const std::exception& error) {
     ShowErrorBox(ExceptionText(error));
   }
@@ -280,12 +305,36 @@ std::intptr_t CPendravelBatchDlg::OnUpdateError(std::u16string_view text) {
   return 0;
 }
 
+std::intptr_t CPendravelBatchDlg::OnUpdateDeviceEnded(const DeviceRun& run) {
+  if (m_outcomes) {
+    m_outcomes->DeviceEnded(run);
+    if (!m_captureActive) m_outcomes->StopWatching();
+  }
+  return 0;
+}
+
 std::intptr_t CPendravelBatchDlg::OnUpdateFinished() {
   if (m_batchActive) {
     m_batchActive = false;
+    if (m_outcomes) m_outcomes->BatchEnded(m_updateJob->interruptRequested.load());
     LeaveUpdating();
+    WriteReportIfOver();
   }
   return 0;
+}
+
+void CPendravelBatchDlg::WriteReportIfOver() {
+  if (m_outcomes && m_outcomes->Over()) WriteReportNow();
+}
+
+void CPendravelBatchDlg::WriteReportNow() {
+  if (!m_outcomes || m_reportWritten) return;
+  m_reportWritten = true;
+  if (!WriteBatchReport(m_reportPath, *m_outcomes)) {
+    ShowErrorText(u"The batch report could not be written: " +
+                  (m_reportPath.empty() ? std::u16string(u"the settings folder is unknown")
+                                        : m_reportPath));
+  }
 }
 
 void CPendravelBatchDlg::OnCaptureEnded() {
@@ -293,6 +342,11 @@ void CPendravelBatchDlg::OnCaptureEnded() {
     return;
   }
   m_captureActive = false;
+  if (m_outcomes) {
+    // Nothing more can be heard: the devices still watched stay "Done".
+    m_outcomes->StopWatching();
+    WriteReportIfOver();
+  }
   // A batch keeps the mode at Updating, and the list refreshing, until it ends.
   if (!m_batchActive) {
     LeaveQuerying();
@@ -309,6 +363,8 @@ void CPendravelBatchDlg::EnterQuerying() {
   m_deviceList.Enable(true);
   m_deviceList.DeleteAllItems();
   m_updatingIp.clear();
+  WriteReportNow();
+  m_outcomes.reset();
   ClearDeviceTable(m_devices);
   StartRefreshTimer();
 }

@@ -18,6 +18,7 @@
 #include "res/resource.h"
 #include "ui/controls.h"
 #include "ui/dialog_messages.h"
+#include "update/batch_outcomes.h"
 #include "update/settings_file.h"
 #include "update/update_job.h"
 #include "update/update_worker.h"
@@ -27,6 +28,10 @@ namespace quilmarr {
 // What the user can do follows from the workers that are alive: a batch makes
 // the mode Updating, otherwise a capture (running or stopping) makes it Querying.
 enum class UiMode : std::int32_t { Idle = 0, Querying = 1, Updating = 2 };
+
+// The device list's column headers, without their padding blanks: "IP",
+// "Sys Name", ... "Status" (the header row of an exported list).
+[[nodiscard]] std::vector<std::u16string> DeviceListHeaders();
 
 inline constexpr unsigned kRefreshTimerId = 1;
 inline constexpr unsigned kRefreshTimerMs = 1000;
@@ -56,6 +61,8 @@ class CPendravelBatchDlg {
   void OnQueryClicked();
   void OnBrowseClicked();
   void OnBatchUpdateClicked();
+  // "Export list..." of the device list's context menu: the rows shown, as CSV.
+  void OnExportListClicked();
   // Close request (window close, Esc, any other way of ending): true when the
   // dialog was ended, false when it was refused.
   bool OnClose();
@@ -75,6 +82,7 @@ class CPendravelBatchDlg {
   std::intptr_t OnCaptureReadFailed();
   std::intptr_t OnUpdateError(std::u16string_view text);
   std::intptr_t OnUpdateDeviceStarted(const std::u16string& ip);
+  std::intptr_t OnUpdateDeviceEnded(const DeviceRun& run);
   std::intptr_t OnUpdateFinished();
   void OnTimer(unsigned timerId);
 
@@ -86,6 +94,9 @@ class CPendravelBatchDlg {
   [[nodiscard]] const AdapterList* Adapters() const noexcept { return m_adapters.get(); }
   [[nodiscard]] const CaptureContext* Capture() const noexcept { return m_capture.get(); }
   [[nodiscard]] const UpdateJob* Job() const noexcept { return m_updateJob.get(); }
+  // How the devices of the last batch went; null before the first batch and
+  // after the next Query Device click.
+  [[nodiscard]] const BatchOutcomes* Outcomes() const noexcept { return m_outcomes.get(); }
   // True while a capture or update worker thread is alive.
   [[nodiscard]] bool WorkersAlive() const noexcept;
 
@@ -111,6 +122,10 @@ class CPendravelBatchDlg {
   void OnCaptureEnded();           // any of the capture's ending messages
   void StartRefreshTimer();
   void StopRefreshTimer();
+  // The batch report: written once the batch and its verification are over,
+  // or with the outcomes as far as known when they are left earlier.
+  void WriteReportIfOver();
+  void WriteReportNow();
 
   // Private members are the implementation's; the ones below are the
   // dialog's state in declaration order (destroyed in reverse).
@@ -129,6 +144,9 @@ class CPendravelBatchDlg {
   DeviceTable m_devices;
   std::unique_ptr<UpdateJob> m_updateJob;
   std::u16string m_updatingIp;
+  std::unique_ptr<BatchOutcomes> m_outcomes;
+  std::u16string m_reportPath;
+  bool m_reportWritten = false;
   UiMode m_uiMode = UiMode::Idle;
   bool m_captureActive = false;  // from a capture's start until its end is handled
   bool m_batchActive = false;    // from a batch's start until its end is handled

@@ -72,7 +72,7 @@ class QtAdaptersTest : public QObject {
     QtMessageTarget target(receiver);
     int handled = 0;
     target.SetHandler([&](const Message&) { ++handled; });
-    target.Send(Message{WM_CAPTURE_STOPPED, {}, {}});
+    target.Send(Message{WM_CAPTURE_STOPPED, {}, {}, {}});
     QCOMPARE(handled, 1);
   }
 
@@ -84,7 +84,7 @@ class QtAdaptersTest : public QObject {
     std::thread worker([&] {
       for (const char16_t* ip : {u"192.168.0.1", u"192.168.0.2", u"192.168.0.3"}) {
         std::u16string text = ip;
-        target.Post(Message{WM_UPDATE_DEVICE_STARTED, {}, text});
+        target.Post(Message{WM_UPDATE_DEVICE_STARTED, {}, text, {}});
         text.assign(u"overwritten");
       }
     });
@@ -100,7 +100,7 @@ class QtAdaptersTest : public QObject {
     auto receiver = std::make_unique<QObject>();
     QtMessageTarget target(*receiver);
     target.SetHandler([&](const Message&) { ++handled; });
-    target.Post(Message{WM_UPDATE_FINISHED, {}, {}});
+    target.Post(Message{WM_UPDATE_FINISHED, {}, {}, {}});
     receiver.reset();
     QCoreApplication::processEvents();
     QCOMPARE(handled, 0);

@@ -390,7 +390,7 @@ TEST_F(DialogTest, CaptureEndingDuringABatchLeavesTheBatchInCharge) {
   EXPECT_FALSE(list_.IsEnabled());
   EXPECT_TRUE(host_.timers.empty());
   ASSERT_EQ(list_.rows.size(), 1u);
-  EXPECT_EQ(list_.rows[0].cells[6], u"") << "no marker once the batch has ended";
+  EXPECT_EQ(list_.rows[0].cells[6], u"Done") << "the outcome; with no capture, not verified";
 }
 
 TEST_F(DialogTest, ReadFailureDuringABatchReportsAndTheBatchGoesOn) {

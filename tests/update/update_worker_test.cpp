@@ -23,6 +23,7 @@
 #include <unistd.h>
 #endif
 
+#include "platform/clock.h"
 #include "platform/folders.h"
 #include "platform/ini.h"
 #include "ui/dialog_messages.h"
@@ -49,6 +50,7 @@ class RecordingTarget final : public MessageTarget {
   struct Record {
     unsigned id;
     std::u16string text;
+    DeviceRun run;
     bool runningAtPost;
   };
 
@@ -56,7 +58,7 @@ class RecordingTarget final : public MessageTarget {
   void Send(const Message&) override { ADD_FAILURE() << "the update worker must never send"; }
   void Post(Message message) override {
     const std::lock_guard lock(mutex_);
-    records_.push_back({message.id, std::move(message.text),
+    records_.push_back({message.id, std::move(message.text), std::move(message.run),
                         running_ != nullptr && running_->load()});
     changed_.notify_all();
   }
@@ -80,6 +82,15 @@ class RecordingTarget final : public MessageTarget {
   std::vector<Record> records_;
 };
 
+std::string Ending(const DeviceRun& run) {
+  switch (run.process.end) {
+    case ProcessRun::End::NotStarted: return " not started";
+    case ProcessRun::End::TimedOut: return " timed out";
+    case ProcessRun::End::Exited: return " exit " + std::to_string(run.process.exitStatus);
+  }
+  return {};
+}
+
 // What a message list should look like, for readable failures.
 std::vector<std::string> Describe(const std::vector<RecordingTarget::Record>& records) {
   std::vector<std::string> lines;
@@ -87,6 +98,7 @@ std::vector<std::string> Describe(const std::vector<RecordingTarget::Record>& re
     switch (r.id) {
       case WM_UPDATE_ERROR: lines.push_back("error " + ToUtf8(r.text)); break;
       case WM_UPDATE_DEVICE_STARTED: lines.push_back("started " + ToUtf8(r.text)); break;
+      case WM_UPDATE_DEVICE_ENDED: lines.push_back("ended " + ToUtf8(r.run.ip) + Ending(r.run)); break;
       case WM_UPDATE_FINISHED: lines.push_back("finished"); break;
       default: lines.push_back("unexpected " + std::to_string(r.id));
     }
@@ -132,12 +144,13 @@ class ObservedIniStore final : public IniStore {
 class ObservedLauncher final : public ProcessLauncher {
  public:
   explicit ObservedLauncher(ProcessLauncher& real) : real_(real) {}
-  bool RunAndWait(const std::u16string& program,
-                  const std::vector<std::u16string>& arguments) override {
+  ProcessRun RunAndWait(const std::u16string& program,
+                        const std::vector<std::u16string>& arguments,
+                        seconds timeLimit) override {
     ++calls;
     programs.push_back(program);
     if (beforeRun) beforeRun(calls);
-    return real_.RunAndWait(program, arguments);
+    return real_.RunAndWait(program, arguments, timeLimit);
   }
   int calls = 0;  // touched by the worker only; read after it has been joined
   std::vector<std::u16string> programs;
@@ -260,7 +273,7 @@ class UpdateWorkerTest : public ::testing::Test {
   [[nodiscard]] std::u16string Read(std::u16string_view section, std::u16string_view key) const {
     return settings_.ReadString(section, key, kPathValueCapacity);
   }
-  void RunBatch() { EXPECT_EQ(UpdateWorker(*job_, settings_, launcher_), 0); }
+  void RunBatch() { EXPECT_EQ(UpdateWorker(*job_, settings_, launcher_, clock_), 0); }
 
   fs::path root_;
   std::unique_ptr<AppDataFolderLocator> locator_ = MakePlatformFolderLocator();
@@ -269,6 +282,7 @@ class UpdateWorkerTest : public ::testing::Test {
   SettingsFile settings_{*locator_, ini_};
   std::unique_ptr<ProcessLauncher> platformLauncher_ = MakePlatformProcessLauncher();
   ObservedLauncher launcher_{*platformLauncher_};
+  SystemClock clock_;
   RecordingTarget target_;
   WindowMessageSink sink_{target_};
   std::optional<UpdateJob> job_;
@@ -343,7 +357,7 @@ TEST_F(UpdateWorkerTest, ReadOnlySettingsFolderStartsNoUpdater) {
   if (child == 0) {
     constexpr uid_t kNobody = 65534;
     if (geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(3);
-    static_cast<void>(UpdateWorker(*job_, settings_, launcher_));
+    static_cast<void>(UpdateWorker(*job_, settings_, launcher_, clock_));
     _exit(Describe(target_.Records()) == expected && launcher_.calls == 0 ? 0 : 1);
   }
   int status = 0;
@@ -365,8 +379,11 @@ TEST_F(UpdateWorkerTest, DeviceWhoseAddressCannotBeWrittenIsSkipped) {
   const std::string notWritten =
       " skipped. The settings file could not be written: " + ToUtf8(settings_.FilePath());
   EXPECT_EQ(Describe(target_.Records()),
-            (std::vector<std::string>{"started 10.0.0.1", "error Device 10.0.0.2" + notWritten,
-                                      "error Device 10.0.0.3" + notWritten, "finished"}));
+            (std::vector<std::string>{"started 10.0.0.1", "ended 10.0.0.1 exit 0",
+                                      "error Device 10.0.0.2" + notWritten,
+                                      "ended 10.0.0.2 not started",
+                                      "error Device 10.0.0.3" + notWritten,
+                                      "ended 10.0.0.3 not started", "finished"}));
   const auto runs = ReadLog(Log());
   ASSERT_EQ(runs.size(), 1U) << "no updater ran against an address that was not written";
   EXPECT_EQ(runs[0].remoteIp, "10.0.0.1");
@@ -379,9 +396,11 @@ TEST_F(UpdateWorkerTest, ExePathWithoutSeparatorFailsEveryDeviceAndStillFinishes
 
   EXPECT_EQ(
       Describe(target_.Records()),
-      (std::vector<std::string>{"started 10.0.0.1", "error create process fail", "started 10.0.0.2",
-                                "error create process fail", "started 10.0.0.3",
-                                "error create process fail", "finished"}));
+      (std::vector<std::string>{
+          "started 10.0.0.1", "error create process fail", "ended 10.0.0.1 not started",
+          "started 10.0.0.2", "error create process fail", "ended 10.0.0.2 not started",
+          "started 10.0.0.3", "error create process fail", "ended 10.0.0.3 not started",
+          "finished"}));
   ASSERT_EQ(launcher_.programs.size(), 3U);
   EXPECT_EQ(launcher_.programs.front(), StandinFolder() + u"Pendravel.exe");
   EXPECT_FALSE(job_->running.load());
@@ -389,7 +408,7 @@ TEST_F(UpdateWorkerTest, ExePathWithoutSeparatorFailsEveryDeviceAndStillFinishes
 }
 
 TEST_F(UpdateWorkerTest, ThreeDevicesAreHandedOverOneAfterAnother) {
-  worker_.Start(*job_, settings_, launcher_);
+  worker_.Start(*job_, settings_, launcher_, clock_);
   ASSERT_TRUE(target_.WaitForFinished());
   worker_.Join();
 
@@ -397,8 +416,10 @@ TEST_F(UpdateWorkerTest, ThreeDevicesAreHandedOverOneAfterAnother) {
             (std::vector<std::string>{"UDP HOST_IP=192.168.1.10", "UDP REMOTE_IP=10.0.0.1",
                                       "UDP REMOTE_IP=10.0.0.2", "UDP REMOTE_IP=10.0.0.3"}));
   const auto records = target_.Records();
-  EXPECT_EQ(Describe(records), (std::vector<std::string>{"started 10.0.0.1", "started 10.0.0.2",
-                                                         "started 10.0.0.3", "finished"}));
+  EXPECT_EQ(Describe(records),
+            (std::vector<std::string>{"started 10.0.0.1", "ended 10.0.0.1 exit 0",
+                                      "started 10.0.0.2", "ended 10.0.0.2 exit 0",
+                                      "started 10.0.0.3", "ended 10.0.0.3 exit 0", "finished"}));
   for (const auto& record : records)
     EXPECT_TRUE(record.runningAtPost) << "posted before `running` cleared";
   EXPECT_FALSE(job_->running.load());
@@ -437,8 +458,9 @@ TEST_F(UpdateWorkerTest, UpdaterThatFailsIsNoErrorAndTheBatchGoesOn) {
 
   SetEnvironment("QUILMARR_STANDIN_EXIT", "0");
   EXPECT_EQ(Describe(target_.Records()),
-            (std::vector<std::string>{"started 10.0.0.1", "started 10.0.0.2", "started 10.0.0.3",
-                                      "finished"}));
+            (std::vector<std::string>{"started 10.0.0.1", "ended 10.0.0.1 exit 3",
+                                      "started 10.0.0.2", "ended 10.0.0.2 exit 3",
+                                      "started 10.0.0.3", "ended 10.0.0.3 exit 3", "finished"}));
   EXPECT_EQ(ReadLog(Log()).size(), 3U);
 }
 
@@ -450,8 +472,8 @@ TEST_F(UpdateWorkerTest, FailureInsideTheBatchBecomesAnErrorAndTheBatchFinishes)
   RunBatch();
 
   EXPECT_EQ(Describe(target_.Records()),
-            (std::vector<std::string>{"started 10.0.0.1", "started 10.0.0.2",
-                                      "error launcher broke", "finished"}));
+            (std::vector<std::string>{"started 10.0.0.1", "ended 10.0.0.1 exit 0",
+                                      "started 10.0.0.2", "error launcher broke", "finished"}));
   EXPECT_FALSE(job_->running.load());
 }
 
@@ -459,7 +481,7 @@ TEST_F(UpdateWorkerTest, WorkerIsAliveBeforeItSetsRunning) {
   ini_.beforeRead = [this](std::u16string_view key) {
     if (key == settings::kKeyExePath) readGate_.ArriveAndWait();
   };
-  worker_.Start(*job_, settings_, launcher_);
+  worker_.Start(*job_, settings_, launcher_, clock_);
   ASSERT_TRUE(readGate_.WaitArrived());
 
   EXPECT_TRUE(worker_.IsAlive());
@@ -475,7 +497,7 @@ TEST_F(UpdateWorkerTest, InterruptDuringSecondDeviceSkipsTheRestAndANewBatchRuns
   launcher_.beforeRun = [this](int call) {
     if (call == 2) runGate_.ArriveAndWait();
   };
-  worker_.Start(*job_, settings_, launcher_);
+  worker_.Start(*job_, settings_, launcher_, clock_);
   ASSERT_TRUE(runGate_.WaitArrived());
   EXPECT_TRUE(job_->running.load()) << "a close attempt now is refused";
   job_->interruptRequested.store(true);  // what the close handler does
@@ -484,7 +506,8 @@ TEST_F(UpdateWorkerTest, InterruptDuringSecondDeviceSkipsTheRestAndANewBatchRuns
   worker_.Join();
 
   EXPECT_EQ(Describe(target_.Records()),
-            (std::vector<std::string>{"started 10.0.0.1", "started 10.0.0.2", "finished"}));
+            (std::vector<std::string>{"started 10.0.0.1", "ended 10.0.0.1 exit 0",
+                                      "started 10.0.0.2", "ended 10.0.0.2 exit 0", "finished"}));
   auto runs = ReadLog(Log());
   ASSERT_EQ(runs.size(), 2U) << "the second updater still ran to its end";
   EXPECT_EQ(runs[1].remoteIp, "10.0.0.2");
@@ -494,7 +517,7 @@ TEST_F(UpdateWorkerTest, InterruptDuringSecondDeviceSkipsTheRestAndANewBatchRuns
   // The next Batch Update click.
   job_->ReplaceTargets({u"10.0.1.1", u"10.0.1.2", u"10.0.1.3"});
   job_->interruptRequested.store(false);
-  worker_.Start(*job_, settings_, launcher_);
+  worker_.Start(*job_, settings_, launcher_, clock_);
   ASSERT_TRUE(target_.WaitForFinished(2));
   worker_.Join();
 

@@ -33,6 +33,7 @@ using layout::DialogRect;
 constexpr int kPumpSliceMs = 5;
 
 const char16_t kAboutItem[] = u"&About Quilmarr...";
+const char16_t kExportItem[] = u"Export list...";
 
 QRect ToPixels(const DialogUnits& units, const DialogRect& rect) {
   return units.Rect(rect.x, rect.y, rect.width, rect.height);
@@ -50,6 +51,16 @@ QRect LabelPixels(const DialogUnits& units, const DialogRect& rect, const QLabel
 
 std::optional<std::u16string> ShowOpenFileDialog(QWidget* parent) {
   const QString path = QFileDialog::getOpenFileName(parent);
+  if (path.isEmpty()) {
+    return std::nullopt;
+  }
+  return ToU16String(QDir::toNativeSeparators(path));
+}
+
+std::optional<std::u16string> ShowSaveCsvDialog(QWidget* parent, std::u16string_view suggested) {
+  const QString path = QFileDialog::getSaveFileName(
+      parent, ToQString(kExportItem).remove(QStringLiteral("...")), ToQString(suggested),
+      QStringLiteral("CSV files (*.csv);;All files (*)"));
   if (path.isEmpty()) {
     return std::nullopt;
   }
@@ -209,6 +220,12 @@ void QtBatchDialog::OnSysCommand(unsigned commandId) {
 
 void QtBatchDialog::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
+  if (deviceList_->geometry().contains(event->pos())) {
+    QAction* exportList = menu.addAction(ToQString(kExportItem));
+    connect(exportList, &QAction::triggered, this, [this] { controller_->OnExportListClicked(); });
+    menu.exec(event->globalPos());
+    return;
+  }
   QAction* about = menu.addAction(ToQString(kAboutItem));
   connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
   menu.exec(event->globalPos());
@@ -281,6 +298,10 @@ void QtBatchDialog::MessageBox(std::u16string_view text, std::u16string_view cap
 
 std::optional<std::u16string> QtBatchDialog::OpenFileDialog() {
   return openFile_ ? openFile_(this) : std::nullopt;
+}
+
+std::optional<std::u16string> QtBatchDialog::SaveFileDialog(std::u16string_view suggestedName) {
+  return saveFile_ ? saveFile_(this, suggestedName) : std::nullopt;
 }
 
 void QtBatchDialog::EndDialog() {
