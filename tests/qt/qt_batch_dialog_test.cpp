@@ -5,6 +5,8 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -552,6 +554,35 @@ class QtBatchDialogTest : public QObject {
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&combo);
     QCOMPARE(accessible->text(QAccessible::Value), QStringLiteral("10.0.0.2   Test Adapter B"));
     QCOMPARE(accessible->role(), QAccessible::ComboBox);
+  }
+
+  void listContextMenuExportsTheRowsShown() {
+    Harness h;
+    h.StartQuery();
+    h.feed->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
+    QTableWidget& list = h.dialog->DeviceList();
+    QTRY_COMPARE_WITH_TIMEOUT(list.rowCount(), 1, 3000);
+    // A writable place: no error box opens inside the menu's own loop.
+    const QString file = QFileInfo(h.settings.FilePath()).dir().filePath(QStringLiteral("l.csv"));
+    QString suggested;
+    h.dialog->SetSaveFileFunction([&](QWidget*, std::u16string_view name) {
+      suggested = ToQString(name);
+      return std::optional<std::u16string>(ToU16String(file));
+    });
+
+    ModalCatcher catcher;
+    const QPoint inList = list.geometry().center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, inList, h.dialog->mapToGlobal(inList));
+    QApplication::sendEvent(h.dialog.get(), &event);
+
+    QCOMPARE(catcher.menus.size(), std::size_t{1});
+    QCOMPARE(catcher.menus.front(), QStringList{QStringLiteral("Export list...")});
+    QCOMPARE(suggested, QStringLiteral("devices.csv"));
+    QFile written(file);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = written.readAll().split('\n');
+    QVERIFY(lines.size() >= 2);
+    QVERIFY(lines[1].startsWith("\"192.168.0.10\",\"SYS_A\",\"IED_1\""));
   }
 
   void screenshotWithThreeDevices() {
