@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "discovery/ipv4_text.h"
 #include "platform/text.h"
 
 namespace quilmarr {
@@ -15,10 +16,7 @@ const InterfaceAddressEntry* FirstIpv4(const CaptureInterfaceEntry& entry) noexc
 }
 
 std::u16string FormatAddress(const InterfaceAddressEntry& address) {
-  char text[30] = {};
-  std::snprintf(text, sizeof text, "%d.%d.%d.%d", address.ipv4[0], address.ipv4[1], address.ipv4[2],
-                address.ipv4[3]);
-  return WidenCounted(text);
+  return WidenCounted(FormatIpv4(address.ipv4));
 }
 
 }  // namespace

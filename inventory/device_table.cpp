@@ -7,13 +7,6 @@
 
 namespace quilmarr {
 
-std::string FormatIpv4(const std::uint8_t* address) {
-  char buffer[30];
-  std::snprintf(buffer, sizeof buffer, "%d.%d.%d.%d", address[0], address[1], address[2],
-                address[3]);
-  return buffer;
-}
-
 std::unique_ptr<DeviceRecord> BuildDeviceRecord(const LldpFrameView& view, const Clock& clock) {
   auto record = std::make_unique<DeviceRecord>();
   record->lastSeen = clock.Now();

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "discovery/ipv4_text.h"
 #include "discovery/lldp_frame_view.h"
 #include "platform/clock.h"
 
@@ -36,7 +37,5 @@ void ClearDeviceTable(DeviceTable& table) noexcept;
 const DeviceRecord* ProcessCapturedFrame(std::span<const std::uint8_t> frame, DeviceTable& table,
                                          const Clock& clock);
 
-// "%d.%d.%d.%d" of four address bytes in network order.
-[[nodiscard]] std::string FormatIpv4(const std::uint8_t* address);
 
 }  // namespace quilmarr

@@ -5,7 +5,11 @@
 #include <string>
 #include <initializer_list>
 #include <string_view>
+#include <span>
 #include <vector>
+
+#include "discovery/lldp_constants.h"
+#include "discovery/lldp_frame_writer.h"
 
 namespace quilmarr::test {
 
@@ -15,45 +19,49 @@ class FrameBuilder {
  public:
   // Destination 01-80-C2-00-00-<last>, a fixed source, EtherType 88-CC.
   explicit FrameBuilder(std::uint8_t destinationLast = 0x0E) {
-    bytes_ = {0x01, 0x80, 0xC2, 0x00, 0x00, destinationLast, 0x02, 0x00, 0x00,
-              0x00, 0x00, 0x01, 0x88, 0xCC};
+    lldp::MacAddress destination = lldp::kNearestBridge;
+    destination[5] = destinationLast;
+    writer_.Ethernet(destination, kSource, lldp::kEtherType);
   }
   FrameBuilder& Raw(std::initializer_list<std::uint8_t> raw) {
-    bytes_.insert(bytes_.end(), raw);
+    writer_.Raw(std::span<const std::uint8_t>(raw.begin(), raw.size()));
     return *this;
   }
   FrameBuilder& Tlv(std::uint8_t type, const Bytes& value) {
-    const auto length = value.size();
-    bytes_.push_back(
-        static_cast<std::uint8_t>((static_cast<std::size_t>(type) << 1) | ((length >> 8) & 1u)));
-    bytes_.push_back(static_cast<std::uint8_t>(length & 0xFF));
-    bytes_.insert(bytes_.end(), value.begin(), value.end());
+    writer_.Tlv(type, value);
     return *this;
   }
   FrameBuilder& Tlv(std::uint8_t type, std::string_view text) { return Tlv(type, Text(text)); }
   FrameBuilder& ChassisPortTtl() {
-    Tlv(1, Bytes{4, 0x02, 0, 0, 0, 0, 1});
-    Tlv(2, Bytes{7, 'p', '1'});
-    return Tlv(3, Bytes{0, 120});
+    writer_.ChassisMac(kSource).PortLocal("p1").TimeToLive(120);
+    return *this;
   }
-  FrameBuilder& SystemName(std::string_view name) { return Tlv(5, name); }
-  FrameBuilder& SystemDescription(std::string_view text) { return Tlv(6, text); }
+  FrameBuilder& SystemName(std::string_view name) { return Tlv(lldp::kTlvSystemName, name); }
+  FrameBuilder& SystemDescription(std::string_view text) {
+    return Tlv(lldp::kTlvSystemDescription, text);
+  }
   FrameBuilder& Ipv4(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
-    return Tlv(8, Bytes{5, 1, a, b, c, d, 2, 0, 0, 0, 0, 0});
+    writer_.ManagementIpv4({a, b, c, d});
+    return *this;
   }
   FrameBuilder& Ipv6() {
     Bytes value{17, 2};
     for (int i = 0; i < 16; ++i) value.push_back(static_cast<std::uint8_t>(0x20 + i));
     value.insert(value.end(), {2, 0, 0, 0, 0, 0});
-    return Tlv(8, value);
+    return Tlv(lldp::kTlvManagementAddress, value);
   }
-  FrameBuilder& End() { return Raw({0, 0}); }
-  [[nodiscard]] Bytes Build() const { return bytes_; }
+  FrameBuilder& End() {
+    writer_.End();
+    return *this;
+  }
+  // The frame so far; the builder can go on from there.
+  [[nodiscard]] Bytes Build() const { return lldp::FrameWriter(writer_).Finish(); }
 
   static Bytes Text(std::string_view text) { return Bytes(text.begin(), text.end()); }
 
  private:
-  Bytes bytes_;
+  static constexpr lldp::MacAddress kSource{0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
+  lldp::FrameWriter writer_;
 };
 
 // A typical device frame: name, address, the three System Description keys.

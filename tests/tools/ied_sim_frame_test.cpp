@@ -7,6 +7,7 @@
 
 #include "discovery/lldp_frame_view.h"
 #include "tools/ied-sim/device_state.h"
+#include "discovery/lldp_constants.h"
 #include "tools/ied-sim/lldp_announcement.h"
 
 namespace quilmarr::iedsim {
@@ -44,7 +45,7 @@ TEST(IedSimFrame, LongTextsAreCutToOneTlv) {
   a.systemDescription = SystemDescription("1", "2", "x");
   auto view = MakeFrameView(BuildAnnouncementFrame(a));
   ASSERT_NO_THROW(view.Decode());
-  EXPECT_EQ(view.systemNameLength, kMaxTlvValue);
+  EXPECT_EQ(view.systemNameLength, lldp::kMaxTlvValueLength);
 }
 
 TEST(IedSimFrame, FloodFrameIsGooseSizedAndNotLldp) {

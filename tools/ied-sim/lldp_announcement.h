@@ -8,10 +8,13 @@
 #include <string_view>
 #include <vector>
 
+#include "discovery/ipv4_text.h"
+#include "discovery/lldp_frame_writer.h"
+
 namespace quilmarr::iedsim {
 
-using MacAddress = std::array<std::uint8_t, 6>;
-using Ipv4Address = std::array<std::uint8_t, 4>;
+using lldp::MacAddress;
+using Ipv4Address = Ipv4Bytes;
 
 struct Announcement {
   MacAddress source{};
@@ -25,13 +28,8 @@ struct Announcement {
 // nullopt when base + index runs past 255.255.255.255.
 [[nodiscard]] std::optional<Ipv4Address> DeviceAddress(const Ipv4Address& base,
                                                        std::uint32_t index) noexcept;
-[[nodiscard]] std::optional<Ipv4Address> ParseIpv4(std::string_view text);
-[[nodiscard]] std::string FormatIpv4(const Ipv4Address& address);
 [[nodiscard]] std::string SystemDescription(std::string_view bootVersion,
                                             std::string_view appVersion, std::string_view iedName);
-
-// IEEE 802.1AB: a TLV value holds at most 511 bytes (9-bit length).
-inline constexpr std::size_t kMaxTlvValue = 511;
 
 // Destination 01-80-C2-00-00-0E, EtherType 0x88CC; Chassis ID (MAC), Port ID,
 // TTL 120, System Name, Management Address (IPv4), System Description, End.

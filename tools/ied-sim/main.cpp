@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "tools/ied-sim/device_state.h"
+#include "discovery/lldp_constants.h"
 #include "tools/ied-sim/lldp_announcement.h"
 
 namespace quilmarr::iedsim {
@@ -57,9 +58,9 @@ std::string Validate(Options& options) {
   if (!DeviceAddress(*base, options.count - 1))
     return "--base-ip + --count runs past 255.255.255.255";
   const std::string last = std::to_string(options.count - 1);
-  if (options.namePrefix.size() + 1 + last.size() > kMaxTlvValue ||
+  if (options.namePrefix.size() + 1 + last.size() > lldp::kMaxTlvValueLength ||
       SystemDescription(options.bootVersion, options.appVersion, options.namePrefix + "_" + last)
-              .size() > kMaxTlvValue) {
+              .size() > lldp::kMaxTlvValueLength) {
     return "names and versions too long for one LLDP TLV (511 bytes)";
   }
   return {};
