@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Shows Quilmarr at work on a simulated substation: installs what is missing,
-# builds, joins a private network namespace to this host by a veth pair
-# (host side 192.0.2.1/24), starts eight simulated IEDs (ied-sim) in the
+# builds, joins a private network namespace to this host by a veth pair on the
+# first documentation range that no route of the host covers (host side .1,
+# see scripts/free-subnet.sh), starts eight simulated IEDs (ied-sim) in the
 # namespace, and gives the tool its own settings folder whose updater is the
 # stand-in Pendravel.exe. With a display it starts Quilmarr there; without one
 # it walks the real window through a query and a batch of two devices under
@@ -26,6 +27,15 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 
 scripts/setup.sh all
+# The host keeps its own routes: the segment gets a range none of them covers.
+subnet=$(scripts/free-subnet.sh) || {
+  echo "demo.sh: cannot place the simulated substation without cutting into this host's network" >&2
+  exit 1
+}
+net=${subnet%.0/24}
+host_ip=$net.1
+ied_ip=$net.2
+
 build=${QUILMARR_BUILD_DIR:-build/default}
 if [ -z "${QUILMARR_BUILD_DIR:-}" ]; then
   cmake --preset default >/dev/null
@@ -56,23 +66,24 @@ cleanup() {
 trap cleanup EXIT
 trap 'echo; echo "demo.sh: interrupted, cleaning up"; exit 130' INT TERM
 
-echo "== simulated substation: namespace $ns, veth $host_if (192.0.2.1) <-> $ied_if (192.0.2.2)"
+echo "== simulated substation on $subnet (no route of this host covers it)"
+echo "== namespace $ns, veth $host_if ($host_ip) <-> $ied_if ($ied_ip)"
 ip netns add "$ns"
 ip link add "$host_if" type veth peer name "$ied_if" netns "$ns"
 # No IPv6 autoconfiguration chatter on the demo segment: LLDP only.
 sysctl -qw "net.ipv6.conf.$host_if.disable_ipv6=1" || true
 ip netns exec "$ns" sysctl -qw "net.ipv6.conf.$ied_if.disable_ipv6=1" || true
-ip addr add 192.0.2.1/24 dev "$host_if"
+ip addr add "$host_ip/24" dev "$host_if"
 ip link set "$host_if" up
-ip -n "$ns" addr add 192.0.2.2/24 dev "$ied_if"
+ip -n "$ns" addr add "$ied_ip/24" dev "$ied_if"
 ip -n "$ns" link set "$ied_if" up
 ip -n "$ns" link set lo up
 
 mkdir -p "$work/devices" "$work/config/Kavrendt/Ostrovel/Firmware"
 setsid ip netns exec "$ns" "$build/tools/ied-sim/ied-sim" --interface "$ied_if" --count 8 \
-  --base-ip 192.0.2.10 --app-version 1.0.0 --state-dir "$work/devices" >/dev/null &
+  --base-ip "$net.10" --app-version 1.0.0 --state-dir "$work/devices" >/dev/null &
 pids+=($!)
-echo "== eight IEDs 192.0.2.10 .. 192.0.2.17 announce AppVer 1.0.0 every second"
+echo "== eight IEDs $net.10 .. $net.17 announce AppVer 1.0.0 every second"
 
 package="$work/demo-firmware.pck"
 printf 'state-dir=%s\nversion=2.0.0\n' "$work/devices" >"$package"
@@ -81,7 +92,7 @@ cat >"$settings" <<EOF
 [UDP]
 [Quilmarr]
 PckFile=$package
-AdapterIp=192.0.2.1
+AdapterIp=$host_ip
 [Pendravel]
 ExePath=$build/updater-standin/
 EOF
@@ -90,7 +101,7 @@ export QUILMARR_STANDIN_LOG="$work/updater.log"
 echo "== settings file $settings (the stand-in updater \"flashes\" version 2.0.0)"
 
 if [ "$headless" -eq 0 ]; then
-  echo "== starting Quilmarr: pick \"192.0.2.1\", Query Device, tick devices, Batch Update"
+  echo "== starting Quilmarr: pick \"$host_ip\", Query Device, tick devices, Batch Update"
   setsid "$build/app/quilmarr" &
   pids+=($!)
   wait "${pids[-1]}" || true
@@ -100,7 +111,7 @@ else
   mkdir -p "$shots"
   echo "== no display: walking the window through a query and a batch of two devices under Xvfb"
   setsid xvfb-run -a -s "-screen 0 1280x800x24" \
-    "$build/tests/e2e/quilmarr-demo-driver" --adapter-ip 192.0.2.1 --devices 8 \
+    "$build/tests/e2e/quilmarr-demo-driver" --adapter-ip "$host_ip" --devices 8 \
     --tick 0 --tick 1 --new-version 2.0.0 --shots "$shots" --timeout 60 &
   pids+=($!)
   status=0

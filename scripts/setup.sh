@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what Quilmarr needs to build and test on Debian 12. Safe to run again:
 # only packages that are missing are installed.
-# Usage: scripts/setup.sh [core|gui|windows|all]   (default: all)
+# Usage: scripts/setup.sh [core|gui|windows|package|all]   (default: all)
 set -euo pipefail
 
 core=(build-essential cmake ninja-build pkg-config libpcap-dev libutfcpp-dev libcli11-dev
@@ -9,13 +9,16 @@ core=(build-essential cmake ninja-build pkg-config libpcap-dev libutfcpp-dev lib
       clang-14 libclang-rt-14-dev)
 gui=(qt6-base-dev qt6-svg-dev libgl-dev xvfb xauth fonts-dejavu-core)
 windows=(g++-mingw-w64-x86-64 wine64 wine)
+# The Debian package: dpkg-shlibdeps, file (used by CPack), setcap/getcap, groff.
+package=(dpkg-dev file libcap2-bin groff-base)
 
 case "${1:-all}" in
   core) wanted=("${core[@]}") ;;
   gui) wanted=("${core[@]}" "${gui[@]}") ;;
   windows) wanted=("${core[@]}" "${windows[@]}") ;;
-  all) wanted=("${core[@]}" "${gui[@]}" "${windows[@]}") ;;
-  *) echo "usage: $0 [core|gui|windows|all]" >&2; exit 2 ;;
+  package) wanted=("${core[@]}" "${gui[@]}" "${package[@]}") ;;
+  all) wanted=("${core[@]}" "${gui[@]}" "${windows[@]}" "${package[@]}") ;;
+  *) echo "usage: $0 [core|gui|windows|package|all]" >&2; exit 2 ;;
 esac
 
 missing=()

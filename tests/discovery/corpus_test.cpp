@@ -1,6 +1,7 @@
 // The public LLDP captures against tshark's reference dissection
 // (expected.tsv): every frame decodes or is rejected cleanly, and every LLDP
-// frame's outcome agrees with what tshark saw in it.
+// frame's outcome agrees with what tshark saw in it. The captures ship with the
+// sources, so each must carry a licence that allows that.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -174,7 +175,6 @@ TEST(Corpus, EveryLldpFrameAgreesWithTheReferenceDissection) {
       {"lldpd_med_loc_malformed.pcap", 1, 1, 1, 0},  // no Management Address
       {"mudurl_ipv6_mgmt.pcap", 2, 2, 2, 0},         // IPv6 after IPv4
       {"scalance_x212_modbus.pcap", 13472, 5, 5, 5},
-      {"siemens_s7-1500_et200sp.pcap", 3773, 3, 3, 0},
       {"smc_gs8p_switch.pcap", 1, 1, 1, 1},
       {"versamax_scalance_profinet.pcapng", 1609, 201, 134, 0},
   };
@@ -187,6 +187,51 @@ TEST(Corpus, EveryLldpFrameAgreesWithTheReferenceDissection) {
     EXPECT_EQ(it == t.rejected.end() ? 0 : it->second, p.descriptionRejected) << p.file;
     EXPECT_EQ(t.acceptedWithoutDescription, p.acceptedWithoutDescription) << p.file;
   }
+}
+
+// The licence column of each capture's row in the folder's README.
+std::map<std::string, std::string> LicenceTable() {
+  std::map<std::string, std::string> licences;
+  std::ifstream in(kCorpus / "README.md");
+  std::string line;
+  bool inTable = false;
+  while (std::getline(in, line)) {
+    if (line.rfind("| file | licence |", 0) == 0) inTable = true;
+    if (!inTable) continue;
+    if (line.rfind("| `", 0) != 0) {
+      if (!licences.empty()) break;
+      continue;
+    }
+    std::vector<std::string> cells;
+    std::stringstream row(line.substr(1));
+    std::string cell;
+    while (std::getline(row, cell, '|')) {
+      const auto first = cell.find_first_not_of(" `");
+      const auto last = cell.find_last_not_of(" `");
+      cells.push_back(first == std::string::npos ? "" : cell.substr(first, last - first + 1));
+    }
+    if (cells.size() >= 3) licences[cells[0]] = cells[1] + "|" + cells[2];
+  }
+  return licences;
+}
+
+TEST(Corpus, EveryCaptureCarriesAPermissiveLicenceAndItsText) {
+  const auto licences = LicenceTable();
+  int captures = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(kCorpus)) {
+    const auto extension = entry.path().extension();
+    if (extension != ".pcap" && extension != ".pcapng") continue;
+    ++captures;
+    const std::string file = entry.path().filename().string();
+    const auto it = licences.find(file);
+    ASSERT_TRUE(it != licences.end()) << file << " has no row in the licence table";
+    const std::string licence = it->second.substr(0, it->second.find('|'));
+    const std::string text = it->second.substr(it->second.find('|') + 1);
+    EXPECT_TRUE(licence.rfind("BSD", 0) == 0 || licence == "ISC" || licence == "CC BY 4.0")
+        << file << ": " << licence;
+    EXPECT_TRUE(std::filesystem::is_regular_file(kCorpus / text)) << file << ": " << text;
+  }
+  EXPECT_GE(captures, 10);
 }
 
 }  // namespace
