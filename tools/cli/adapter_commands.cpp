@@ -9,8 +9,7 @@
 
 #include "discovery/adapters.h"
 #include "discovery/capture_worker.h"
-#include "discovery/pcap/pcap_interface_lister.h"
-#include "discovery/pcap/pcap_packet_source.h"
+#include "discovery/pcap/capture_library.h"
 #include "inventory/device_table.h"
 #include "platform/clock.h"
 #include "platform/text.h"
@@ -60,10 +59,10 @@ class PipelineSink final : public CaptureSink {
   }
 };
 
-std::unique_ptr<AdapterList> ListAdapters() {
-  PcapInterfaceLister lister;
+std::unique_ptr<AdapterList> ListAdapters(CaptureLibrary& capture) {
+  if (capture.LibraryMissing()) std::cerr << kCaptureLibraryMissing << '\n';
   try {
-    return EnumerateAdapters(lister);
+    return EnumerateAdapters(capture.Interfaces());
   } catch (const CPcapException& e) {
     std::cerr << e.what() << '\n';
     return nullptr;
@@ -71,7 +70,8 @@ std::unique_ptr<AdapterList> ListAdapters() {
 }
 
 int Adapters() {
-  const auto adapters = ListAdapters();
+  CaptureLibrary capture;
+  const auto adapters = ListAdapters(capture);
   if (!adapters) return 1;
   for (const auto& adapter : *adapters) {
     std::cout << JoinFields({adapter->ipAddress, adapter->description, adapter->deviceName})
@@ -90,7 +90,8 @@ const AdapterInfo* FindAdapter(const AdapterList& adapters, std::u16string_view 
 }
 
 int Listen(const std::string& adapterIp, double seconds) {
-  const auto adapters = ListAdapters();
+  CaptureLibrary capture;
+  const auto adapters = ListAdapters(capture);
   if (!adapters) return 1;
   const AdapterInfo* adapter = FindAdapter(*adapters, FromUtf8(adapterIp));
   if (adapter == nullptr) {
@@ -106,7 +107,7 @@ int Listen(const std::string& adapterIp, double seconds) {
   context.stopRequested.store(false);
   {
     CaptureWorkerThread worker;
-    worker.Start(context, MakePcapPacketSource());
+    worker.Start(context, capture.LiveSources()());
     const auto deadline = std::chrono::steady_clock::now() +
                           std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                               std::chrono::duration<double>(seconds));

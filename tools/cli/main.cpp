@@ -12,7 +12,9 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", std::string("quilmarr-cli ") + QUILMARR_VERSION_TEXT);
   app.require_subcommand(1);
   int status = 0;
+#ifndef QUILMARR_CLI_WITHOUT_CAPTURE_FILES
   quilmarr::cli::AddDecodeCommands(app, status);
+#endif
   quilmarr::cli::AddAdapterCommands(app, status);
   quilmarr::cli::AddSettingsCommands(app, status);
   try {
