@@ -23,13 +23,18 @@ endif()
 
 if(QUILMARR_WITH_PCAP AND WIN32)
   # wpcap.dll is loaded at run time, so only libpcap's API declarations are
-  # needed: a private copy of the build machine's headers, which compile for
-  # Windows, in the build tree.
-  find_path(LIBPCAP_HEADERS_DIR NAMES pcap/pcap.h PATHS /usr/include
-    NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
-  set(QUILMARR_WPCAP_INCLUDE_DIR ${PROJECT_BINARY_DIR}/wpcap-include)
-  file(COPY ${LIBPCAP_HEADERS_DIR}/pcap ${LIBPCAP_HEADERS_DIR}/pcap.h
-    DESTINATION ${QUILMARR_WPCAP_INCLUDE_DIR})
+  # needed, no import library.
+  if(CMAKE_CROSSCOMPILING)
+    # A private copy of the build machine's headers, which compile for Windows.
+    find_path(LIBPCAP_HEADERS_DIR NAMES pcap/pcap.h PATHS /usr/include
+      NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+    set(QUILMARR_WPCAP_INCLUDE_DIR ${PROJECT_BINARY_DIR}/wpcap-include)
+    file(COPY ${LIBPCAP_HEADERS_DIR}/pcap ${LIBPCAP_HEADERS_DIR}/pcap.h
+      DESTINATION ${QUILMARR_WPCAP_INCLUDE_DIR})
+  else()
+    # The Npcap SDK's Include folder.
+    find_path(QUILMARR_WPCAP_INCLUDE_DIR NAMES pcap/pcap.h PATHS C:/npcap-sdk/Include REQUIRED)
+  endif()
   add_library(wpcap_headers INTERFACE)
   target_include_directories(wpcap_headers SYSTEM INTERFACE ${QUILMARR_WPCAP_INCLUDE_DIR})
 elseif(QUILMARR_WITH_PCAP)

@@ -1,12 +1,11 @@
 #pragma once
 // The services the tool runs with: the platform's settings folder and INI
-// store, the clock, the process launcher, and libpcap's adapters and live
-// capture. Declared in the order they depend on each other.
+// store, the clock, the process launcher, and the capture library's adapters
+// and live capture. Declared in the order they depend on each other.
 #include <memory>
 #include <utility>
 
-#include "discovery/pcap/pcap_interface_lister.h"
-#include "discovery/pcap/pcap_packet_source.h"
+#include "discovery/pcap/capture_library.h"
 #include "platform/clock.h"
 #include "platform/folders.h"
 #include "platform/ini.h"
@@ -22,13 +21,16 @@ struct PlatformServices {
   SettingsFile settings{*locator, *ini};
   SystemClock clock;
   std::unique_ptr<ProcessLauncher> launcher = MakePlatformProcessLauncher();
-  PcapInterfaceLister interfaces;
+  CaptureLibrary capture;
+  InterfaceLister& interfaces = capture.Interfaces();
 
   // For the main window, with other adapters or another capture source.
   [[nodiscard]] QtDialogServices Dialog(InterfaceLister& adapters, PacketSourceFactory openSource) {
     return {adapters, std::move(openSource), clock, settings, *launcher};
   }
-  [[nodiscard]] QtDialogServices Dialog() { return Dialog(interfaces, &MakePcapPacketSource); }
+  [[nodiscard]] QtDialogServices Dialog() {
+    return Dialog(interfaces, capture.LiveSources());
+  }
 };
 
 }  // namespace quilmarr
