@@ -5,7 +5,7 @@
 #include "app/about_dlg.h"
 #include "app/app_icon.h"
 #include "quilmarr_version.h"
-#include "ui/qt/platform_services.h"
+#include "app/qt_dialog_services.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
@@ -17,7 +17,7 @@ int main(int argc, char* argv[]) {
   quilmarr::PlatformServices services;
 
   {
-    quilmarr::QtBatchDialog dialog(services.Dialog());
+    quilmarr::QtBatchDialog dialog(quilmarr::QtServicesFor(services));
     dialog.setWindowIcon(quilmarr::ApplicationIcon());
     QObject::connect(&dialog, &quilmarr::QtBatchDialog::aboutRequested, &dialog, [&dialog] {
       quilmarr::CAboutDlg about(&dialog);

@@ -29,7 +29,7 @@
 #include "platform/clock.h"
 #include "platform/text.h"
 #include "ui/qt/qt_batch_dialog.h"
-#include "ui/qt/platform_services.h"
+#include "app/qt_dialog_services.h"
 
 namespace quilmarr::bench {
 namespace {
@@ -115,7 +115,7 @@ bool PumpUntil(Predicate done, SteadyClock::duration limit) {
 int RunStartup(ObservingApplication& app) {
   PlatformServices services;
   QtBatchDialog dialog(
-      services.Dialog(services.interfaces, [] { return std::unique_ptr<PacketSource>(); }));
+      QtServicesFor(services, *services.interfaces, [] { return std::unique_ptr<PacketSource>(); }));
   app.Observe(&dialog);
   dialog.show();
   if (!PumpUntil([&] { return app.Painted(); }, std::chrono::seconds(10))) {
@@ -146,7 +146,7 @@ int RunFlood(ObservingApplication& app, const std::string& interfaceName, double
              int expectedDevices) {
   PlatformServices services;
   auto box = std::make_shared<CaptureFiguresBox>();
-  QtBatchDialog dialog(services.Dialog(services.interfaces, [box] {
+  QtBatchDialog dialog(QtServicesFor(services, *services.interfaces, [box] {
     return std::unique_ptr<PacketSource>(std::make_unique<MeasuredPcapSource>(box));
   }));
   app.Observe(&dialog);

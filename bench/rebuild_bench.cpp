@@ -18,7 +18,7 @@
 
 #include "platform/clock.h"
 #include "tests/support/lldp_frames.h"
-#include "ui/qt/platform_services.h"
+#include "app/qt_dialog_services.h"
 #include "ui/qt/qt_batch_dialog.h"
 
 namespace quilmarr::bench {
@@ -50,8 +50,9 @@ class QuietSource final : public PacketSource {
 struct Bench {
   PlatformServices services;
   OneAdapter interfaces;
-  QtBatchDialog dialog{services.Dialog(
-      interfaces, [] { return std::unique_ptr<PacketSource>(std::make_unique<QuietSource>()); })};
+  QtBatchDialog dialog{QtServicesFor(services, interfaces, [] {
+    return std::unique_ptr<PacketSource>(std::make_unique<QuietSource>());
+  })};
 };
 Bench* g_bench = nullptr;
 

@@ -45,8 +45,8 @@ bool HasSameIp(const DeviceRecord& a, const DeviceRecord& b) noexcept {
   return true;
 }
 
-void MergeDeviceRecord(std::unique_ptr<DeviceRecord> record, DeviceTable& table,
-                       const Clock& clock) {
+const DeviceRecord& MergeDeviceRecord(std::unique_ptr<DeviceRecord> record, DeviceTable& table,
+                                      const Clock& clock) {
   for (const auto& known : table) {
     if (HasSameIp(*known, *record)) {
       known->bootVersion = std::move(record->bootVersion);
@@ -54,28 +54,30 @@ void MergeDeviceRecord(std::unique_ptr<DeviceRecord> record, DeviceTable& table,
       known->systemName = std::move(record->systemName);
       known->iedName = std::move(record->iedName);
       known->lastSeen = clock.Now();
-      return;
+      return *known;
     }
   }
   table.push_back(std::move(record));
+  return *table.back();
 }
 
 void ClearDeviceTable(DeviceTable& table) noexcept { table.clear(); }
 
-void ProcessCapturedFrame(std::span<const std::uint8_t> frame, DeviceTable& table,
-                          const Clock& clock) {
+const DeviceRecord* ProcessCapturedFrame(std::span<const std::uint8_t> frame, DeviceTable& table,
+                                         const Clock& clock) {
   // Most traffic fails the header checks; dropping it here, before the copy
   // and without a thrown exception, is the decoder's own silent drop, cheaper.
-  if (CheckEthernetHeader(frame) != LldpRejection::None) return;
+  if (CheckEthernetHeader(frame) != LldpRejection::None) return nullptr;
   LldpFrameView view = MakeFrameView(frame);
   try {
     view.Decode();
   } catch (const CLldpException&) {
-    return;
+    return nullptr;
   }
   if (auto record = BuildDeviceRecord(view, clock)) {
-    MergeDeviceRecord(std::move(record), table, clock);
+    return &MergeDeviceRecord(std::move(record), table, clock);
   }
+  return nullptr;
 }
 
 }  // namespace quilmarr

@@ -26,14 +26,15 @@ using DeviceTable = std::vector<std::unique_ptr<DeviceRecord>>;
 [[nodiscard]] std::unique_ptr<DeviceRecord> BuildDeviceRecord(const LldpFrameView& view,
                                                               const Clock& clock);
 [[nodiscard]] bool HasSameIp(const DeviceRecord& a, const DeviceRecord& b) noexcept;
-void MergeDeviceRecord(std::unique_ptr<DeviceRecord> record, DeviceTable& table,
-                       const Clock& clock);
+// Returns the table's record for the address, now holding the new values.
+const DeviceRecord& MergeDeviceRecord(std::unique_ptr<DeviceRecord> record, DeviceTable& table,
+                                      const Clock& clock);
 void ClearDeviceTable(DeviceTable& table) noexcept;
 
 // The WM_CAPTURE_PACKET pipeline: copy, decode, build, merge. A frame the
-// decoder rejects is dropped silently.
-void ProcessCapturedFrame(std::span<const std::uint8_t> frame, DeviceTable& table,
-                          const Clock& clock);
+// decoder rejects is dropped silently (null); otherwise the merged record.
+const DeviceRecord* ProcessCapturedFrame(std::span<const std::uint8_t> frame, DeviceTable& table,
+                                         const Clock& clock);
 
 // "%d.%d.%d.%d" of four address bytes in network order.
 [[nodiscard]] std::string FormatIpv4(const std::uint8_t* address);

@@ -33,7 +33,7 @@ class XdgConfigLocator final : public AppDataFolderLocator {
     if (const auto passwdHome = PasswordDatabaseHome()) return FromUtf8(*passwdHome + "/.config");
     return std::nullopt;
   }
-  [[nodiscard]] std::u16string FallbackFolder() const override { return u"/etc/"; }
+  [[nodiscard]] std::u16string FallbackFolder() const override { return {}; }
 };
 
 }  // namespace

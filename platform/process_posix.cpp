@@ -1,9 +1,14 @@
 #include "platform/process.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
 
 #include <cerrno>
 #include <optional>
@@ -46,6 +51,27 @@ class SpawnFileActions {
   bool ok_ = false;
 };
 
+// Owns a posix_spawnattr_t for the lifetime of one spawn.
+class SpawnAttributes {
+ public:
+  SpawnAttributes() noexcept { ok_ = posix_spawnattr_init(&attributes_) == 0; }
+  SpawnAttributes(const SpawnAttributes&) = delete;
+  SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+  ~SpawnAttributes() {
+    if (ok_) posix_spawnattr_destroy(&attributes_);
+  }
+  [[nodiscard]] bool Ok() const noexcept { return ok_; }
+  [[nodiscard]] bool NewProcessGroup() noexcept {
+    return posix_spawnattr_setpgroup(&attributes_, 0) == 0 &&
+           posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETPGROUP) == 0;
+  }
+  [[nodiscard]] const posix_spawnattr_t* Get() const noexcept { return &attributes_; }
+
+ private:
+  posix_spawnattr_t attributes_{};
+  bool ok_ = false;
+};
+
 // False for text that cannot become a C string of the platform's encoding.
 [[nodiscard]] bool AppendNarrow(std::vector<std::string>& words, const std::u16string& word) {
   std::optional<std::string> narrow = NarrowForPlatform(word);
@@ -54,21 +80,59 @@ class SpawnFileActions {
   return true;
 }
 
-void WaitForExit(pid_t child) noexcept {
+int ExitStatusOf(int status) noexcept {
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return -1;
+}
+
+int WaitForExit(pid_t child) noexcept {
   int status = 0;
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
+  return ExitStatusOf(status);
+}
+
+// Waits up to `limit` for the child; false when it is still running then.
+bool WaitWithin(pid_t child, std::chrono::seconds limit, int& exitStatus) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+#ifdef SYS_pidfd_open
+  const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, child, 0));
+#else
+  const int pidfd = -1;
+#endif
+  for (;;) {
+    int status = 0;
+    const pid_t done = waitpid(child, &status, WNOHANG);
+    if (done == child) {
+      if (pidfd >= 0) ::close(pidfd);
+      exitStatus = ExitStatusOf(status);
+      return true;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
+    if (pidfd >= 0) {
+      pollfd ready{pidfd, POLLIN, 0};
+      static_cast<void>(::poll(&ready, 1, static_cast<int>(std::min<long long>(left.count(), 60000))));
+    } else {
+      ::usleep(20000);
+    }
+  }
+  if (pidfd >= 0) ::close(pidfd);
+  return false;
 }
 
 class PosixProcessLauncher final : public ProcessLauncher {
  public:
-  bool RunAndWait(const std::u16string& program,
-                  const std::vector<std::u16string>& arguments) override {
+  ProcessRun RunAndWait(const std::u16string& program,
+                        const std::vector<std::u16string>& arguments,
+                        std::chrono::seconds timeLimit) override {
     std::vector<std::string> words;
     words.reserve(arguments.size() + 1);
-    if (!AppendNarrow(words, program)) return false;
+    if (!AppendNarrow(words, program)) return {};
     for (const std::u16string& argument : arguments) {
-      if (!AppendNarrow(words, argument)) return false;
+      if (!AppendNarrow(words, argument)) return {};
     }
     std::vector<char*> argv;
     argv.reserve(words.size() + 1);
@@ -76,14 +140,23 @@ class PosixProcessLauncher final : public ProcessLauncher {
     argv.push_back(nullptr);
 
     SpawnFileActions actions;
-    if (!actions.SetUpNullStandardHandles()) return false;
+    if (!actions.SetUpNullStandardHandles()) return {};
+    SpawnAttributes attributes;
+    const bool limited = timeLimit.count() > 0;
+    // A limited run gets a process group of its own, so the watchdog can end
+    // the updater together with every process it started.
+    if (!attributes.Ok() || (limited && !attributes.NewProcessGroup())) return {};
     pid_t child = 0;
     // posix_spawn, not posix_spawnp: the program is a path, never searched for.
-    if (posix_spawn(&child, argv[0], actions.Get(), nullptr, argv.data(), environ) != 0) {
-      return false;
+    if (posix_spawn(&child, argv[0], actions.Get(), attributes.Get(), argv.data(), environ) != 0) {
+      return {};
     }
-    WaitForExit(child);
-    return true;
+    if (!limited) return {ProcessRun::End::Exited, WaitForExit(child)};
+    int exitStatus = 0;
+    if (WaitWithin(child, timeLimit, exitStatus)) return {ProcessRun::End::Exited, exitStatus};
+    ::kill(-child, SIGKILL);
+    static_cast<void>(WaitForExit(child));
+    return {ProcessRun::End::TimedOut, 0};
   }
 };
 

@@ -41,7 +41,8 @@ class ListControl {
   // Inserts a centred column; returns its index.
   virtual int InsertColumn(int index, std::u16string_view header, int width) = 0;
   virtual void DeleteColumn(int index) = 0;
-  // A width in pixels, or kColumnAutosizeUseHeader to fit the header.
+  // A width in pixels, or kColumnAutosizeUseHeader to fit the header (for the
+  // last column: to fill the rest of the list's width).
   virtual void SetColumnWidth(int index, int width) = 0;
   virtual void DeleteAllItems() = 0;
   [[nodiscard]] virtual int GetItemCount() const = 0;
@@ -76,6 +77,10 @@ class DialogHost {
   virtual void MessageBox(std::u16string_view text, std::u16string_view caption) = 0;
   // Modal file-open dialog offering every file; the full path, or nullopt on cancel.
   [[nodiscard]] virtual std::optional<std::u16string> OpenFileDialog() = 0;
+  // Modal file-save dialog for a CSV file, proposing `suggestedName`; the full
+  // path (the user confirmed any overwrite), or nullopt on cancel.
+  [[nodiscard]] virtual std::optional<std::u16string> SaveFileDialog(
+      std::u16string_view suggestedName) = 0;
   // Ends the modal dialog.
   virtual void EndDialog() = 0;
   // Keeps handling this window's messages (the capture worker may be blocked

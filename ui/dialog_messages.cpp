@@ -21,17 +21,24 @@ void WindowMessageSink::CaptureStopped() { Send(WM_CAPTURE_STOPPED); }
 void WindowMessageSink::CaptureOpenFailed() { Send(WM_CAPTURE_OPEN_FAILED); }
 void WindowMessageSink::CaptureReadFailed() { Send(WM_CAPTURE_READ_FAILED); }
 
-void WindowMessageSink::UpdateError(std::string text) {
+void WindowMessageSink::UpdateError(std::u16string text) {
   Message message;
   message.id = WM_UPDATE_ERROR;
-  message.narrowText = std::move(text);
+  message.text = std::move(text);
   target_.Post(std::move(message));
 }
 
 void WindowMessageSink::UpdateDeviceStarted(std::u16string ip) {
   Message message;
   message.id = WM_UPDATE_DEVICE_STARTED;
-  message.wideText = std::move(ip);
+  message.text = std::move(ip);
+  target_.Post(std::move(message));
+}
+
+void WindowMessageSink::UpdateDeviceEnded(DeviceRun run) {
+  Message message;
+  message.id = WM_UPDATE_DEVICE_ENDED;
+  message.run = std::move(run);
   target_.Post(std::move(message));
 }
 

@@ -18,6 +18,7 @@ inline constexpr unsigned WM_UPDATE_DEVICE_STARTED = WM_USER_BASE + 103;  // 0x4
 inline constexpr unsigned WM_UPDATE_FINISHED = WM_USER_BASE + 104;        // 0x468
 inline constexpr unsigned WM_CAPTURE_OPEN_FAILED = WM_USER_BASE + 105;    // 0x469
 inline constexpr unsigned WM_CAPTURE_READ_FAILED = WM_USER_BASE + 106;    // 0x46A
+inline constexpr unsigned WM_UPDATE_DEVICE_ENDED = WM_USER_BASE + 107;    // 0x46B
 
 // One message. `frame` is used by WM_CAPTURE_PACKET only and is valid only
 // while Send runs; the texts are owned values, so a posted message never
@@ -25,8 +26,8 @@ inline constexpr unsigned WM_CAPTURE_READ_FAILED = WM_USER_BASE + 106;    // 0x4
 struct Message {
   unsigned id = 0;
   std::span<const std::uint8_t> frame;
-  std::string narrowText;   // WM_UPDATE_ERROR
-  std::u16string wideText;  // WM_UPDATE_DEVICE_STARTED
+  std::u16string text;  // WM_UPDATE_ERROR, WM_UPDATE_DEVICE_STARTED
+  DeviceRun run;        // WM_UPDATE_DEVICE_ENDED
 };
 
 // The front end's window as the workers see it.
@@ -51,8 +52,9 @@ class WindowMessageSink final : public CaptureSink, public UpdateSink {
   void CaptureOpenFailed() override;
   void CaptureReadFailed() override;
 
-  void UpdateError(std::string text) override;
+  void UpdateError(std::u16string text) override;
   void UpdateDeviceStarted(std::u16string ip) override;
+  void UpdateDeviceEnded(DeviceRun run) override;
   void UpdateFinished() override;
 
   [[nodiscard]] MessageTarget& Target() const noexcept { return target_; }

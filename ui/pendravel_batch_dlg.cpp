@@ -5,10 +5,15 @@
 #include <optional>
 #include <string_view>
 #include <utility>
+#include <variant>
 #include <vector>
 
+#include "platform/atomic_file.h"
+#include "platform/csv.h"
 #include "platform/text.h"
 #include "quilmarr_version.h"
+#include "update/batch_options.h"
+#include "update/batch_report.h"
 
 namespace quilmarr {
 
@@ -27,9 +32,10 @@ constexpr char kOpenAdapterFailed[] = "Open adapter failed";
 constexpr char kCaptureReadFailed[] = "Capture stopped: the network adapter could not be read";
 constexpr char kWaitUpdateInterrupt[] = "Please wait update interrupt";
 
-// A capture worker that was asked to stop ends within one read time-out plus
-// one frame; this leaves room for a slow frame handler.
-constexpr std::chrono::milliseconds kCaptureEndWait{3000};
+// How long the dialog keeps handling messages for a worker to end: a capture
+// worker asked to stop ends within one read time-out plus one frame; this
+// leaves room for a slow frame handler.
+constexpr std::chrono::milliseconds kWorkerEndWait{3000};
 
 [[nodiscard]] const char* ExceptionText(const std::exception& error) noexcept {
   const char* text = error.what();
@@ -107,9 +113,10 @@ const AdapterInfo* CPendravelBatchDlg::SelectedAdapter() const {
 void CPendravelBatchDlg::OnQueryClicked() {
   m_queryButton.Enable(false);
 
-  if (m_capture->running) {
+  if (m_captureActive) {
+    // Stop Query: the button stays disabled until the worker reports its end.
     m_captureThread.RequestStop();
-    m_host.KillTimer(kRefreshTimerId);
+    StopRefreshTimer();
     return;
   }
 
@@ -124,7 +131,7 @@ void CPendravelBatchDlg::OnQueryClicked() {
   // A worker that has reported its end may still be returning; it sends
   // nothing more, so waiting for it cannot hold up the UI thread for long.
   if (m_captureThread.IsAlive() &&
-      !m_host.PumpMessagesUntil([this] { return !m_captureThread.IsAlive(); }, kCaptureEndWait)) {
+      !m_host.PumpMessagesUntil([this] { return !m_captureThread.IsAlive(); }, kWorkerEndWait)) {
     m_queryButton.Enable(true);
     return;
   }
@@ -142,7 +149,8 @@ void CPendravelBatchDlg::OnQueryClicked() {
     return;
   }
 
-  ChangeUiMode(UiStep::Forward);
+  m_captureActive = true;
+  EnterQuerying();
 }
 
 void CPendravelBatchDlg::OnBrowseClicked() {
@@ -153,7 +161,7 @@ void CPendravelBatchDlg::OnBrowseClicked() {
 
 void CPendravelBatchDlg::OnBatchUpdateClicked() {
   // The job must not be refilled while a worker still reads it.
-  if (m_updateThread.IsAlive()) {
+  if (m_batchActive || m_updateThread.IsAlive()) {
     return;
   }
 
@@ -174,7 +182,22 @@ void CPendravelBatchDlg::OnBatchUpdateClicked() {
     return;
   }
 
-  ChangeUiMode(UiStep::Forward);
+  const auto options = ReadBatchOptions(m_services.settings);
+  if (const auto* error = std::get_if<std::u16string>(&options)) {
+    ShowErrorText(*error);
+    return;
+  }
+  const BatchOptions& chosen = std::get<BatchOptions>(options);
+
+  m_batchActive = true;
+  EnterUpdating();
+
+  WriteReportNow();  // the last batch's outcomes give way to this one's
+  const UnixSeconds now = m_services.clock.Now();
+  m_outcomes = std::make_unique<BatchOutcomes>(
+      BatchInfo{now, packagePath, adapterIp, chosen.verifyFor}, ticked, m_devices);
+  m_reportPath = BatchReportPath(m_services.settings, now);
+  m_reportWritten = false;
 
   SettingsFile& settingsFile = m_services.settings;
   settingsFile.WriteString(settings::kSectionQuilmarr, settings::kKeyPckFile, packagePath);
@@ -184,16 +207,18 @@ void CPendravelBatchDlg::OnBatchUpdateClicked() {
   m_updateJob->packagePath = packagePath;
   m_updateJob->adapterIp = adapterIp;
   m_updateJob->interruptRequested = false;
+  m_updateJob->updateTimeLimit = chosen.updateTimeLimit;
   try {
-    m_updateThread.Start(*m_updateJob, m_services.settings, m_services.launcher);
+    m_updateThread.Start(*m_updateJob, m_services.settings, m_services.launcher,
+                         m_services.clock);
   } catch (const std::exception& error) {
     ShowErrorBox(ExceptionText(error));
-    OnWorkerEnded();
+    OnUpdateFinished();
   }
 }
 
 bool CPendravelBatchDlg::OnClose() {
-  if ((m_updateJob && m_updateJob->running) || m_updateThread.IsAlive()) {
+  if (m_batchActive || (m_updateJob && m_updateJob->running) || m_updateThread.IsAlive()) {
     if (m_updateJob) {
       m_updateJob->interruptRequested = true;
     }
@@ -201,17 +226,29 @@ bool CPendravelBatchDlg::OnClose() {
     return false;
   }
 
-  if ((m_capture && m_capture->running) || m_captureThread.IsAlive()) {
+  if (m_captureActive || m_captureThread.IsAlive()) {
     m_captureThread.RequestStop();
-    m_host.KillTimer(kRefreshTimerId);
-    // The worker may be blocked in a send to this thread: keep handling
+    StopRefreshTimer();
+    // The worker may be blocked in a send to this thread: keep handling its
     // messages instead of sleeping.
     static_cast<void>(
-        m_host.PumpMessagesUntil([this] { return !m_captureThread.IsAlive(); }, kCaptureEndWait));
+        m_host.PumpMessagesUntil([this] { return !m_captureThread.IsAlive(); }, kWorkerEndWait));
   }
 
+  WriteReportNow();
   m_host.EndDialog();
   return true;
+}
+
+void CPendravelBatchDlg::OnDestroy() {
+  m_captureThread.RequestStop();
+  if (m_updateJob) {
+    m_updateJob->interruptRequested = true;
+  }
+  StopRefreshTimer();
+  static_cast<void>(
+      m_host.PumpMessagesUntil([this] { return !WorkersAlive(); }, kWorkerEndWait));
+  WriteReportNow();
 }
 
 bool CPendravelBatchDlg::WorkersAlive() const noexcept {
@@ -221,100 +258,179 @@ bool CPendravelBatchDlg::WorkersAlive() const noexcept {
 std::intptr_t CPendravelBatchDlg::OnMessage(const Message& message) {
   switch (message.id) {
     case WM_CAPTURE_PACKET: return OnCapturePacket(message.frame);
-    case WM_CAPTURE_STOPPED:
-    case WM_UPDATE_FINISHED: return OnWorkerEnded();
+    case WM_CAPTURE_STOPPED: return OnCaptureStopped();
     case WM_CAPTURE_OPEN_FAILED: return OnCaptureOpenFailed();
     case WM_CAPTURE_READ_FAILED: return OnCaptureReadFailed();
-    case WM_UPDATE_ERROR: return OnUpdateError(message.narrowText);
-    case WM_UPDATE_DEVICE_STARTED: return OnUpdateDeviceStarted(message.wideText);
+    case WM_UPDATE_ERROR: return OnUpdateError(message.text);
+    case WM_UPDATE_DEVICE_STARTED: return OnUpdateDeviceStarted(message.text);
+    case WM_UPDATE_DEVICE_ENDED: return OnUpdateDeviceEnded(message.run);
+    case WM_UPDATE_FINISHED: return OnUpdateFinished();
     default: return 0;
   }
 }
 
 std::intptr_t CPendravelBatchDlg::OnCapturePacket(std::span<const std::uint8_t> frame) {
   try {
-    ProcessCapturedFrame(frame, m_devices, m_services.clock);
+    const DeviceRecord* heard = ProcessCapturedFrame(frame, m_devices, m_services.clock);
+    if (heard != nullptr && m_outcomes) m_outcomes->DeviceHeard(*heard, m_services.clock.Now());
   } catch (const std::exception& error) {
     ShowErrorBox(ExceptionText(error));
   }
   return 0;
 }
 
-std::intptr_t CPendravelBatchDlg::OnWorkerEnded() {
-  ChangeUiMode(UiStep::Back);
+std::intptr_t CPendravelBatchDlg::OnCaptureStopped() {
+  OnCaptureEnded();
   return 0;
 }
 
 std::intptr_t CPendravelBatchDlg::OnCaptureOpenFailed() {
   ShowErrorBox(kOpenAdapterFailed);
-  return OnWorkerEnded();
+  OnCaptureEnded();
+  return 0;
 }
 
 std::intptr_t CPendravelBatchDlg::OnCaptureReadFailed() {
   ShowErrorBox(kCaptureReadFailed);
-  return OnWorkerEnded();
-}
-
-std::intptr_t CPendravelBatchDlg::OnUpdateError(const std::string& text) {
-  ShowErrorBox(text.c_str());
+  OnCaptureEnded();
   return 0;
 }
 
-void CPendravelBatchDlg::ChangeUiMode(UiStep step) {
-  const bool forward = step == UiStep::Forward;
-  switch (m_uiMode) {
-    case UiMode::Idle:
-      if (!forward) {
-        return;
-      }
-      m_uiMode = UiMode::Querying;
-      m_batchUpdateButton.Enable(true);
-      m_queryButton.Enable(true);
-      m_queryButton.SetText(kStopCaption);
-      m_adapterCombo.Enable(false);
-      m_browseButton.Enable(true);
-      m_deviceList.Enable(true);
-      m_deviceList.DeleteAllItems();
-      m_updatingIp.clear();
-      ClearDeviceTable(m_devices);
-      m_host.SetTimer(kRefreshTimerId, kRefreshTimerMs);
-      return;
-    case UiMode::Querying:
-      if (forward) {
-        m_uiMode = UiMode::Updating;
-        m_batchUpdateButton.Enable(false);
-        m_queryButton.Enable(false);
-        m_adapterCombo.Enable(false);
-        m_browseButton.Enable(false);
-        m_deviceList.Enable(false);
-      } else {
-        m_uiMode = UiMode::Idle;
-        m_batchUpdateButton.Enable(false);
-        m_queryButton.Enable(true);
-        m_queryButton.SetText(kQueryCaption);
-        m_adapterCombo.Enable(true);
-        m_browseButton.Enable(true);
-        m_deviceList.Enable(false);
-      }
-      return;
-    case UiMode::Updating:
-      if (forward) {
-        return;
-      }
-      m_uiMode = UiMode::Querying;
-      m_batchUpdateButton.Enable(true);
-      m_queryButton.Enable(true);
-      m_adapterCombo.Enable(false);
-      m_browseButton.Enable(true);
-      m_deviceList.Enable(true);
-      return;
+std::intptr_t CPendravelBatchDlg::OnUpdateError(std::u16string_view text) {
+  ShowErrorText(text);
+  return 0;
+}
+
+std::intptr_t CPendravelBatchDlg::OnUpdateDeviceEnded(const DeviceRun& run) {
+  if (m_outcomes) {
+    m_outcomes->DeviceEnded(run);
+    if (!m_captureActive) m_outcomes->StopWatching();
+  }
+  return 0;
+}
+
+std::intptr_t CPendravelBatchDlg::OnUpdateFinished() {
+  if (m_batchActive) {
+    m_batchActive = false;
+    if (m_outcomes) m_outcomes->BatchEnded(m_updateJob->interruptRequested.load());
+    LeaveUpdating();
+    WriteReportIfOver();
+  }
+  return 0;
+}
+
+void CPendravelBatchDlg::WriteReportIfOver() {
+  if (m_outcomes && m_outcomes->Over()) WriteReportNow();
+}
+
+void CPendravelBatchDlg::WriteReportNow() {
+  if (!m_outcomes || m_reportWritten) return;
+  m_reportWritten = true;
+  if (!WriteBatchReport(m_reportPath, *m_outcomes)) {
+    ShowErrorText(u"The batch report could not be written: " +
+                  (m_reportPath.empty() ? std::u16string(u"the settings folder is unknown")
+                                        : m_reportPath));
+  }
+}
+
+void CPendravelBatchDlg::OnCaptureEnded() {
+  if (!m_captureActive) {
+    return;
+  }
+  m_captureActive = false;
+  if (m_outcomes) {
+    // Nothing more can be heard: the devices still watched stay "Done".
+    m_outcomes->StopWatching();
+    WriteReportIfOver();
+  }
+  // A batch keeps the mode at Updating, and the list refreshing, until it ends.
+  if (!m_batchActive) {
+    LeaveQuerying();
+  }
+}
+
+void CPendravelBatchDlg::EnterQuerying() {
+  m_uiMode = UiMode::Querying;
+  m_batchUpdateButton.Enable(true);
+  m_queryButton.Enable(true);
+  m_queryButton.SetText(kStopCaption);
+  m_adapterCombo.Enable(false);
+  m_browseButton.Enable(true);
+  m_deviceList.Enable(true);
+  m_deviceList.DeleteAllItems();
+  m_updatingIp.clear();
+  WriteReportNow();
+  m_outcomes.reset();
+  ClearDeviceTable(m_devices);
+  StartRefreshTimer();
+}
+
+void CPendravelBatchDlg::EnterUpdating() {
+  m_uiMode = UiMode::Updating;
+  m_batchUpdateButton.Enable(false);
+  m_queryButton.Enable(false);
+  m_adapterCombo.Enable(false);
+  m_browseButton.Enable(false);
+  m_deviceList.Enable(false);
+  // Stop Query may have been clicked just before, while its capture was still
+  // ending: the list keeps refreshing until the batch has ended all the same.
+  StartRefreshTimer();
+}
+
+void CPendravelBatchDlg::LeaveQuerying() {
+  m_uiMode = UiMode::Idle;
+  m_batchUpdateButton.Enable(false);
+  m_queryButton.Enable(true);
+  m_queryButton.SetText(kQueryCaption);
+  m_adapterCombo.Enable(true);
+  m_browseButton.Enable(true);
+  m_deviceList.Enable(false);
+  StopRefreshTimer();
+}
+
+void CPendravelBatchDlg::LeaveUpdating() {
+  if (!m_captureActive) {
+    // The capture ended during the batch: one last rebuild that keeps the
+    // batch's devices but drops the "Updating" marker; then the rows stay as a
+    // stopped query leaves them.
+    RebuildDeviceList([] { return true; }, {});
+    LeaveQuerying();
+    return;
+  }
+  m_uiMode = UiMode::Querying;
+  m_batchUpdateButton.Enable(true);
+  m_queryButton.Enable(true);
+  m_adapterCombo.Enable(false);
+  m_browseButton.Enable(true);
+  m_deviceList.Enable(true);
+  if (m_capture->stopRequested) {
+    // Stop Query was clicked before the batch: as after that click, wait for
+    // the capture's report with the button disabled and no refresh.
+    m_queryButton.Enable(false);
+    StopRefreshTimer();
+  }
+}
+
+void CPendravelBatchDlg::StartRefreshTimer() {
+  if (!m_timerRunning) {
+    m_host.SetTimer(kRefreshTimerId, kRefreshTimerMs);
+    m_timerRunning = true;
+  }
+}
+
+void CPendravelBatchDlg::StopRefreshTimer() {
+  if (m_timerRunning) {
+    m_host.KillTimer(kRefreshTimerId);
+    m_timerRunning = false;
   }
 }
 
 void CPendravelBatchDlg::ShowErrorBox(const char* text) {
-  const std::u16string wide =
-      text != nullptr ? WidenCounted(std::string_view(text)) : std::u16string();
-  m_host.MessageBox(wide, kErrorCaption);
+  ShowErrorText(text != nullptr ? WidenCounted(std::string_view(text)) : std::u16string());
+}
+
+void CPendravelBatchDlg::ShowErrorText(std::u16string_view text) {
+  m_host.MessageBox(text, kErrorCaption);
 }
 
 }  // namespace quilmarr

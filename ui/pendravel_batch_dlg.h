@@ -3,9 +3,11 @@
 // turns clicks into worker starts and stops and worker messages into control
 // states and error boxes. Runs on the user-interface thread only.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "discovery/adapters.h"
@@ -16,19 +18,24 @@
 #include "res/resource.h"
 #include "ui/controls.h"
 #include "ui/dialog_messages.h"
+#include "update/batch_outcomes.h"
 #include "update/settings_file.h"
 #include "update/update_job.h"
 #include "update/update_worker.h"
 
 namespace quilmarr {
 
+// What the user can do follows from the workers that are alive: a batch makes
+// the mode Updating, otherwise a capture (running or stopping) makes it Querying.
 enum class UiMode : std::int32_t { Idle = 0, Querying = 1, Updating = 2 };
-enum class UiStep : std::int32_t { Forward = 0, Back = 1 };
+
+// The device list's column headers, without their padding blanks: "IP",
+// "Sys Name", ... "Status" (the header row of an exported list).
+[[nodiscard]] std::vector<std::u16string> DeviceListHeaders();
 
 inline constexpr unsigned kRefreshTimerId = 1;
 inline constexpr unsigned kRefreshTimerMs = 1000;
 inline constexpr std::int64_t kFreshSeconds = 6;
-
 
 // What the dialog needs from outside; all must outlive the dialog.
 struct DialogServices {
@@ -49,16 +56,19 @@ class CPendravelBatchDlg {
   ~CPendravelBatchDlg();
 
   bool OnInitDialog();
-  void FillAdapterCombo();
-  void SetUpDeviceList();
 
   // Clicks.
   void OnQueryClicked();
   void OnBrowseClicked();
   void OnBatchUpdateClicked();
+  // "Export list..." of the device list's context menu: the rows shown, as CSV.
+  void OnExportListClicked();
   // Close request (window close, Esc, any other way of ending): true when the
   // dialog was ended, false when it was refused.
   bool OnClose();
+  // The window is going away without a close: stops the capture and keeps
+  // handling the workers' messages until both workers have ended.
+  void OnDestroy();
   // True when a system command opens the about box (low four bits ignored).
   [[nodiscard]] static bool IsAboutCommand(unsigned commandId) noexcept {
     return (commandId & 0xFFF0u) == IDM_ABOUTBOX;
@@ -67,33 +77,55 @@ class CPendravelBatchDlg {
   // The message table: dispatches a worker message to its handler; returns 0.
   std::intptr_t OnMessage(const Message& message);
   std::intptr_t OnCapturePacket(std::span<const std::uint8_t> frame);
-  std::intptr_t OnWorkerEnded();
+  std::intptr_t OnCaptureStopped();
   std::intptr_t OnCaptureOpenFailed();
   std::intptr_t OnCaptureReadFailed();
-  std::intptr_t OnUpdateError(const std::string& text);
+  std::intptr_t OnUpdateError(std::u16string_view text);
   std::intptr_t OnUpdateDeviceStarted(const std::u16string& ip);
+  std::intptr_t OnUpdateDeviceEnded(const DeviceRun& run);
+  std::intptr_t OnUpdateFinished();
   void OnTimer(unsigned timerId);
 
-  void ChangeUiMode(UiStep step);
-  void ShowErrorBox(const char* text);
-
-  void AddDeviceRow(const DeviceRecord& record, const std::vector<std::u16string>& ticked,
-                    bool running, const std::u16string& updatingIp, int& row);
-  [[nodiscard]] std::vector<std::u16string> CollectTickedIps() const;
-
-  // For the front end and tests.
   [[nodiscard]] UiMode Mode() const noexcept { return m_uiMode; }
+
+  // Observers for drivers and tests.
   [[nodiscard]] const DeviceTable& Devices() const noexcept { return m_devices; }
   [[nodiscard]] const std::u16string& UpdatingIp() const noexcept { return m_updatingIp; }
   [[nodiscard]] const AdapterList* Adapters() const noexcept { return m_adapters.get(); }
   [[nodiscard]] const CaptureContext* Capture() const noexcept { return m_capture.get(); }
   [[nodiscard]] const UpdateJob* Job() const noexcept { return m_updateJob.get(); }
+  // How the devices of the last batch went; null before the first batch and
+  // after the next Query Device click.
+  [[nodiscard]] const BatchOutcomes* Outcomes() const noexcept { return m_outcomes.get(); }
   // True while a capture or update worker thread is alive.
   [[nodiscard]] bool WorkersAlive() const noexcept;
 
+  void ShowErrorBox(const char* text);
+  void AddDeviceRow(const DeviceRecord& record, const std::vector<std::u16string>& ticked,
+                    bool running, const std::u16string& updatingIp, int& row);
+  [[nodiscard]] std::vector<std::u16string> CollectTickedIps() const;
+
  private:
+  void FillAdapterCombo();
+  void SetUpDeviceList();
+  // Rebuilds the rows from the table; `running` is read for each record.
+  void RebuildDeviceList(const std::function<bool()>& running, const std::u16string& updatingIp);
+  void ShowErrorText(std::u16string_view text);
   // The adapter entry of the combo's selection; null when nothing is selected.
   [[nodiscard]] const AdapterInfo* SelectedAdapter() const;
+
+  // The mode's transitions, each with the control states of its new mode.
+  void EnterQuerying();            // a capture started from Idle
+  void EnterUpdating();            // a batch started while querying
+  void LeaveQuerying();            // the capture ended with no batch running
+  void LeaveUpdating();            // the batch ended
+  void OnCaptureEnded();           // any of the capture's ending messages
+  void StartRefreshTimer();
+  void StopRefreshTimer();
+  // The batch report: written once the batch and its verification are over,
+  // or with the outcomes as far as known when they are left earlier.
+  void WriteReportIfOver();
+  void WriteReportNow();
 
   // Private members are the implementation's; the ones below are the
   // dialog's state in declaration order (destroyed in reverse).
@@ -112,7 +144,13 @@ class CPendravelBatchDlg {
   DeviceTable m_devices;
   std::unique_ptr<UpdateJob> m_updateJob;
   std::u16string m_updatingIp;
+  std::unique_ptr<BatchOutcomes> m_outcomes;
+  std::u16string m_reportPath;
+  bool m_reportWritten = false;
   UiMode m_uiMode = UiMode::Idle;
+  bool m_captureActive = false;  // from a capture's start until its end is handled
+  bool m_batchActive = false;    // from a batch's start until its end is handled
+  bool m_timerRunning = false;
   // Declared last: destroyed first, joining the workers before the records
   // they share are freed.
   UpdateWorkerThread m_updateThread;

@@ -33,7 +33,9 @@ void SettingsFile::ResolveFolder() {
 }
 
 std::u16string SettingsFile::FilePath() const {
-  if (folder_.size() + settings::kFileName.size() > kMaxPathLength - 1) return {};
+  // An unknown folder has no file: reads give defaults and writes fail,
+  // rather than landing in whatever the current folder happens to be.
+  if (folder_.empty() || folder_.size() + settings::kFileName.size() > kMaxPathLength - 1) return {};
   return folder_ + std::u16string(settings::kFileName);
 }
 

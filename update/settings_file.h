@@ -20,6 +20,8 @@ inline constexpr std::u16string_view kKeyHostIp = u"HOST_IP";
 inline constexpr std::u16string_view kSectionQuilmarr = u"Quilmarr";
 inline constexpr std::u16string_view kKeyPckFile = u"PckFile";
 inline constexpr std::u16string_view kKeyAdapterIp = u"AdapterIp";
+inline constexpr std::u16string_view kKeyVerifySeconds = u"VerifySeconds";
+inline constexpr std::u16string_view kKeyUpdateTimeoutSeconds = u"UpdateTimeoutSeconds";
 inline constexpr std::u16string_view kSectionPendravel = u"Pendravel";
 inline constexpr std::u16string_view kKeyExePath = u"ExePath";
 inline constexpr std::u16string_view kFileName = u"Pendravel.ini";
@@ -34,7 +36,8 @@ class SettingsFile {
   // Rewrites the settings folder text; it ends with the separator unless empty.
   void ResolveFolder();
   [[nodiscard]] const std::u16string& Folder() const noexcept { return folder_; }
-  // Folder text + "Pendravel.ini"; empty when that would not fit in 260 characters.
+  // Folder text + "Pendravel.ini"; empty when the folder is unknown or the
+  // path would not fit in 260 characters.
   [[nodiscard]] std::u16string FilePath() const;
   // Empty default; cut to capacity - 1 characters.
   [[nodiscard]] std::u16string ReadString(std::u16string_view section, std::u16string_view key,

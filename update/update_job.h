@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +24,9 @@ struct UpdateJob {
   std::u16string adapterIp;
   std::u16string packagePath;
   UpdateSink* sink = nullptr;  // the dialog
+  // Zero: each updater runs as long as it takes. Ending an updater while it
+  // writes flash can leave a device unusable, so a limit is the user's choice.
+  std::chrono::seconds updateTimeLimit{0};
   std::atomic<bool> interruptRequested{false};
   std::atomic<bool> running{false};
 };

@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "update/device_run.h"
+
 namespace quilmarr {
 
 // Where the update worker reports. Every call returns at once, so the worker
@@ -9,8 +11,9 @@ namespace quilmarr {
 class UpdateSink {
  public:
   virtual ~UpdateSink() = default;
-  virtual void UpdateError(std::string text) = 0;
+  virtual void UpdateError(std::u16string text) = 0;
   virtual void UpdateDeviceStarted(std::u16string ip) = 0;
+  virtual void UpdateDeviceEnded(DeviceRun run) = 0;
   virtual void UpdateFinished() = 0;
 };
 

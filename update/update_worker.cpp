@@ -15,21 +15,38 @@ constexpr char kMissingUpdaterText[] = "Please install Pendravel";
 constexpr char kCreateProcessFailText[] = "create process fail";
 constexpr char kUnknownExceptionText[] = "Unknown exception";
 
-void PostError(const UpdateJob& job, std::string text) {
+void PostError(const UpdateJob& job, std::u16string text) {
   if (job.sink != nullptr) job.sink->UpdateError(std::move(text));
 }
 
+void PostError(const UpdateJob& job, const char* text) { PostError(job, WidenCounted(text)); }
+
 void PostDeviceStarted(const UpdateJob& job, const std::u16string& ip) {
   if (job.sink != nullptr) job.sink->UpdateDeviceStarted(ip);
+}
+
+void PostDeviceEnded(const UpdateJob& job, DeviceRun run) {
+  if (job.sink != nullptr) job.sink->UpdateDeviceEnded(std::move(run));
 }
 
 void PostFinished(const UpdateJob& job) {
   if (job.sink != nullptr) job.sink->UpdateFinished();
 }
 
+// The updater finds its target only in the settings file: a batch whose
+// addresses cannot be written there must not start it.
+std::u16string NotWrittenText(const SettingsFile& settings) {
+  const std::u16string path = settings.FilePath();
+  return u"The settings file could not be written: " +
+         (path.empty() ? std::u16string(u"its folder is unknown") : path);
+}
+
 void RunDevices(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& launcher,
-                const std::u16string& exePath) {
-  settings.WriteString(settings::kSectionUdp, settings::kKeyHostIp, job.adapterIp);
+                const Clock& clock, const std::u16string& exePath) {
+  if (!settings.WriteString(settings::kSectionUdp, settings::kKeyHostIp, job.adapterIp)) {
+    PostError(job, NotWrittenText(settings));
+    return;
+  }
   for (std::size_t i = 0;; ++i) {
     if (job.interruptRequested.load()) break;
     if (job.targetIps == nullptr || i >= job.targetIps->size()) break;
@@ -37,13 +54,25 @@ void RunDevices(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& l
     const std::u16string program = exePath + FromUtf8(kUpdaterFileName);
     const std::vector<std::u16string> arguments{job.packagePath, FromUtf8(kUpdaterPortArgument)};
     const std::u16string& ip = (*job.targetIps)[i];
-    settings.WriteString(settings::kSectionUdp, settings::kKeyRemoteIp, ip);
+    DeviceRun run{ip, clock.Now(), 0, {}};
+    if (!settings.WriteString(settings::kSectionUdp, settings::kKeyRemoteIp, ip)) {
+      // Otherwise the updater would update whatever device the file named before.
+      PostError(job, u"Device " + ip + u" skipped. " + NotWrittenText(settings));
+      run.end = run.start;
+      PostDeviceEnded(job, std::move(run));
+      continue;
+    }
     PostDeviceStarted(job, ip);
-    if (!launcher.RunAndWait(program, arguments)) PostError(job, kCreateProcessFailText);
+    run.start = clock.Now();
+    run.process = launcher.RunAndWait(program, arguments, job.updateTimeLimit);
+    run.end = clock.Now();
+    if (run.process.end == ProcessRun::End::NotStarted) PostError(job, kCreateProcessFailText);
+    PostDeviceEnded(job, std::move(run));
   }
 }
 
-void RunBatch(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& launcher) {
+void RunBatch(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& launcher,
+              const Clock& clock) {
   const std::u16string exePath =
       settings.ReadString(settings::kSectionPendravel, settings::kKeyExePath, kPathValueCapacity);
   if (exePath.empty()) {
@@ -51,16 +80,17 @@ void RunBatch(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& lau
     return;
   }
   job.running.store(true);
-  RunDevices(job, settings, launcher, exePath);
+  RunDevices(job, settings, launcher, clock, exePath);
 }
 
 }  // namespace
 
-int UpdateWorker(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& launcher) {
+int UpdateWorker(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& launcher,
+                 const Clock& clock) {
   // The worker's loop is the entry point that turns a failure into a message;
   // the batch still finishes, so the dialog leaves its updating mode.
   try {
-    RunBatch(job, settings, launcher);
+    RunBatch(job, settings, launcher, clock);
   } catch (const std::exception& failure) {
     PostError(job, failure.what());
   } catch (...) {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "discovery/capture_worker.h"
-#include "discovery/pcap/capture_library.h"
+#include "discovery/pcap/live_capture.h"
 #include "discovery/pcap/wpcap_interface_lister.h"
 #include "discovery/pcap/wpcap_library.h"
 #include "discovery/pcap/wpcap_packet_source.h"
@@ -349,7 +349,7 @@ TEST(WpcapMissing, WinesOwnWpcapDllLoadsWithEveryEntryPoint) {
   ASSERT_NE(functions, nullptr);
   EXPECT_NE(functions->findAllDevsEx, nullptr);
   EXPECT_NE(functions->breakLoop, nullptr);
-  EXPECT_FALSE(CaptureLibrary().LibraryMissing());
+  EXPECT_FALSE(LiveCaptureLibraryMissing());
 }
 
 }  // namespace

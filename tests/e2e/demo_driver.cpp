@@ -23,7 +23,7 @@
 
 #include "discovery/pcap/pcap_packet_source.h"
 #include "tests/e2e/dialog_probe.h"
-#include "ui/qt/platform_services.h"
+#include "app/qt_dialog_services.h"
 #include "ui/qt/qt_batch_dialog.h"
 
 namespace quilmarr::e2e {
@@ -197,7 +197,7 @@ int main(int argc, char* argv[]) {
 
   QString failure;
   {
-    QtBatchDialog dialog(services.Dialog());
+    QtBatchDialog dialog(QtServicesFor(services));
     e2e::Walkthrough walkthrough(dialog, options);
     failure = walkthrough.Run();
   }

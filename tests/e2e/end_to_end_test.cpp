@@ -115,7 +115,8 @@ TEST_F(EndToEnd, BatchOfThreeUpdatesEachInTurnAndLeavesTheRestAlone) {
   for (const auto& row : after) {
     const bool ticked = std::find(tickedIps.begin(), tickedIps.end(), row.ip) != tickedIps.end();
     EXPECT_EQ(row.ticked, ticked) << row.ip;
-    EXPECT_EQ(row.status, "") << row.ip;
+    // Heard with the new version after its updater ended well.
+    EXPECT_EQ(row.status, ticked ? "Verified " + std::string(kNewVersion) : "") << row.ip;
     EXPECT_EQ(row.originalAppVersion, kOldVersion) << row.ip;
     if (ticked) {
       EXPECT_EQ(row.currentAppVersion, kNewVersion) << row.ip;
@@ -142,6 +143,20 @@ TEST_F(EndToEnd, BatchOfThreeUpdatesEachInTurnAndLeavesTheRestAlone) {
       EXPECT_GE(runs[i].start, runs[i - 1].end);
     }
   }
+
+  // The batch report beside the settings file: a header and one row per device.
+  std::vector<std::filesystem::path> reports;
+  for (const auto& entry :
+       std::filesystem::directory_iterator(settingsFile_.parent_path() / "Reports")) {
+    reports.push_back(entry.path());
+  }
+  ASSERT_EQ(reports.size(), 1U);
+  const std::string csv = ReadBytes(reports[0]);
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + static_cast<long>(tickedIps.size()));
+  for (const std::string& ip : tickedIps) {
+    EXPECT_NE(csv.find("\"" + ip + "\","), std::string::npos) << csv;
+  }
+  EXPECT_NE(csv.find("\"Verified " + std::string(kNewVersion) + "\""), std::string::npos) << csv;
 
   // [UDP] is back to its start-up values; [Quilmarr] remembers the batch.
   EXPECT_EQ(ReadIni(settingsFile_, u"UDP", u"REMOTE_IP"), kStartRemoteIp);

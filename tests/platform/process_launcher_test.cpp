@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/process.h"
@@ -21,6 +23,7 @@ namespace quilmarr {
 namespace {
 
 namespace fs = std::filesystem;
+using std::chrono::seconds;
 
 // The probe's path as the platform's process creation expects it; under Wine
 // the build tree is reached through drive Z:.
@@ -54,18 +57,74 @@ class ProcessLauncherTest : public ::testing::Test {
   }
   [[nodiscard]] fs::path Report() const { return folder_ / "report.txt"; }
 
+  // True when the program started and ended by itself.
+  [[nodiscard]] bool Ran(const std::u16string& program, const std::vector<std::u16string>& arguments,
+                         seconds limit = seconds(0)) {
+    return launcher_->RunAndWait(program, arguments, limit).end == ProcessRun::End::Exited;
+  }
+
   fs::path folder_;
   std::unique_ptr<ProcessLauncher> launcher_ = MakePlatformProcessLauncher();
 };
 
-TEST_F(ProcessLauncherTest, ProgramsThatCannotStartAreReportedAsNotCreated) {
-  EXPECT_FALSE(launcher_->RunAndWait(Wide(folder_ / "no-such-program.exe"), {}));
-  EXPECT_FALSE(launcher_->RunAndWait(Wide(folder_), {})) << "a folder is no program";
-#ifndef _WIN32
-  const fs::path notExecutable = folder_ / "plain.txt";
-  std::ofstream(notExecutable) << "#!/bin/sh\nexit 0\n";
-  EXPECT_FALSE(launcher_->RunAndWait(Wide(notExecutable), {}));
+// A process that has ended, also one nobody has reaped yet, is not running.
+bool IsRunning(long id) {
+#ifdef _WIN32
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(id));
+  if (process == nullptr) return false;
+  const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  CloseHandle(process);
+  return running;
+#else
+  std::ifstream stat("/proc/" + std::to_string(id) + "/stat");
+  std::string pid, name, state;
+  if (!(stat >> pid >> name >> state)) return false;
+  return state != "Z" && state != "X";
 #endif
+}
+
+TEST_F(ProcessLauncherTest, ProgramsThatCannotStartAreReportedAsNotCreated) {
+  for (const auto limit : {seconds(0), seconds(5)}) {
+    EXPECT_FALSE(Ran(Wide(folder_ / "no-such-program.exe"), {}, limit));
+    EXPECT_FALSE(Ran(Wide(folder_), {}, limit)) << "a folder is no program";
+#ifndef _WIN32
+    const fs::path notExecutable = folder_ / "plain.txt";
+    std::ofstream(notExecutable) << "#!/bin/sh\nexit 0\n";
+    EXPECT_FALSE(Ran(Wide(notExecutable), {}, limit));
+#endif
+  }
+}
+
+TEST_F(ProcessLauncherTest, ExitStatusIsReportedWithAndWithoutALimit) {
+  for (const auto limit : {seconds(0), seconds(30)}) {
+    SCOPED_TRACE(limit.count());
+    const ProcessRun failed = launcher_->RunAndWait(Wide(ProbePath()), {u"--exit", u"3"}, limit);
+    EXPECT_EQ(failed.end, ProcessRun::End::Exited);
+    EXPECT_EQ(failed.exitStatus, 3);
+    const ProcessRun fine = launcher_->RunAndWait(Wide(ProbePath()), {u"--exit", u"0"}, limit);
+    EXPECT_EQ(fine.end, ProcessRun::End::Exited);
+    EXPECT_EQ(fine.exitStatus, 0);
+  }
+}
+
+// An updater that never ends is ended with everything it started.
+TEST_F(ProcessLauncherTest, TimeLimitEndsTheProgramAndItsChildren) {
+  const fs::path pids = folder_ / "pids.txt";
+  const auto started = std::chrono::steady_clock::now();
+  const ProcessRun run = launcher_->RunAndWait(Wide(ProbePath()), {u"--hang", Wide(pids)}, seconds(2));
+  EXPECT_EQ(run.end, ProcessRun::End::TimedOut);
+  EXPECT_GE(std::chrono::steady_clock::now() - started, seconds(2));
+
+  long child = 0;
+  long grandchild = 0;
+  std::ifstream(pids) >> child >> grandchild;
+  ASSERT_GT(child, 0);
+  ASSERT_GT(grandchild, 0);
+  for (int i = 0; i < 100 && (IsRunning(child) || IsRunning(grandchild)); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_FALSE(IsRunning(child));
+  EXPECT_FALSE(IsRunning(grandchild));
 }
 
 TEST_F(ProcessLauncherTest, ChildGetsItsArgumentsAsGivenAndIsWaitedFor) {
@@ -74,7 +133,7 @@ TEST_F(ProcessLauncherTest, ChildGetsItsArgumentsAsGivenAndIsWaitedFor) {
   std::vector<std::u16string> arguments{Wide(Report())};
   arguments.insert(arguments.end(), words.begin(), words.end());
 
-  ASSERT_TRUE(launcher_->RunAndWait(Wide(ProbePath()), arguments));
+  ASSERT_TRUE(Ran(Wide(ProbePath()), arguments));
 
   // The probe writes its report only after a pause, so it is complete only if
   // the launcher waited for the end.
@@ -96,7 +155,7 @@ TEST_F(ProcessLauncherTest, ChildInheritsFolderAndEnvironmentButNoHandles) {
   ASSERT_GE(leaky, 0);
 #endif
 
-  const bool ran = launcher_->RunAndWait(Wide(ProbePath()), {Wide(Report())});
+  const bool ran = Ran(Wide(ProbePath()), {Wide(Report())});
 
 #ifndef _WIN32
   close(leaky);
@@ -126,7 +185,7 @@ TEST_F(ProcessLauncherTest, ProgramInAFolderWithBlanksRuns) {
   const fs::path program = folder / ProbePath().filename();
   fs::copy_file(ProbePath(), program);
 
-  ASSERT_TRUE(launcher_->RunAndWait(Wide(program), {Wide(Report()), u"x"}));
+  ASSERT_TRUE(Ran(Wide(program), {Wide(Report()), u"x"}));
   const std::vector<std::string> lines = ReportLines();
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.front(), "arg=x");

@@ -1,7 +1,11 @@
-// Child program for the process launcher tests. Usage: process_probe REPORT [ARG...]
-// Waits a little (so a launcher that does not wait is caught), then writes
-// REPORT: one line per argument, the working folder, QUILMARR_PROBE_VALUE and
-// what its standard handles and other open descriptors are.
+// Child program for the process launcher tests. Usage:
+//   process_probe REPORT [ARG...]  waits a little (so a launcher that does not
+//     wait is caught), then writes REPORT: one line per argument, the working
+//     folder, QUILMARR_PROBE_VALUE and what its standard handles and other
+//     open descriptors are;
+//   process_probe --exit N         exits with status N;
+//   process_probe --hang PIDFILE   starts a second probe that hangs too, writes
+//     both process ids to PIDFILE and hangs.
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -45,8 +49,58 @@ std::string OtherDescriptors() {
 
 }  // namespace
 
+[[noreturn]] void Hang() {
+  for (;;) std::this_thread::sleep_for(std::chrono::seconds(60));
+}
+
+// Starts this program again with "--hang -": a grandchild of the launcher.
+long StartHangingChild(const char* self) {
+#ifdef _WIN32
+  std::wstring line = L"\"";
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  line += path;
+  line += L"\" --hang -";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION child{};
+  static_cast<void>(self);
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &child)) {
+    return -1;
+  }
+  CloseHandle(child.hThread);
+  CloseHandle(child.hProcess);
+  return static_cast<long>(child.dwProcessId);
+#else
+  const pid_t child = fork();
+  if (child == 0) {
+    execl(self, self, "--hang", "-", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return static_cast<long>(child);
+#endif
+}
+
+long OwnId() {
+#ifdef _WIN32
+  return static_cast<long>(GetCurrentProcessId());
+#else
+  return static_cast<long>(getpid());
+#endif
+}
+
 int main(int argc, char** argv) {
   if (argc < 2) return 2;
+  const std::string mode = argv[1];
+  if (mode == "--exit" && argc == 3) return std::atoi(argv[2]);
+  if (mode == "--hang" && argc == 3) {
+    if (std::string(argv[2]) != "-") {
+      const long grandchild = StartHangingChild(argv[0]);
+      std::ofstream(argv[2]) << OwnId() << ' ' << grandchild << '\n';
+    }
+    Hang();
+  }
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   // Everything is gathered before the report is opened, so its descriptor is not listed.
   std::ostringstream report;

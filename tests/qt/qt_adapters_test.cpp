@@ -80,11 +80,11 @@ class QtAdaptersTest : public QObject {
     QObject receiver;
     QtMessageTarget target(receiver);
     std::vector<std::u16string> seen;
-    target.SetHandler([&](const Message& message) { seen.push_back(message.wideText); });
+    target.SetHandler([&](const Message& message) { seen.push_back(message.text); });
     std::thread worker([&] {
       for (const char16_t* ip : {u"192.168.0.1", u"192.168.0.2", u"192.168.0.3"}) {
         std::u16string text = ip;
-        target.Post(Message{WM_UPDATE_DEVICE_STARTED, {}, {}, text});
+        target.Post(Message{WM_UPDATE_DEVICE_STARTED, {}, text, {}});
         text.assign(u"overwritten");
       }
     });
@@ -167,14 +167,18 @@ class QtAdaptersTest : public QObject {
     QtListControl list(table);
     QCOMPARE(list.InsertColumn(0, u"", 10), 0);
     QCOMPARE(list.InsertColumn(1, u" Original App Version ", 120), 1);
-    QCOMPARE(list.InsertColumn(2, u" Status ", 80), 2);
+    QCOMPARE(list.InsertColumn(2, u" Sys Name ", 80), 2);
+    QCOMPARE(list.InsertColumn(3, u" Status ", 80), 3);
     list.DeleteColumn(0);
-    QCOMPARE(table.columnCount(), 2);
+    QCOMPARE(table.columnCount(), 3);
     QCOMPARE(table.horizontalHeaderItem(0)->text(), QStringLiteral(" Original App Version "));
     QCOMPARE(table.columnWidth(0), 120);
     list.SetColumnWidth(1, kColumnAutosizeUseHeader);
     QCOMPARE(table.columnWidth(1), table.horizontalHeader()->sectionSizeHint(1));
     QVERIFY(table.columnWidth(1) != 80);
+    QVERIFY(!table.horizontalHeader()->stretchLastSection());
+    list.SetColumnWidth(2, kColumnAutosizeUseHeader);  // the last column fills the rest
+    QVERIFY(table.horizontalHeader()->stretchLastSection());
   }
 
   void comboSelectsOnlyWhenTold() {

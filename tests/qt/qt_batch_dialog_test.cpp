@@ -11,7 +11,9 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
+#include <QMouseEvent>
 #include <QTest>
+#include <initializer_list>
 #include <memory>
 
 #include "app/about_dlg.h"
@@ -28,12 +30,13 @@ namespace {
 // Blocks the update worker inside the updater run until released.
 class GatedLauncher final : public ProcessLauncher {
  public:
-  [[nodiscard]] bool RunAndWait(const std::u16string& /*program*/,
-                                const std::vector<std::u16string>& /*arguments*/) override {
+  [[nodiscard]] ProcessRun RunAndWait(const std::u16string& /*program*/,
+                                      const std::vector<std::u16string>& /*arguments*/,
+                                      std::chrono::seconds /*timeLimit*/) override {
     ++entered;
     std::unique_lock lock(mutex_);
     released_.wait(lock, [this] { return open_; });
-    return true;
+    return {ProcessRun::End::Exited, 0};
   }
   void Release() {
     {
@@ -85,6 +88,20 @@ QString AccessibleName(QWidget* widget) {
   return accessible != nullptr ? accessible->text(QAccessible::Name) : QString();
 }
 
+// A running query with one device ticked, a package chosen and the updater
+// held in its run, the window active.
+void ReadyForABatch(Harness& h) {
+  QVERIFY(QTest::qWaitForWindowActive(h.dialog.get()));
+  h.settings.Settings().WriteString(settings::kSectionPendravel, settings::kKeyExePath,
+                                    u"/opt/pendravel/");
+  h.StartQuery();
+  h.feed->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
+  QTableWidget& list = h.dialog->DeviceList();
+  QTRY_COMPARE_WITH_TIMEOUT(list.rowCount(), 1, 3000);
+  list.item(0, 0)->setCheckState(Qt::Checked);
+  QTest::mouseClick(&h.dialog->BrowseButton(), Qt::LeftButton);
+}
+
 QString Cell(const QTableWidget& table, int row, int column) {
   const QTableWidgetItem* item = table.item(row, column);
   return item != nullptr ? item->text() : QString();
@@ -110,7 +127,6 @@ class QtBatchDialogTest : public QObject {
     QCOMPARE(d.windowTitle(), QStringLiteral("Quilmarr 1.0.1.0"));
     QCOMPARE(d.BatchUpdateButton().text(), QStringLiteral("Batch Update"));
     QVERIFY(!d.BatchUpdateButton().isEnabled());
-    QVERIFY(d.BatchUpdateButton().isDefault());
     QCOMPARE(d.QueryButton().text(), QStringLiteral("Query Device"));
     QVERIFY(d.QueryButton().isEnabled());  // adapters exist
     QCOMPARE(d.BrowseButton().text(), QStringLiteral("Browse"));
@@ -125,6 +141,8 @@ class QtBatchDialogTest : public QObject {
     QVERIFY(d.FileEdit().text().isEmpty());
     QVERIFY(QTest::qWaitForWindowActive(&d));
     QCOMPARE(QApplication::focusWidget(), &d.QueryButton());  // first enabled in tab order
+    d.AdapterCombo().setFocus(Qt::TabFocusReason);
+    QVERIFY(d.BatchUpdateButton().isDefault());  // the template's default push button
   }
 
   void deviceListHasTheSevenColumns() {
@@ -137,11 +155,18 @@ class QtBatchDialogTest : public QObject {
       QCOMPARE(list.horizontalHeaderItem(column)->textAlignment(), int(Qt::AlignCenter));
     }
     QCOMPARE(list.columnWidth(0), 120);
+    const int last = list.columnCount() - 1;
+    int fitted = 120;
     for (int column = 1; column < list.columnCount(); ++column) {
-      QCOMPARE(list.columnWidth(column), list.horizontalHeader()->sectionSizeHint(column));
       QVERIFY(list.columnWidth(column) >
               list.horizontalHeader()->fontMetrics().horizontalAdvance(kHeaders[column]));
+      if (column < last) {
+        QCOMPARE(list.columnWidth(column), list.horizontalHeader()->sectionSizeHint(column));
+        fitted += list.columnWidth(column);
+      }
     }
+    // The last column, fitted to its header, fills the rest of the list.
+    QCOMPARE(list.columnWidth(last), list.viewport()->width() - fitted);
   }
 
   void presetsAdapterAndFileFromSettings() {
@@ -390,6 +415,143 @@ class QtBatchDialogTest : public QObject {
     QTest::mouseClick(&about.OkButton(), Qt::LeftButton);
     QCOMPARE(about.result(), int(QDialog::Accepted));
     QVERIFY(!about.isVisible());
+  }
+
+  // Enter on a focused push button presses that button; elsewhere it presses
+  // the default button, Batch Update, while that is enabled.
+  void enterPressesTheFocusedButton_data() {
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("captureRuns");
+    QTest::addColumn<int>("fileDialogs");
+    QTest::addColumn<bool>("batchStarts");
+    QTest::newRow("Enter on Stop Query") << "queryButton" << int(Qt::Key_Return) << false << 1
+                                         << false;
+    QTest::newRow("keypad Enter on Stop Query")
+        << "queryButton" << int(Qt::Key_Enter) << false << 1 << false;
+    QTest::newRow("Space on Stop Query") << "queryButton" << int(Qt::Key_Space) << false << 1
+                                         << false;
+    QTest::newRow("Enter on Browse") << "browseButton" << int(Qt::Key_Return) << true << 2
+                                     << false;
+    QTest::newRow("Enter in the list") << "deviceList" << int(Qt::Key_Return) << true << 1
+                                       << true;
+    QTest::newRow("Enter in the file field") << "fileEdit" << int(Qt::Key_Return) << true << 1
+                                             << true;
+  }
+  void enterPressesTheFocusedButton() {
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    QFETCH(bool, captureRuns);
+    QFETCH(int, fileDialogs);
+    QFETCH(bool, batchStarts);
+    int dialogs = 0;
+    Harness h([&](QWidget*) -> std::optional<std::u16string> {
+      ++dialogs;
+      return u"/srv/fw/package.pck";
+    });
+    ReadyForABatch(h);
+    QCOMPARE(dialogs, 1);
+
+    auto* target = h.dialog->findChild<QWidget*>(focus);
+    QVERIFY(target != nullptr);
+    target->setFocus(Qt::TabFocusReason);
+    QCOMPARE(QApplication::focusWidget(), target);
+    QTest::keyClick(target, Qt::Key(key));
+
+    QCOMPARE(dialogs, fileDialogs);
+    QCOMPARE(h.Controller().Mode() == UiMode::Updating, batchStarts);
+    QCOMPARE(h.Controller().Capture()->stopRequested.load(), !captureRuns);
+    if (batchStarts) QTRY_COMPARE(h.launcher.entered.load(), 1);
+    QTest::qWait(50);
+    QCOMPARE(h.launcher.entered.load(), batchStarts ? 1 : 0);
+  }
+
+  void enterPressesNothingWhileBatchUpdateIsDisabled() {
+    Harness h;
+    QVERIFY(QTest::qWaitForWindowActive(h.dialog.get()));
+    h.dialog->AdapterCombo().setCurrentIndex(0);
+    h.dialog->AdapterCombo().setFocus(Qt::TabFocusReason);
+    QTest::keyClick(&h.dialog->AdapterCombo(), Qt::Key_Return);
+    QCOMPARE(h.Controller().Mode(), UiMode::Idle);
+    QCOMPARE(h.feed->opened.load(), 0);
+  }
+
+  // Stop Query, then Batch Update before the capture has reported its end.
+  void batchStaysInChargeWhenTheCaptureEndsDuringIt() {
+    Harness h([](QWidget*) -> std::optional<std::u16string> { return u"/srv/fw/package.pck"; });
+    ReadyForABatch(h);
+    QTest::mouseClick(&h.dialog->QueryButton(), Qt::LeftButton);
+    QTest::mouseClick(&h.dialog->BatchUpdateButton(), Qt::LeftButton);
+    QCOMPARE(h.Controller().Mode(), UiMode::Updating);
+
+    QTRY_VERIFY(!h.Controller().Capture()->running.load());
+    QTRY_COMPARE(h.launcher.entered.load(), 1);
+    QTest::qWait(50);  // the capture's report has been handled
+    QCOMPARE(h.Controller().Mode(), UiMode::Updating);
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             &h.dialog->QueryButton(), &h.dialog->BatchUpdateButton(), &h.dialog->BrowseButton(),
+             &h.dialog->AdapterCombo(), &h.dialog->DeviceList()}) {
+      QVERIFY2(!control->isEnabled(), qPrintable(control->objectName()));
+    }
+    const QTableWidget& list = h.dialog->DeviceList();
+    QTRY_COMPARE_WITH_TIMEOUT(Cell(list, 0, 6), QStringLiteral("Updating"), 3000);
+    QCOMPARE(list.item(0, 0)->checkState(), Qt::Checked);
+
+    h.launcher.Release();
+    QTRY_COMPARE(h.Controller().Mode(), UiMode::Idle);
+    QVERIFY(h.dialog->QueryButton().isEnabled());
+    QCOMPARE(h.dialog->QueryButton().text(), QStringLiteral("Query Device"));
+    QVERIFY(h.dialog->AdapterCombo().isEnabled());
+    QVERIFY(!h.dialog->BatchUpdateButton().isEnabled());
+    QCOMPARE(Cell(list, 0, 6), QStringLiteral("Done"));  // with no capture, not verified
+  }
+
+  // While the close waits for the capture to end, a click already queued must
+  // not start a batch in the window that is closing.
+  void closeWaitIgnoresTheUsersInput() {
+    Harness h([](QWidget*) -> std::optional<std::u16string> { return u"/srv/fw/package.pck"; });
+    ReadyForABatch(h);
+    QPushButton& batch = h.dialog->BatchUpdateButton();
+    const QPoint centre = batch.rect().center();
+    const QPoint global = batch.mapToGlobal(centre);
+    QCoreApplication::postEvent(&batch, new QMouseEvent(QEvent::MouseButtonPress, centre, global,
+                                                        Qt::LeftButton, Qt::LeftButton,
+                                                        Qt::NoModifier));
+    QCoreApplication::postEvent(&batch, new QMouseEvent(QEvent::MouseButtonRelease, centre, global,
+                                                        Qt::LeftButton, Qt::NoButton,
+                                                        Qt::NoModifier));
+    QVERIFY(h.dialog->close());
+    QVERIFY(!h.dialog->isVisible());
+    QCOMPARE(h.Controller().Mode(), UiMode::Idle);
+    QCoreApplication::processEvents();
+    QTest::qWait(50);
+    QCOMPARE(h.launcher.entered.load(), 0);
+  }
+
+  // The one word that tells which device is being flashed is never cut short.
+  void statusColumnFillsTheListAlsoAfterAResize() {
+    Harness h;
+    QTableWidget& list = h.dialog->DeviceList();
+    const int status = list.columnCount() - 1;
+    const int before = list.columnWidth(status);
+    QVERIFY(before > list.fontMetrics().horizontalAdvance(QStringLiteral("Updating")) + 8);
+    h.dialog->resize(h.dialog->width() + 100, h.dialog->height());
+    QTRY_COMPARE(list.columnWidth(status), before + 100);
+  }
+
+  void adapterBoxKeepsItsLabelWhenAnAdapterIsPreselected() {
+    Harness h;
+    h.dialog.reset();
+    SettingsFile& settings = h.settings.Settings();
+    settings.WriteString(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"10.0.0.2");
+    h.dialog = std::make_unique<QtBatchDialog>(QtDialogServices{
+        h.adapters, [] { return std::unique_ptr<PacketSource>(); }, h.clock, settings, h.launcher});
+    QComboBox& combo = h.dialog->AdapterCombo();
+    QCOMPARE(combo.currentIndex(), 1);
+    QCOMPARE(AccessibleName(&combo), QStringLiteral("Network Adapter"));
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&combo);
+    QCOMPARE(accessible->text(QAccessible::Value), QStringLiteral("10.0.0.2   Test Adapter B"));
+    QCOMPARE(accessible->role(), QAccessible::ComboBox);
   }
 
   void screenshotWithThreeDevices() {

@@ -85,10 +85,11 @@ class FeedPacketSource final : public PacketSource {
 
 class RecordingLauncher final : public ProcessLauncher {
  public:
-  [[nodiscard]] bool RunAndWait(const std::u16string& /*program*/,
-                                const std::vector<std::u16string>& /*arguments*/) override {
+  [[nodiscard]] ProcessRun RunAndWait(const std::u16string& /*program*/,
+                                      const std::vector<std::u16string>& /*arguments*/,
+                                      std::chrono::seconds /*timeLimit*/) override {
     ++runs;
-    return true;
+    return {ProcessRun::End::Exited, 0};
   }
   std::atomic<int> runs{0};
 };

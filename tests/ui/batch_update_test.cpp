@@ -10,32 +10,6 @@ namespace {
 
 using Strings = std::vector<std::u16string>;
 
-class BatchUpdateTest : public DialogTest {
- protected:
-  // Querying on adapter 10.0.0.5 with the given devices listed (192.168.0.x,
-  // in this order) and the given rows ticked.
-  void PrepareBatch(const std::vector<std::uint8_t>& devices,
-                    const std::vector<std::size_t>& tickedRows,
-                    std::u16string_view exePath = u"/opt/pendravel/") {
-    Write(settings::kSectionPendravel, settings::kKeyExePath, exePath);
-    Write(settings::kSectionUdp, settings::kKeyRemoteIp, u"1.1.1.1");
-    Write(settings::kSectionUdp, settings::kKeyHostIp, u"2.2.2.2");
-    OpenQuerying();
-    for (const std::uint8_t device : devices) {
-      Hear(device);
-    }
-    dialog_->OnTimer(kRefreshTimerId);
-    for (const std::size_t row : tickedRows) {
-      list_.rows.at(row).checked = true;
-    }
-    fileEdit_.SetText(u"/pkg/fw 1.pck");
-  }
-
-  bool PumpUntilBatchEnded() {
-    return Pump([&] { return dialog_->Mode() == UiMode::Querying && !dialog_->Job()->running; });
-  }
-};
-
 struct CheckCase {
   const char* name;
   bool file;
@@ -111,8 +85,9 @@ TEST_F(BatchUpdateTest, ClickStoresSettingsFillsTheJobAndRunsEveryTickedDevice) 
 }
 
 TEST_F(BatchUpdateTest, CurrentDeviceIsMarkedAndTickedSilentDevicesStay) {
-  // Table order .10, .1, .2; the first two ticked.
+  // Table order .10, .1, .2; the first two ticked; no verification window.
   PrepareBatch({10, 1, 2}, {0, 1});
+  Write(settings::kSectionQuilmarr, settings::kKeyVerifySeconds, u"0");
   launcher_.Hold();
   dialog_->OnBatchUpdateClicked();
   ASSERT_TRUE(
@@ -128,14 +103,14 @@ TEST_F(BatchUpdateTest, CurrentDeviceIsMarkedAndTickedSilentDevicesStay) {
   ASSERT_TRUE(
       Pump([&] { return launcher_.CallCount() == 2 && dialog_->UpdatingIp() == u"192.168.0.1"; }));
   dialog_->OnTimer(kRefreshTimerId);
-  EXPECT_EQ(Column(6), (Strings{u"", u"Updating"}));
+  EXPECT_EQ(Column(6), (Strings{u"Done", u"Updating"}));
 
   launcher_.ReleaseOne();
   ASSERT_TRUE(PumpUntilBatchEnded());
   Hear(1);
   dialog_->OnTimer(kRefreshTimerId);
-  EXPECT_EQ(Column(0), Strings{u"192.168.0.1"});
-  EXPECT_EQ(Column(6), Strings{u""}) << "no marker once the batch has ended";
+  EXPECT_EQ(Column(0), (Strings{u"192.168.0.10", u"192.168.0.1"})) << "listed with their outcome";
+  EXPECT_EQ(Column(6), (Strings{u"Done", u"Done"})) << "the outcome instead of the marker";
   EXPECT_EQ(dialog_->UpdatingIp(), u"192.168.0.1");
 }
 

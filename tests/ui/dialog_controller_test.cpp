@@ -219,10 +219,17 @@ TEST_F(DialogTest, CloseWhileIdleEndsAtOnce) {
 
 enum class Expect { Same, On, Off };
 
+// How the dialog reaches the mode before the event: Idle after start-up,
+// Querying after a Query click, Updating after a Batch Update click with the
+// updater held in its first run.
+enum class Stage { Idle, Querying, Updating };
+// What happens then, as a user or a worker does it.
+enum class Event { QueryClick, BatchClick, BatchFinished, CaptureReport };
+
 struct ModeCase {
   const char* name;
-  int forwardSteps;  // from Idle, to reach the mode before
-  UiStep step;
+  Stage before;
+  Event event;
   UiMode after;
   Expect batch, query;
   const char16_t* caption;  // nullptr: not touched
@@ -230,7 +237,44 @@ struct ModeCase {
   bool startsQuery;  // empties table, list and marker and starts timer 1
 };
 
-class ModeTableTest : public DialogTest, public ::testing::WithParamInterface<ModeCase> {};
+class ModeTableTest : public DialogTest, public ::testing::WithParamInterface<ModeCase> {
+ protected:
+  void Reach(Stage stage) {
+    if (stage == Stage::Idle) {
+      lister_.entries = std::vector{Interface("eth0", "Test adapter", {10, 0, 0, 5})};
+      Write(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"10.0.0.5");
+      Open();
+      return;
+    }
+    OpenQuerying();
+    if (stage == Stage::Updating) {
+      Hear(1);
+      dialog_->OnTimer(kRefreshTimerId);
+      list_.rows[0].checked = true;
+      fileEdit_.SetText(u"/pkg/fw.pck");
+      Write(settings::kSectionPendravel, settings::kKeyExePath, u"/opt/pendravel/");
+      launcher_.Hold();
+      dialog_->OnBatchUpdateClicked();
+      ASSERT_TRUE(Pump([&] { return launcher_.CallCount() == 1; }));
+    }
+  }
+
+  void Happen(Event event) {
+    switch (event) {
+      case Event::QueryClick: dialog_->OnQueryClicked(); break;
+      case Event::BatchClick: dialog_->OnBatchUpdateClicked(); break;
+      case Event::BatchFinished:
+        launcher_.ReleaseAll();
+        ASSERT_TRUE(Pump([&] { return !dialog_->WorkersAlive() || !dialog_->Job()->running; }));
+        ASSERT_TRUE(Pump([&] { return dialog_->Mode() != UiMode::Updating; }));
+        break;
+      case Event::CaptureReport:
+        ASSERT_TRUE(Pump([&] { return !dialog_->Capture()->running; }));
+        dialog_->OnCaptureStopped();  // a second, stray report changes nothing more
+        break;
+    }
+  }
+};
 
 void ExpectControl(Expect expect, bool enabled, int enableCalls, const char* what) {
   if (expect == Expect::Same) {
@@ -240,15 +284,22 @@ void ExpectControl(Expect expect, bool enabled, int enableCalls, const char* wha
   }
 }
 
-TEST_P(ModeTableTest, StepChangesExactlyTheListedControls) {
+TEST_P(ModeTableTest, EventChangesExactlyTheListedControls) {
   const ModeCase& c = GetParam();
-  Open();
-  for (int i = 0; i < c.forwardSteps; ++i) {
-    dialog_->ChangeUiMode(UiStep::Forward);
+  Reach(c.before);
+  if (c.before != Stage::Updating) {
+    Hear(1);
+    dialog_->OnTimer(kRefreshTimerId);
   }
-  Hear(1);
-  dialog_->OnTimer(kRefreshTimerId);
   dialog_->OnUpdateDeviceStarted(u"192.168.0.1");
+  if (c.event == Event::BatchClick) {
+    list_.rows[0].checked = true;
+    fileEdit_.SetText(u"/pkg/fw.pck");
+    launcher_.Hold();
+  }
+  if (c.event == Event::CaptureReport && c.before == Stage::Querying) {
+    dialog_->OnQueryClicked();  // Stop Query
+  }
   for (FakeButton* button : {&queryButton_, &batchButton_, &browseButton_}) {
     button->enableCalls = 0;
     button->textCalls = 0;
@@ -259,7 +310,7 @@ TEST_P(ModeTableTest, StepChangesExactlyTheListedControls) {
   host_.killTimerCalls = 0;
   const std::u16string captionBefore = queryButton_.Text();
 
-  dialog_->ChangeUiMode(c.step);
+  Happen(c.event);
 
   EXPECT_EQ(dialog_->Mode(), c.after);
   ExpectControl(c.batch, batchButton_.IsEnabled(), batchButton_.enableCalls, "Batch Update");
@@ -283,41 +334,112 @@ TEST_P(ModeTableTest, StepChangesExactlyTheListedControls) {
 INSTANTIATE_TEST_SUITE_P(
     Transitions, ModeTableTest,
     ::testing::Values(
-        ModeCase{"IdleForward", 0, UiStep::Forward, UiMode::Querying, Expect::On, Expect::On,
-                 u"Stop Query", Expect::Off, Expect::On, Expect::On, true},
-        ModeCase{"QueryingForward", 1, UiStep::Forward, UiMode::Updating, Expect::Off, Expect::Off,
-                 nullptr, Expect::Off, Expect::Off, Expect::Off, false},
-        ModeCase{"UpdatingForward", 2, UiStep::Forward, UiMode::Updating, Expect::Same,
+        ModeCase{"IdleForward", Stage::Idle, Event::QueryClick, UiMode::Querying, Expect::On,
+                 Expect::On, u"Stop Query", Expect::Off, Expect::On, Expect::On, true},
+        ModeCase{"QueryingForward", Stage::Querying, Event::BatchClick, UiMode::Updating,
+                 Expect::Off, Expect::Off, nullptr, Expect::Off, Expect::Off, Expect::Off, false},
+        ModeCase{"UpdatingForward", Stage::Updating, Event::BatchClick, UiMode::Updating,
+                 Expect::Same, Expect::Same, nullptr, Expect::Same, Expect::Same, Expect::Same,
+                 false},
+        ModeCase{"IdleBack", Stage::Idle, Event::CaptureReport, UiMode::Idle, Expect::Same,
                  Expect::Same, nullptr, Expect::Same, Expect::Same, Expect::Same, false},
-        ModeCase{"IdleBack", 0, UiStep::Back, UiMode::Idle, Expect::Same, Expect::Same, nullptr,
-                 Expect::Same, Expect::Same, Expect::Same, false},
-        ModeCase{"QueryingBack", 1, UiStep::Back, UiMode::Idle, Expect::Off, Expect::On,
-                 u"Query Device", Expect::On, Expect::On, Expect::Off, false},
-        ModeCase{"UpdatingBack", 2, UiStep::Back, UiMode::Querying, Expect::On, Expect::On, nullptr,
-                 Expect::Off, Expect::On, Expect::On, false}),
+        ModeCase{"QueryingBack", Stage::Querying, Event::CaptureReport, UiMode::Idle, Expect::Off,
+                 Expect::On, u"Query Device", Expect::On, Expect::On, Expect::Off, false},
+        ModeCase{"UpdatingBack", Stage::Updating, Event::BatchFinished, UiMode::Querying,
+                 Expect::On, Expect::On, nullptr, Expect::Off, Expect::On, Expect::On, false}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
+// Stop Query, then Batch Update before the capture has reported its end: the
+// capture's late report must not take the dialog out of Updating.
+TEST_F(DialogTest, CaptureEndingDuringABatchLeavesTheBatchInCharge) {
+  OpenQuerying();
+  Hear(1);
+  Hear(2);
+  dialog_->OnTimer(kRefreshTimerId);
+  list_.rows[0].checked = true;
+  fileEdit_.SetText(u"/pkg/fw.pck");
+  Write(settings::kSectionPendravel, settings::kKeyExePath, u"/opt/pendravel/");
+  launcher_.Hold();
+
+  dialog_->OnQueryClicked();  // Stop Query: the capture's report is still to come
+  EXPECT_TRUE(host_.timers.empty());
+  dialog_->OnBatchUpdateClicked();
+  EXPECT_EQ(dialog_->Mode(), UiMode::Updating);
+  EXPECT_EQ(host_.timers, (std::map<unsigned, unsigned>{{1u, 1000u}}))
+      << "the list refreshes while the batch runs";
+
+  ASSERT_TRUE(Pump([&] { return !dialog_->Capture()->running && launcher_.CallCount() == 1; }));
+  ASSERT_TRUE(Pump([&] { return dialog_->UpdatingIp() == u"192.168.0.1"; }));
+  EXPECT_EQ(dialog_->Mode(), UiMode::Updating);
+  for (const bool enabled : {batchButton_.IsEnabled(), queryButton_.IsEnabled(),
+                             browseButton_.IsEnabled(), list_.IsEnabled(), combo_.IsEnabled()}) {
+    EXPECT_FALSE(enabled);
+  }
+  clock_.Advance(30);  // both devices silent
+  dialog_->OnTimer(kRefreshTimerId);
+  ASSERT_EQ(list_.rows.size(), 1u) << "the ticked device stays, the other drops out";
+  EXPECT_EQ(list_.rows[0].cells[6], u"Updating");
+  EXPECT_TRUE(list_.rows[0].checked);
+
+  launcher_.ReleaseAll();
+  ASSERT_TRUE(Pump([&] { return dialog_->Mode() == UiMode::Idle; }));
+  EXPECT_TRUE(queryButton_.IsEnabled());
+  EXPECT_EQ(queryButton_.Text(), u"Query Device");
+  EXPECT_TRUE(combo_.IsEnabled());
+  EXPECT_FALSE(batchButton_.IsEnabled());
+  EXPECT_FALSE(list_.IsEnabled());
+  EXPECT_TRUE(host_.timers.empty());
+  ASSERT_EQ(list_.rows.size(), 1u);
+  EXPECT_EQ(list_.rows[0].cells[6], u"Done") << "the outcome; with no capture, not verified";
+}
+
+TEST_F(DialogTest, ReadFailureDuringABatchReportsAndTheBatchGoesOn) {
+  capture_ = {true, {OrdinaryFrame()}, true};
+  OpenQuerying();
+  Hear(1);
+  dialog_->OnTimer(kRefreshTimerId);
+  list_.rows[0].checked = true;
+  fileEdit_.SetText(u"/pkg/fw.pck");
+  Write(settings::kSectionPendravel, settings::kKeyExePath, u"/opt/pendravel/");
+  launcher_.Hold();
+  dialog_->OnBatchUpdateClicked();
+
+  ASSERT_TRUE(Pump([&] { return !host_.boxes.empty() && launcher_.CallCount() == 1; }));
+  EXPECT_EQ(host_.BoxTexts(), Strings{u"Capture stopped: the network adapter could not be read"});
+  EXPECT_EQ(dialog_->Mode(), UiMode::Updating);
+  EXPECT_FALSE(queryButton_.IsEnabled());
+  EXPECT_FALSE(batchButton_.IsEnabled());
+  EXPECT_EQ(host_.timers.count(1u), 1u);
+
+  launcher_.ReleaseAll();
+  ASSERT_TRUE(Pump([&] { return dialog_->Mode() == UiMode::Idle; }));
+  EXPECT_TRUE(queryButton_.IsEnabled());
+  EXPECT_EQ(queryButton_.Text(), u"Query Device");
+  EXPECT_TRUE(host_.timers.empty());
+}
+
 TEST_F(DialogTest, WorkerMessagesReachTheirHandlers) {
-  Open();
-  dialog_->ChangeUiMode(UiStep::Forward);
-  dialog_->ChangeUiMode(UiStep::Forward);
+  OpenQuerying();
+  Hear(7);
+  dialog_->OnTimer(kRefreshTimerId);
+  list_.rows[0].checked = true;
+  fileEdit_.SetText(u"/pkg/fw.pck");
+  launcher_.Hold();
+  dialog_->OnBatchUpdateClicked();  // no ExePath: the worker reports and finishes
 
   Message error;
   error.id = WM_UPDATE_ERROR;
-  error.narrowText = "create process fail";
+  error.text = u"create process fail";
   EXPECT_EQ(dialog_->OnMessage(error), 0);
   Message started;
   started.id = WM_UPDATE_DEVICE_STARTED;
-  started.wideText = u"192.168.0.7";
+  started.text = u"192.168.0.7";
   EXPECT_EQ(dialog_->OnMessage(started), 0);
-  Message finished;
-  finished.id = WM_UPDATE_FINISHED;
-  EXPECT_EQ(dialog_->OnMessage(finished), 0);
+  ASSERT_TRUE(Pump([&] { return dialog_->Mode() == UiMode::Querying; }));
 
-  EXPECT_EQ(host_.BoxTexts(), Strings{u"create process fail"});
+  EXPECT_EQ(host_.BoxTexts(), (Strings{u"create process fail", u"Please install Pendravel"}));
   EXPECT_EQ(host_.boxes[0].caption, u"Error");
   EXPECT_EQ(dialog_->UpdatingIp(), u"192.168.0.7");
-  EXPECT_EQ(dialog_->Mode(), UiMode::Querying);
 }
 
 TEST_F(DialogTest, ErrorBoxWithoutTextIsEmpty) {

@@ -96,9 +96,10 @@ class DialogTest : public ::testing::Test {
 
   bool Pump(const std::function<bool()>& done) { return queue_.PumpUntil(done, kPatience); }
 
-  void Hear(std::uint8_t lastByte) {
+  void Hear(std::uint8_t lastByte, std::string_view appVersion = "4.1.7") {
     DeviceAnnouncement device;
     device.ip = {192, 168, 0, lastByte};
+    device.appVersion = appVersion;
     dialog_->OnCapturePacket(LldpFrame(device));
   }
 
@@ -151,6 +152,33 @@ class DialogTest : public ::testing::Test {
   FakeEdit fileEdit_;
   FakeHost host_{queue_};
   std::unique_ptr<CPendravelBatchDlg> dialog_;
+};
+
+// A dialog ready for a batch.
+class BatchUpdateTest : public DialogTest {
+ protected:
+  // Querying on adapter 10.0.0.5 with the given devices listed (192.168.0.x,
+  // in this order) and the given rows ticked.
+  void PrepareBatch(const std::vector<std::uint8_t>& devices,
+                    const std::vector<std::size_t>& tickedRows,
+                    std::u16string_view exePath = u"/opt/pendravel/") {
+    Write(settings::kSectionPendravel, settings::kKeyExePath, exePath);
+    Write(settings::kSectionUdp, settings::kKeyRemoteIp, u"1.1.1.1");
+    Write(settings::kSectionUdp, settings::kKeyHostIp, u"2.2.2.2");
+    OpenQuerying();
+    for (const std::uint8_t device : devices) {
+      Hear(device);
+    }
+    dialog_->OnTimer(kRefreshTimerId);
+    for (const std::size_t row : tickedRows) {
+      list_.rows.at(row).checked = true;
+    }
+    fileEdit_.SetText(u"/pkg/fw 1.pck");
+  }
+
+  bool PumpUntilBatchEnded() {
+    return Pump([&] { return dialog_->Mode() == UiMode::Querying && !dialog_->Job()->running; });
+  }
 };
 
 }  // namespace quilmarr::testing

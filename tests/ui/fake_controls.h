@@ -166,6 +166,11 @@ class FakeHost final : public DialogHost {
     ++fileDialogs;
     return fileDialogAnswer;
   }
+  [[nodiscard]] std::optional<std::u16string> SaveFileDialog(
+      std::u16string_view suggestedName) override {
+    suggestedNames.emplace_back(suggestedName);
+    return saveDialogAnswer;
+  }
   void EndDialog() override { ++endDialogCalls; }
   bool PumpMessagesUntil(const std::function<bool()>& done,
                          std::chrono::milliseconds timeout) override {
@@ -187,6 +192,8 @@ class FakeHost final : public DialogHost {
   std::vector<ShownBox> boxes;
   std::optional<std::u16string> fileDialogAnswer;
   int fileDialogs = 0;
+  std::optional<std::u16string> saveDialogAnswer;
+  std::vector<std::u16string> suggestedNames;
   int endDialogCalls = 0;
 
  private:

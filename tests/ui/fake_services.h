@@ -85,20 +85,28 @@ class ScriptedPacketSource final : public PacketSource {
 struct LaunchCall {
   std::u16string program;
   std::vector<std::u16string> arguments;
+  std::chrono::seconds timeLimit{0};
 };
 
 // Runs on the update worker's thread. When holding, each run waits until the
 // test releases it, so the test can act "during" a device's update.
 class FakeLauncher final : public ProcessLauncher {
  public:
-  [[nodiscard]] bool RunAndWait(const std::u16string& program,
-                                const std::vector<std::u16string>& arguments) override {
+  [[nodiscard]] ProcessRun RunAndWait(const std::u16string& program,
+                                      const std::vector<std::u16string>& arguments,
+                                      std::chrono::seconds timeLimit) override {
     std::unique_lock lock(mutex_);
-    calls_.push_back({program, arguments});
+    calls_.push_back({program, arguments, timeLimit});
     const std::size_t index = calls_.size();
     changed_.notify_all();
     changed_.wait(lock, [&] { return !hold_ || released_ >= index; });
-    return succeeds_;
+    if (!succeeds_) return {};
+    return index <= runs_.size() ? runs_[index - 1] : ProcessRun{ProcessRun::End::Exited, 0};
+  }
+  // How the next runs end, one per run; later runs exit with status 0.
+  void EndRunsWith(std::vector<ProcessRun> runs) {
+    const std::lock_guard lock(mutex_);
+    runs_ = std::move(runs);
   }
   void Hold() {
     const std::lock_guard lock(mutex_);
@@ -131,6 +139,7 @@ class FakeLauncher final : public ProcessLauncher {
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<LaunchCall> calls_;
+  std::vector<ProcessRun> runs_;
   bool hold_ = false;
   bool succeeds_ = true;
   std::size_t released_ = 0;

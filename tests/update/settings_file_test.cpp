@@ -4,6 +4,15 @@
 #include <memory>
 #include <string>
 
+#ifndef _WIN32
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#endif
+
+#include "platform/folders.h"
 #include "platform/ini_engine.h"
 #include "platform/text.h"
 #include "tests/platform/temp_folder.h"
@@ -54,7 +63,8 @@ TEST(SettingsFolderTest, ResolvesLikeTheShellLookup) {
     SettingsFile settings(locator, *ini);
     settings.ResolveFolder();
     EXPECT_EQ(settings.Folder(), c.expectedFolder);
-    EXPECT_EQ(settings.FilePath(), c.expectedFolder + u"Pendravel.ini");
+    EXPECT_EQ(settings.FilePath(),
+              c.expectedFolder.empty() ? u"" : c.expectedFolder + u"Pendravel.ini");
   }
 }
 
@@ -82,6 +92,35 @@ TEST(SettingsFolderTest, LongFoldersNeverOverrunThe260CharacterPath) {
     }
   }
 }
+
+#ifndef _WIN32
+// A user with neither XDG_CONFIG_HOME, nor HOME, nor a password entry has no
+// settings folder: nothing is read from or written to a folder of the system.
+TEST(SettingsFolderTest, UserWithoutAHomeHasNoSettingsFile) {
+  uid_t homeless = 54321;
+  while (::getpwuid(homeless) != nullptr) ++homeless;
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::unsetenv("XDG_CONFIG_HOME");
+    ::unsetenv("HOME");
+    if (::geteuid() == 0 && ::setuid(homeless) != 0) ::_exit(3);
+    const auto locator = MakePlatformFolderLocator();
+    const auto ini = MakePlatformIniStore();
+    SettingsFile settings(*locator, *ini);
+    settings.ResolveFolder();
+    const bool unknown = !locator->RoamingAppDataFolder() && settings.FilePath().empty();
+    const bool inert =
+        !settings.WriteString(settings::kSectionUdp, settings::kKeyHostIp, u"10.0.0.1") &&
+        settings.ReadString(settings::kSectionPendravel, settings::kKeyExePath, 300).empty();
+    ::_exit(unknown && inert ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: a settings file was found or written; 3: setuid failed";
+}
+#endif
 
 // A settings file in a temporary folder that plays the application-data folder.
 class SettingsFileTest : public ::testing::Test {

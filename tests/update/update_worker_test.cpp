@@ -18,6 +18,12 @@
 #include <tuple>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include "platform/clock.h"
 #include "platform/folders.h"
 #include "platform/ini.h"
 #include "ui/dialog_messages.h"
@@ -44,8 +50,8 @@ class RecordingTarget final : public MessageTarget {
  public:
   struct Record {
     unsigned id;
-    std::string narrowText;
-    std::u16string wideText;
+    std::u16string text;
+    DeviceRun run;
     bool runningAtPost;
   };
 
@@ -53,7 +59,7 @@ class RecordingTarget final : public MessageTarget {
   void Send(const Message&) override { ADD_FAILURE() << "the update worker must never send"; }
   void Post(Message message) override {
     const std::lock_guard lock(mutex_);
-    records_.push_back({message.id, std::move(message.narrowText), std::move(message.wideText),
+    records_.push_back({message.id, std::move(message.text), std::move(message.run),
                         running_ != nullptr && running_->load()});
     changed_.notify_all();
   }
@@ -77,13 +83,23 @@ class RecordingTarget final : public MessageTarget {
   std::vector<Record> records_;
 };
 
+std::string Ending(const DeviceRun& run) {
+  switch (run.process.end) {
+    case ProcessRun::End::NotStarted: return " not started";
+    case ProcessRun::End::TimedOut: return " timed out";
+    case ProcessRun::End::Exited: return " exit " + std::to_string(run.process.exitStatus);
+  }
+  return {};
+}
+
 // What a message list should look like, for readable failures.
 std::vector<std::string> Describe(const std::vector<RecordingTarget::Record>& records) {
   std::vector<std::string> lines;
   for (const auto& r : records) {
     switch (r.id) {
-      case WM_UPDATE_ERROR: lines.push_back("error " + r.narrowText); break;
-      case WM_UPDATE_DEVICE_STARTED: lines.push_back("started " + ToUtf8(r.wideText)); break;
+      case WM_UPDATE_ERROR: lines.push_back("error " + ToUtf8(r.text)); break;
+      case WM_UPDATE_DEVICE_STARTED: lines.push_back("started " + ToUtf8(r.text)); break;
+      case WM_UPDATE_DEVICE_ENDED: lines.push_back("ended " + ToUtf8(r.run.ip) + Ending(r.run)); break;
       case WM_UPDATE_FINISHED: lines.push_back("finished"); break;
       default: lines.push_back("unexpected " + std::to_string(r.id));
     }
@@ -129,12 +145,13 @@ class ObservedIniStore final : public IniStore {
 class ObservedLauncher final : public ProcessLauncher {
  public:
   explicit ObservedLauncher(ProcessLauncher& real) : real_(real) {}
-  bool RunAndWait(const std::u16string& program,
-                  const std::vector<std::u16string>& arguments) override {
+  ProcessRun RunAndWait(const std::u16string& program,
+                        const std::vector<std::u16string>& arguments,
+                        seconds timeLimit) override {
     ++calls;
     programs.push_back(program);
     if (beforeRun) beforeRun(calls);
-    return real_.RunAndWait(program, arguments);
+    return real_.RunAndWait(program, arguments, timeLimit);
   }
   int calls = 0;  // touched by the worker only; read after it has been joined
   std::vector<std::u16string> programs;
@@ -257,7 +274,7 @@ class UpdateWorkerTest : public ::testing::Test {
   [[nodiscard]] std::u16string Read(std::u16string_view section, std::u16string_view key) const {
     return settings_.ReadString(section, key, kPathValueCapacity);
   }
-  void RunBatch() { EXPECT_EQ(UpdateWorker(*job_, settings_, launcher_), 0); }
+  void RunBatch() { EXPECT_EQ(UpdateWorker(*job_, settings_, launcher_, clock_), 0); }
 
   const fs::path root_ =
       fs::temp_directory_path() / ("quilmarr-worker-" + std::to_string(std::random_device{}()));
@@ -267,6 +284,7 @@ class UpdateWorkerTest : public ::testing::Test {
   SettingsFile settings_{locator_, ini_};
   std::unique_ptr<ProcessLauncher> platformLauncher_ = MakePlatformProcessLauncher();
   ObservedLauncher launcher_{*platformLauncher_};
+  SystemClock clock_;
   RecordingTarget target_;
   WindowMessageSink sink_{target_};
   std::optional<UpdateJob> job_;
@@ -299,6 +317,80 @@ TEST_F(UpdateWorkerTest, MissingOrEmptyExePathEndsTheBatchAtOnceAndLeavesUdpAlon
   EXPECT_FALSE(fs::exists(Log()));
 }
 
+void MakeReadOnly(const fs::path& path) {
+  fs::permissions(path,
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+}
+
+// The updater learns its target only from the settings file: when the adapter
+// address cannot be written there, no updater may run.
+TEST_F(UpdateWorkerTest, ReadOnlySettingsFileStartsNoUpdater) {
+  MakeReadOnly(fs::path(settings_.FilePath()));
+
+  RunBatch();
+
+  EXPECT_EQ(Describe(target_.Records()),
+            (std::vector<std::string>{
+                "error The settings file could not be written: " + ToUtf8(settings_.FilePath()),
+                "finished"}));
+  EXPECT_EQ(launcher_.calls, 0);
+  EXPECT_FALSE(fs::exists(Log()));
+  EXPECT_EQ(Read(settings::kSectionUdp, settings::kKeyHostIp), kStartHost);
+}
+
+#ifndef _WIN32
+// A folder where the temporary file of an atomic write cannot be made. Root
+// may write anywhere, so the batch then runs as an unprivileged user.
+TEST_F(UpdateWorkerTest, ReadOnlySettingsFolderStartsNoUpdater) {
+  const fs::path folder = fs::path(settings_.Folder());
+  fs::permissions(fs::path(settings_.FilePath()), fs::perms::all & ~fs::perms::owner_exec &
+                                                      ~fs::perms::group_exec &
+                                                      ~fs::perms::others_exec);
+  for (fs::path p = folder; p != root_.parent_path(); p = p.parent_path()) {
+    fs::permissions(p, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  }
+  MakeReadOnly(folder);
+  const std::vector<std::string> expected{
+      "error The settings file could not be written: " + ToUtf8(settings_.FilePath()), "finished"};
+
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    constexpr uid_t kNobody = 65534;
+    if (geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(3);
+    static_cast<void>(UpdateWorker(*job_, settings_, launcher_, clock_));
+    _exit(Describe(target_.Records()) == expected && launcher_.calls == 0 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: wrong reports or an updater ran; 3: no user to run as";
+  EXPECT_FALSE(fs::exists(Log()));
+}
+#endif
+
+TEST_F(UpdateWorkerTest, DeviceWhoseAddressCannotBeWrittenIsSkipped) {
+  launcher_.beforeRun = [this](int call) {
+    if (call == 1) MakeReadOnly(fs::path(settings_.FilePath()));
+  };
+
+  RunBatch();
+
+  const std::string notWritten =
+      " skipped. The settings file could not be written: " + ToUtf8(settings_.FilePath());
+  EXPECT_EQ(Describe(target_.Records()),
+            (std::vector<std::string>{"started 10.0.0.1", "ended 10.0.0.1 exit 0",
+                                      "error Device 10.0.0.2" + notWritten,
+                                      "ended 10.0.0.2 not started",
+                                      "error Device 10.0.0.3" + notWritten,
+                                      "ended 10.0.0.3 not started", "finished"}));
+  const auto runs = ReadLog(Log());
+  ASSERT_EQ(runs.size(), 1U) << "no updater ran against an address that was not written";
+  EXPECT_EQ(runs[0].remoteIp, "10.0.0.1");
+}
+
 TEST_F(UpdateWorkerTest, ExePathWithoutSeparatorFailsEveryDeviceAndStillFinishes) {
   Write(settings::kSectionPendravel, settings::kKeyExePath, StandinFolder());
 
@@ -306,9 +398,11 @@ TEST_F(UpdateWorkerTest, ExePathWithoutSeparatorFailsEveryDeviceAndStillFinishes
 
   EXPECT_EQ(
       Describe(target_.Records()),
-      (std::vector<std::string>{"started 10.0.0.1", "error create process fail", "started 10.0.0.2",
-                                "error create process fail", "started 10.0.0.3",
-                                "error create process fail", "finished"}));
+      (std::vector<std::string>{
+          "started 10.0.0.1", "error create process fail", "ended 10.0.0.1 not started",
+          "started 10.0.0.2", "error create process fail", "ended 10.0.0.2 not started",
+          "started 10.0.0.3", "error create process fail", "ended 10.0.0.3 not started",
+          "finished"}));
   ASSERT_EQ(launcher_.programs.size(), 3U);
   EXPECT_EQ(launcher_.programs.front(), StandinFolder() + u"Pendravel.exe");
   EXPECT_FALSE(job_->running.load());
@@ -316,7 +410,7 @@ TEST_F(UpdateWorkerTest, ExePathWithoutSeparatorFailsEveryDeviceAndStillFinishes
 }
 
 TEST_F(UpdateWorkerTest, ThreeDevicesAreHandedOverOneAfterAnother) {
-  worker_.Start(*job_, settings_, launcher_);
+  worker_.Start(*job_, settings_, launcher_, clock_);
   ASSERT_TRUE(target_.WaitForFinished());
   worker_.Join();
 
@@ -324,8 +418,10 @@ TEST_F(UpdateWorkerTest, ThreeDevicesAreHandedOverOneAfterAnother) {
             (std::vector<std::string>{"UDP HOST_IP=192.168.1.10", "UDP REMOTE_IP=10.0.0.1",
                                       "UDP REMOTE_IP=10.0.0.2", "UDP REMOTE_IP=10.0.0.3"}));
   const auto records = target_.Records();
-  EXPECT_EQ(Describe(records), (std::vector<std::string>{"started 10.0.0.1", "started 10.0.0.2",
-                                                         "started 10.0.0.3", "finished"}));
+  EXPECT_EQ(Describe(records),
+            (std::vector<std::string>{"started 10.0.0.1", "ended 10.0.0.1 exit 0",
+                                      "started 10.0.0.2", "ended 10.0.0.2 exit 0",
+                                      "started 10.0.0.3", "ended 10.0.0.3 exit 0", "finished"}));
   for (const auto& record : records)
     EXPECT_TRUE(record.runningAtPost) << "posted before `running` cleared";
   EXPECT_FALSE(job_->running.load());
@@ -364,8 +460,9 @@ TEST_F(UpdateWorkerTest, UpdaterThatFailsIsNoErrorAndTheBatchGoesOn) {
 
   SetEnvironment("QUILMARR_STANDIN_EXIT", "0");
   EXPECT_EQ(Describe(target_.Records()),
-            (std::vector<std::string>{"started 10.0.0.1", "started 10.0.0.2", "started 10.0.0.3",
-                                      "finished"}));
+            (std::vector<std::string>{"started 10.0.0.1", "ended 10.0.0.1 exit 3",
+                                      "started 10.0.0.2", "ended 10.0.0.2 exit 3",
+                                      "started 10.0.0.3", "ended 10.0.0.3 exit 3", "finished"}));
   EXPECT_EQ(ReadLog(Log()).size(), 3U);
 }
 
@@ -377,8 +474,8 @@ TEST_F(UpdateWorkerTest, FailureInsideTheBatchBecomesAnErrorAndTheBatchFinishes)
   RunBatch();
 
   EXPECT_EQ(Describe(target_.Records()),
-            (std::vector<std::string>{"started 10.0.0.1", "started 10.0.0.2",
-                                      "error launcher broke", "finished"}));
+            (std::vector<std::string>{"started 10.0.0.1", "ended 10.0.0.1 exit 0",
+                                      "started 10.0.0.2", "error launcher broke", "finished"}));
   EXPECT_FALSE(job_->running.load());
 }
 
@@ -386,7 +483,7 @@ TEST_F(UpdateWorkerTest, WorkerIsAliveBeforeItSetsRunning) {
   ini_.beforeRead = [this](std::u16string_view key) {
     if (key == settings::kKeyExePath) readGate_.ArriveAndWait();
   };
-  worker_.Start(*job_, settings_, launcher_);
+  worker_.Start(*job_, settings_, launcher_, clock_);
   ASSERT_TRUE(readGate_.WaitArrived());
 
   EXPECT_TRUE(worker_.IsAlive());
@@ -402,7 +499,7 @@ TEST_F(UpdateWorkerTest, InterruptDuringSecondDeviceSkipsTheRestAndANewBatchRuns
   launcher_.beforeRun = [this](int call) {
     if (call == 2) runGate_.ArriveAndWait();
   };
-  worker_.Start(*job_, settings_, launcher_);
+  worker_.Start(*job_, settings_, launcher_, clock_);
   ASSERT_TRUE(runGate_.WaitArrived());
   EXPECT_TRUE(job_->running.load()) << "a close attempt now is refused";
   job_->interruptRequested.store(true);  // what the close handler does
@@ -411,7 +508,8 @@ TEST_F(UpdateWorkerTest, InterruptDuringSecondDeviceSkipsTheRestAndANewBatchRuns
   worker_.Join();
 
   EXPECT_EQ(Describe(target_.Records()),
-            (std::vector<std::string>{"started 10.0.0.1", "started 10.0.0.2", "finished"}));
+            (std::vector<std::string>{"started 10.0.0.1", "ended 10.0.0.1 exit 0",
+                                      "started 10.0.0.2", "ended 10.0.0.2 exit 0", "finished"}));
   auto runs = ReadLog(Log());
   ASSERT_EQ(runs.size(), 2U) << "the second updater still ran to its end";
   EXPECT_EQ(runs[1].remoteIp, "10.0.0.2");
@@ -421,7 +519,7 @@ TEST_F(UpdateWorkerTest, InterruptDuringSecondDeviceSkipsTheRestAndANewBatchRuns
   // The next Batch Update click.
   job_->ReplaceTargets({u"10.0.1.1", u"10.0.1.2", u"10.0.1.3"});
   job_->interruptRequested.store(false);
-  worker_.Start(*job_, settings_, launcher_);
+  worker_.Start(*job_, settings_, launcher_, clock_);
   ASSERT_TRUE(target_.WaitForFinished(2));
   worker_.Join();
 

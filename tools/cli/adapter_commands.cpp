@@ -9,7 +9,7 @@
 
 #include "discovery/adapters.h"
 #include "discovery/capture_worker.h"
-#include "discovery/pcap/capture_library.h"
+#include "discovery/pcap/live_capture.h"
 #include "inventory/device_table.h"
 #include "platform/clock.h"
 #include "platform/text.h"
@@ -59,10 +59,10 @@ class PipelineSink final : public CaptureSink {
   }
 };
 
-std::unique_ptr<AdapterList> ListAdapters(CaptureLibrary& capture) {
-  if (capture.LibraryMissing()) std::cerr << kCaptureLibraryMissing << '\n';
+std::unique_ptr<AdapterList> ListAdapters() {
+  if (LiveCaptureLibraryMissing()) std::cerr << kCaptureLibraryMissing << '\n';
   try {
-    return EnumerateAdapters(capture.Interfaces());
+    return EnumerateAdapters(*MakeLiveInterfaceLister());
   } catch (const CPcapException& e) {
     std::cerr << e.what() << '\n';
     return nullptr;
@@ -70,8 +70,7 @@ std::unique_ptr<AdapterList> ListAdapters(CaptureLibrary& capture) {
 }
 
 int Adapters() {
-  CaptureLibrary capture;
-  const auto adapters = ListAdapters(capture);
+  const auto adapters = ListAdapters();
   if (!adapters) return 1;
   for (const auto& adapter : *adapters) {
     std::cout << JoinFields({adapter->ipAddress, adapter->description, adapter->deviceName})
@@ -90,8 +89,7 @@ const AdapterInfo* FindAdapter(const AdapterList& adapters, std::u16string_view 
 }
 
 int Listen(const std::string& adapterIp, double seconds) {
-  CaptureLibrary capture;
-  const auto adapters = ListAdapters(capture);
+  const auto adapters = ListAdapters();
   if (!adapters) return 1;
   const AdapterInfo* adapter = FindAdapter(*adapters, FromUtf8(adapterIp));
   if (adapter == nullptr) {
@@ -107,7 +105,7 @@ int Listen(const std::string& adapterIp, double seconds) {
   context.stopRequested.store(false);
   {
     CaptureWorkerThread worker;
-    worker.Start(context, capture.LiveSources()());
+    worker.Start(context, MakeLivePacketSource());
     const auto deadline = std::chrono::steady_clock::now() +
                           std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                               std::chrono::duration<double>(seconds));

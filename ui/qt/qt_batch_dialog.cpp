@@ -20,6 +20,8 @@
 
 #include "res/dialog_layout.h"
 #include "ui/qt/dialog_units.h"
+#include "ui/qt/input_blocker.h"
+#include "ui/qt/labelled_combo_accessible.h"
 #include "ui/qt/qt_text.h"
 
 namespace quilmarr {
@@ -29,10 +31,9 @@ namespace {
 using layout::DialogRect;
 
 constexpr int kPumpSliceMs = 5;
-// One capture read time-out and a slow frame, with room to spare.
-constexpr std::chrono::milliseconds kWorkerEndWait{5000};
 
 const char16_t kAboutItem[] = u"&About Quilmarr...";
+const char16_t kExportItem[] = u"Export list...";
 
 QRect ToPixels(const DialogUnits& units, const DialogRect& rect) {
   return units.Rect(rect.x, rect.y, rect.width, rect.height);
@@ -50,6 +51,16 @@ QRect LabelPixels(const DialogUnits& units, const DialogRect& rect, const QLabel
 
 std::optional<std::u16string> ShowOpenFileDialog(QWidget* parent) {
   const QString path = QFileDialog::getOpenFileName(parent);
+  if (path.isEmpty()) {
+    return std::nullopt;
+  }
+  return ToU16String(QDir::toNativeSeparators(path));
+}
+
+std::optional<std::u16string> ShowSaveCsvDialog(QWidget* parent, std::u16string_view suggested) {
+  const QString path = QFileDialog::getSaveFileName(
+      parent, ToQString(kExportItem).remove(QStringLiteral("...")), ToQString(suggested),
+      QStringLiteral("CSV files (*.csv);;All files (*)"));
   if (path.isEmpty()) {
     return std::nullopt;
   }
@@ -107,16 +118,11 @@ QtBatchDialog::QtBatchDialog(QtDialogServices services, QWidget* parent, OpenFil
 }
 
 QtBatchDialog::~QtBatchDialog() {
-  // Destroyed without a close (the close guard stops the capture itself): stop
-  // the capture as Stop Query does. A capture worker may be blocked in a send,
-  // so keep handling messages until the workers have ended; joining them then
+  // A capture worker may be blocked in a send to this window: the controller
+  // ends the workers while handling their messages, so joining them then
   // cannot wait on this thread.
   if (controller_) {
-    const CaptureContext* capture = controller_->Capture();
-    if (capture != nullptr && capture->running.load() && !capture->stopRequested.load()) {
-      controller_->OnQueryClicked();
-    }
-    PumpMessagesUntil([this] { return !controller_->WorkersAlive(); }, kWorkerEndWait);
+    controller_->OnDestroy();
   }
   controller_.reset();
   for (const auto& [id, qtId] : timers_) {
@@ -136,9 +142,12 @@ void QtBatchDialog::CreateControls() {
   queryButton_ = new QPushButton(QStringLiteral("Query Device"), this);
   queryButton_->setObjectName(QStringLiteral("queryButton"));
   queryButton_->setEnabled(false);
-  queryButton_->setAutoDefault(false);
+  // As in a Windows dialog: a focused push button takes Enter itself; the
+  // default button takes it only while the focus is on another kind of control.
+  queryButton_->setAutoDefault(true);
 
   adapterCombo_ = new QComboBox(this);
+  KeepAccessibleName(*adapterCombo_);
   adapterCombo_->setObjectName(QStringLiteral("adapterCombo"));
   adapterCombo_->setEditable(true);
   adapterCombo_->setInsertPolicy(QComboBox::NoInsert);
@@ -163,7 +172,7 @@ void QtBatchDialog::CreateControls() {
 
   browseButton_ = new QPushButton(QStringLiteral("Browse"), this);
   browseButton_->setObjectName(QStringLiteral("browseButton"));
-  browseButton_->setAutoDefault(false);
+  browseButton_->setAutoDefault(true);
 
   for (QLabel* label : {adapterLabel_, devicesLabel_, fileLabel_}) {
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -211,6 +220,12 @@ void QtBatchDialog::OnSysCommand(unsigned commandId) {
 
 void QtBatchDialog::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
+  if (deviceList_->geometry().contains(event->pos())) {
+    QAction* exportList = menu.addAction(ToQString(kExportItem));
+    connect(exportList, &QAction::triggered, this, [this] { controller_->OnExportListClicked(); });
+    menu.exec(event->globalPos());
+    return;
+  }
   QAction* about = menu.addAction(ToQString(kAboutItem));
   connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
   menu.exec(event->globalPos());
@@ -285,6 +300,10 @@ std::optional<std::u16string> QtBatchDialog::OpenFileDialog() {
   return openFile_ ? openFile_(this) : std::nullopt;
 }
 
+std::optional<std::u16string> QtBatchDialog::SaveFileDialog(std::u16string_view suggestedName) {
+  return saveFile_ ? saveFile_(this, suggestedName) : std::nullopt;
+}
+
 void QtBatchDialog::EndDialog() {
   ended_ = true;
   done(0);
@@ -292,10 +311,13 @@ void QtBatchDialog::EndDialog() {
 
 bool QtBatchDialog::PumpMessagesUntil(const std::function<bool()>& done,
                                       std::chrono::milliseconds timeout) {
+  // The workers' messages and painting only: a click meanwhile must not start
+  // anything in a window that is about to close.
+  const InputBlocker blocker(*this);
   QElapsedTimer elapsed;
   elapsed.start();
   while (!done() && elapsed.elapsed() < timeout.count()) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, kPumpSliceMs);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, kPumpSliceMs);
     if (!done()) {
       QThread::msleep(kPumpSliceMs);
     }

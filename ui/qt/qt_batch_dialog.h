@@ -37,6 +37,13 @@ using OpenFileFunction = std::function<std::optional<std::u16string>(QWidget* pa
 
 [[nodiscard]] std::optional<std::u16string> ShowOpenFileDialog(QWidget* parent);
 
+// The file-save dialog for a CSV file: the chosen full path, or nullopt on cancel.
+using SaveFileFunction =
+    std::function<std::optional<std::u16string>(QWidget* parent, std::u16string_view suggested)>;
+
+[[nodiscard]] std::optional<std::u16string> ShowSaveCsvDialog(QWidget* parent,
+                                                              std::u16string_view suggested);
+
 class QtBatchDialog final : public QDialog, private DialogHost {
   Q_OBJECT
 
@@ -53,6 +60,9 @@ class QtBatchDialog final : public QDialog, private DialogHost {
 
   // The same close guard for the title bar, Esc and every other way of ending.
   void reject() override;
+
+  // Replaces the file-save dialog (tests answer it themselves).
+  void SetSaveFileFunction(SaveFileFunction saveFile) { saveFile_ = std::move(saveFile); }
 
   [[nodiscard]] CPendravelBatchDlg& Controller() noexcept { return *controller_; }
   [[nodiscard]] QPushButton& QueryButton() const noexcept { return *queryButton_; }
@@ -81,6 +91,8 @@ class QtBatchDialog final : public QDialog, private DialogHost {
   void KillTimer(unsigned id) override;
   void MessageBox(std::u16string_view text, std::u16string_view caption) override;
   [[nodiscard]] std::optional<std::u16string> OpenFileDialog() override;
+  [[nodiscard]] std::optional<std::u16string> SaveFileDialog(
+      std::u16string_view suggestedName) override;
   void EndDialog() override;
   bool PumpMessagesUntil(const std::function<bool()>& done,
                          std::chrono::milliseconds timeout) override;
@@ -101,6 +113,7 @@ class QtBatchDialog final : public QDialog, private DialogHost {
   QSize templateSize_;
 
   OpenFileFunction openFile_;
+  SaveFileFunction saveFile_ = ShowSaveCsvDialog;
   QtMessageTarget target_;
   std::map<unsigned, int> timers_;  // controller's timer id -> Qt timer id
   bool closing_ = false;

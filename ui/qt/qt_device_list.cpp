@@ -56,7 +56,12 @@ int QtListControl::InsertColumn(int index, std::u16string_view header, int width
 void QtListControl::DeleteColumn(int index) { table_.removeColumn(index); }
 
 void QtListControl::SetColumnWidth(int index, int width) {
-  if (width == kColumnAutosizeUseHeader) {
+  if (width == kColumnAutosizeUseHeader && index == table_.columnCount() - 1) {
+    // A list view's last column fitted to its header fills the rest of the
+    // list's width, also after a resize.
+    table_.setColumnWidth(index, table_.horizontalHeader()->sectionSizeHint(index));
+    table_.horizontalHeader()->setStretchLastSection(true);
+  } else if (width == kColumnAutosizeUseHeader) {
     table_.setColumnWidth(index, table_.horizontalHeader()->sectionSizeHint(index));
   } else if (width >= 0) {
     table_.setColumnWidth(index, width);

@@ -1,7 +1,15 @@
+// The device list of the main dialog: set-up, the one-second rebuild, ticks,
+// the update marker and each device's outcome, and its export.
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
+#include "platform/atomic_file.h"
+#include "platform/csv.h"
 #include "platform/text.h"
 #include "ui/pendravel_batch_dlg.h"
 
@@ -59,14 +67,22 @@ void CPendravelBatchDlg::SetUpDeviceList() {
 }
 
 void CPendravelBatchDlg::OnTimer(unsigned /*timerId*/) {
+  if (m_outcomes) {
+    m_outcomes->Tick(m_services.clock.Now(), m_devices);
+    WriteReportIfOver();
+  }
+  RebuildDeviceList([this] { return m_updateJob && m_updateJob->running.load(); }, m_updatingIp);
+}
+
+void CPendravelBatchDlg::RebuildDeviceList(const std::function<bool()>& running,
+                                           const std::u16string& updatingIp) {
   const std::vector<std::u16string> ticked = CollectTickedIps();
   m_deviceList.BeginRebuild();
   m_deviceList.DeleteAllItems();
   int row = 0;
   for (const auto& record : m_devices) {
     if (record) {
-      const bool running = m_updateJob && m_updateJob->running.load();
-      AddDeviceRow(*record, ticked, running, m_updatingIp, row);
+      AddDeviceRow(*record, ticked, running(), updatingIp, row);
     }
   }
   m_deviceList.EndRebuild();
@@ -79,7 +95,10 @@ void CPendravelBatchDlg::AddDeviceRow(const DeviceRecord& record,
     return EqualsNoCase(ip, record.ipText);
   });
   const UnixSeconds now = m_services.clock.Now();
-  if (!(running && isTicked) && !IsFresh(now, record.lastSeen)) {
+  // A device of the last batch stays listed while it reboots and is verified,
+  // and then with its outcome, until the next batch or query.
+  const bool inBatch = m_outcomes && m_outcomes->Find(record.ipText) != nullptr;
+  if (!(running && isTicked) && !inBatch && !IsFresh(now, record.lastSeen)) {
     return;
   }
 
@@ -95,6 +114,10 @@ void CPendravelBatchDlg::AddDeviceRow(const DeviceRecord& record,
   }
   if (running && EqualsNoCase(record.ipText, updatingIp)) {
     m_deviceList.SetItemText(row, kStatusColumn, kUpdatingStatus);
+  } else if (const DeviceResult* result = m_outcomes ? m_outcomes->Find(record.ipText) : nullptr;
+             result != nullptr && result->outcome != DeviceOutcome::Waiting &&
+             result->outcome != DeviceOutcome::Updating) {
+    m_deviceList.SetItemText(row, kStatusColumn, OutcomeText(*result));
   }
   ++row;
 }
@@ -111,7 +134,35 @@ std::vector<std::u16string> CPendravelBatchDlg::CollectTickedIps() const {
 
 std::intptr_t CPendravelBatchDlg::OnUpdateDeviceStarted(const std::u16string& ip) {
   m_updatingIp = ip;
+  if (m_outcomes) m_outcomes->DeviceStarted(ip, m_devices);
   return 0;
+}
+
+std::vector<std::u16string> DeviceListHeaders() {
+  std::vector<std::u16string> headers;
+  for (const ColumnLayout& column : kInitialColumns) {
+    std::u16string_view header = column.header;
+    while (!header.empty() && header.front() == u' ') header.remove_prefix(1);
+    while (!header.empty() && header.back() == u' ') header.remove_suffix(1);
+    if (!header.empty()) headers.emplace_back(header);
+  }
+  return headers;
+}
+
+void CPendravelBatchDlg::OnExportListClicked() {
+  const std::optional<std::u16string> path = m_host.SaveFileDialog(u"devices.csv");
+  if (!path) return;
+  std::string csv = CsvRecord(DeviceListHeaders());
+  for (int row = 0; row < m_deviceList.GetItemCount(); ++row) {
+    std::vector<std::u16string> cells;
+    for (int column = 0; column <= kStatusColumn; ++column) {
+      cells.push_back(m_deviceList.GetItemText(row, column));
+    }
+    csv += CsvRecord(cells);
+  }
+  if (!ReplaceFileAtomically(std::filesystem::path(*path), csv)) {
+    ShowErrorText(u"The list could not be written: " + *path);
+  }
 }
 
 }  // namespace quilmarr

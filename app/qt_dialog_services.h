@@ -1,0 +1,22 @@
+#pragma once
+// The main window's services from the platform's, optionally with other
+// adapters or another capture source.
+#include <utility>
+
+#include "app/platform_services.h"
+#include "ui/qt/qt_batch_dialog.h"
+
+namespace quilmarr {
+
+[[nodiscard]] inline QtDialogServices QtServicesFor(PlatformServices& services,
+                                                    InterfaceLister& interfaces,
+                                                    PacketSourceFactory openSource) {
+  return {interfaces, std::move(openSource), services.clock, services.settings,
+          *services.launcher};
+}
+
+[[nodiscard]] inline QtDialogServices QtServicesFor(PlatformServices& services) {
+  return QtServicesFor(services, *services.interfaces, services.openPacketSource);
+}
+
+}  // namespace quilmarr

@@ -1,0 +1,29 @@
+#pragma once
+// The engineer's choices for a batch, from [Quilmarr] in the settings file.
+#include <chrono>
+#include <string>
+#include <variant>
+
+#include "update/settings_file.h"
+
+namespace quilmarr {
+
+inline constexpr std::chrono::seconds kDefaultVerifyFor{300};
+inline constexpr std::chrono::seconds kLongestOption{86400};
+
+struct BatchOptions {
+  // How long a device is watched after its updater ended well; zero: not at all.
+  std::chrono::seconds verifyFor = kDefaultVerifyFor;
+  // How long an updater may run; zero: as long as it takes.
+  std::chrono::seconds updateTimeLimit{0};
+};
+
+// Missing or empty keys take the defaults; a value must otherwise be a whole
+// number of seconds from 0 to 86400. On failure, the text of the error box.
+[[nodiscard]] std::variant<BatchOptions, std::u16string> ReadBatchOptions(
+    const SettingsFile& settings);
+
+// The same rule for a value given elsewhere (a command-line option).
+[[nodiscard]] std::optional<std::chrono::seconds> ParseOptionSeconds(std::u16string_view text);
+
+}  // namespace quilmarr

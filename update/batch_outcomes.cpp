@@ -1,0 +1,157 @@
+#include "update/batch_outcomes.h"
+
+#include <algorithm>
+#include <string>
+
+#include "platform/text.h"
+
+namespace quilmarr {
+namespace {
+
+const DeviceRecord* FindRecord(const DeviceTable& table, std::u16string_view ip) {
+  for (const auto& record : table) {
+    if (record && EqualsNoCase(record->ipText, ip)) return record.get();
+  }
+  return nullptr;
+}
+
+void TakeNames(DeviceResult& result, const DeviceRecord& record) {
+  result.systemName = record.systemName;
+  result.iedName = record.iedName;
+  result.bootVersion = record.bootVersion;
+  result.appVersionAfter = record.currentAppVersion;
+}
+
+bool UnderWatch(const DeviceResult& result) noexcept {
+  return result.outcome == DeviceOutcome::Done && result.verifyUntil != 0;
+}
+
+// Heard after its run with a version other than the one before it.
+void Hear(DeviceResult& result, const DeviceRecord& record) {
+  TakeNames(result, record);
+  if (!UnderWatch(result)) return;
+  result.heardSinceRun = true;
+  if (record.currentAppVersion != result.appVersionBefore) {
+    result.outcome = DeviceOutcome::Verified;
+    result.verifyUntil = 0;
+  }
+}
+
+}  // namespace
+
+std::u16string OutcomeText(const DeviceResult& result) {
+  switch (result.outcome) {
+    case DeviceOutcome::Waiting: return {};
+    case DeviceOutcome::Updating: return u"Updating";
+    case DeviceOutcome::Done: return u"Done";
+    case DeviceOutcome::Failed:
+      return u"Failed (exit " + FromUtf8(std::to_string(result.exitStatus.value_or(-1))) + u")";
+    case DeviceOutcome::NotStarted: return u"Not started";
+    case DeviceOutcome::Skipped: return u"Skipped";
+    case DeviceOutcome::TimedOut: return u"Timed out";
+    case DeviceOutcome::Verified: return u"Verified " + result.appVersionAfter;
+    case DeviceOutcome::Unchanged: return u"Unchanged";
+    case DeviceOutcome::NotBack: return u"Not back";
+  }
+  return {};
+}
+
+BatchOutcomes::BatchOutcomes(BatchInfo info, const std::vector<std::u16string>& targets,
+                             const DeviceTable& table)
+    : info_(std::move(info)) {
+  results_.reserve(targets.size());
+  for (const std::u16string& ip : targets) {
+    DeviceResult result;
+    result.ip = ip;
+    if (const DeviceRecord* record = FindRecord(table, ip)) {
+      TakeNames(result, *record);
+      result.appVersionBefore = record->currentAppVersion;
+    }
+    results_.push_back(std::move(result));
+  }
+}
+
+DeviceResult* BatchOutcomes::FindMutable(std::u16string_view ip) noexcept {
+  const auto found = std::find_if(results_.begin(), results_.end(),
+                                  [&](const DeviceResult& r) { return EqualsNoCase(r.ip, ip); });
+  return found == results_.end() ? nullptr : &*found;
+}
+
+const DeviceResult* BatchOutcomes::Find(std::u16string_view ip) const noexcept {
+  return const_cast<BatchOutcomes*>(this)->FindMutable(ip);
+}
+
+void BatchOutcomes::DeviceStarted(const std::u16string& ip, const DeviceTable& table) {
+  DeviceResult* result = FindMutable(ip);
+  if (result == nullptr) return;
+  result->outcome = DeviceOutcome::Updating;
+  if (const DeviceRecord* record = FindRecord(table, ip)) {
+    TakeNames(*result, *record);
+    result->appVersionBefore = record->currentAppVersion;
+  }
+}
+
+void BatchOutcomes::DeviceEnded(const DeviceRun& run) {
+  DeviceResult* result = FindMutable(run.ip);
+  if (result == nullptr) return;
+  switch (run.process.end) {
+    case ProcessRun::End::NotStarted:
+      result->outcome = DeviceOutcome::NotStarted;
+      return;
+    case ProcessRun::End::TimedOut:
+      result->outcome = DeviceOutcome::TimedOut;
+      break;
+    case ProcessRun::End::Exited:
+      result->exitStatus = run.process.exitStatus;
+      result->outcome =
+          run.process.exitStatus == 0 ? DeviceOutcome::Done : DeviceOutcome::Failed;
+      if (result->outcome == DeviceOutcome::Done && info_.verifyFor.count() > 0) {
+        result->verifyUntil = run.end + info_.verifyFor.count();
+      }
+      break;
+  }
+  result->start = run.start;
+  result->end = run.end;
+}
+
+void BatchOutcomes::DeviceHeard(const DeviceRecord& record, UnixSeconds /*now*/) {
+  if (DeviceResult* result = FindMutable(record.ipText)) Hear(*result, record);
+}
+
+void BatchOutcomes::BatchEnded(bool interrupted) {
+  batchEnded_ = true;
+  for (DeviceResult& result : results_) {
+    if (result.outcome == DeviceOutcome::Waiting || result.outcome == DeviceOutcome::Updating) {
+      result.outcome = interrupted ? DeviceOutcome::Skipped : DeviceOutcome::NotStarted;
+    }
+  }
+}
+
+void BatchOutcomes::Tick(UnixSeconds now, const DeviceTable& table) {
+  for (DeviceResult& result : results_) {
+    if (!UnderWatch(result)) continue;
+    // A frame merged before the run's end was reported is seen here.
+    const DeviceRecord* record = FindRecord(table, result.ip);
+    if (record != nullptr && result.end && record->lastSeen > *result.end) Hear(result, *record);
+    if (UnderWatch(result) && now >= result.verifyUntil) {
+      result.outcome = result.heardSinceRun ? DeviceOutcome::Unchanged : DeviceOutcome::NotBack;
+      result.verifyUntil = 0;
+    }
+  }
+}
+
+void BatchOutcomes::StopWatching() {
+  for (DeviceResult& result : results_) result.verifyUntil = 0;
+}
+
+bool BatchOutcomes::Watching() const noexcept {
+  return std::any_of(results_.begin(), results_.end(),
+                     [](const DeviceResult& r) { return UnderWatch(r); });
+}
+
+bool BatchOutcomes::IsWatched(std::u16string_view ip) const noexcept {
+  const DeviceResult* result = Find(ip);
+  return result != nullptr && UnderWatch(*result);
+}
+
+}  // namespace quilmarr

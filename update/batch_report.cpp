@@ -1,0 +1,53 @@
+#include "update/batch_report.h"
+
+#include <filesystem>
+#include <vector>
+
+#include "platform/atomic_file.h"
+#include "platform/csv.h"
+#include "platform/folders.h"
+#include "platform/local_time.h"
+#include "platform/text.h"
+
+namespace quilmarr {
+namespace {
+
+std::u16string TimeField(const std::optional<UnixSeconds>& time) {
+  return time ? FromUtf8(Iso8601LocalTime(*time)) : std::u16string();
+}
+
+}  // namespace
+
+std::string BatchReportCsv(const BatchOutcomes& outcomes) {
+  std::string csv = CsvRecord({u"IP", u"System name", u"IED name", u"Boot version",
+                               u"App version before", u"App version after", u"Updater start",
+                               u"Updater end", u"Exit status", u"Outcome", u"Package",
+                               u"Adapter"});
+  const BatchInfo& info = outcomes.Info();
+  for (const DeviceResult& result : outcomes.Results()) {
+    const std::u16string exitStatus =
+        result.exitStatus ? FromUtf8(std::to_string(*result.exitStatus)) : std::u16string();
+    csv += CsvRecord({result.ip, result.systemName, result.iedName, result.bootVersion,
+                      result.appVersionBefore, result.appVersionAfter, TimeField(result.start),
+                      TimeField(result.end), exitStatus, OutcomeText(result), info.packagePath,
+                      info.adapterIp});
+  }
+  return csv;
+}
+
+std::u16string BatchReportPath(const SettingsFile& settings, UnixSeconds start) {
+  if (settings.Folder().empty()) return {};
+  return settings.Folder() + u"Reports" + PathSeparator() + u"batch-" +
+         FromUtf8(FileNameLocalTime(start)) + u".csv";
+}
+
+bool WriteBatchReport(const std::u16string& path, const BatchOutcomes& outcomes) {
+  if (path.empty()) return false;
+  const std::filesystem::path file(path);
+  std::error_code error;
+  std::filesystem::create_directories(file.parent_path(), error);
+  if (error) return false;
+  return ReplaceFileAtomically(file, BatchReportCsv(outcomes));
+}
+
+}  // namespace quilmarr

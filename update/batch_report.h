@@ -1,0 +1,22 @@
+#pragma once
+// The report of a batch: one CSV row per ticked device, written into a
+// "Reports" folder beside the settings file, so an engineer can show after a
+// visit which device runs which firmware.
+#include <string>
+
+#include "update/batch_outcomes.h"
+#include "update/settings_file.h"
+
+namespace quilmarr {
+
+// RFC 4180 text: a header row, then one row per device in update order.
+[[nodiscard]] std::string BatchReportCsv(const BatchOutcomes& outcomes);
+
+// <settings folder>Reports<separator>batch-<local start time>.csv; empty when
+// the settings folder is unknown.
+[[nodiscard]] std::u16string BatchReportPath(const SettingsFile& settings, UnixSeconds start);
+
+// Writes the report atomically, creating its folder; false when it could not.
+[[nodiscard]] bool WriteBatchReport(const std::u16string& path, const BatchOutcomes& outcomes);
+
+}  // namespace quilmarr
