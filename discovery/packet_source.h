@@ -23,6 +23,8 @@ class PacketSource {
   [[nodiscard]] virtual bool Open(const std::string& narrowDeviceName) = 0;
   [[nodiscard]] virtual ReadResult Read() = 0;
   virtual void Close() = 0;
+  // Wakes a Read blocked on a silent adapter; called from another thread.
+  virtual void Interrupt() noexcept {}
 };
 
 }  // namespace quilmarr

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Cross-builds the Qt-free core and its tests for 64-bit Windows with mingw-w64
-# and runs them under Wine (ctest label "windows").
+# Cross-builds the Windows programs and their tests with mingw-w64 (preset
+# windows-app) and runs them under Wine (ctest label "windows"); then runs the
+# Windows quilmarr-cli.exe under Wine against the Linux build and live on veth
+# pairs in network namespaces (needs root; those tests skip otherwise).
 # Usage: scripts/test-windows.sh [ctest arguments...]
-# QUILMARR_WINDOWS_BUILD_DIR picks another build folder than build/windows.
+# QUILMARR_WINDOWS_BUILD_DIR picks another build folder than build/windows-app.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -12,11 +14,27 @@ if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 || ! command -v win
   scripts/setup.sh windows
 fi
 
+build="${QUILMARR_WINDOWS_BUILD_DIR:-build/windows-app}"
+case "$build" in /*) ;; *) build="$root/$build" ;; esac
+
+cmake --preset windows-app -B "$build" >/dev/null
+cmake --build "$build" -j 2
+# The Linux side of the tests under Wine: ied-sim, the Linux quilmarr-cli to
+# compare with, and the test program itself.
+[ -f build/default/CMakeCache.txt ] || cmake --preset default >/dev/null
+cmake --build build/default -j 2 --target wine_capture_test ied-sim quilmarr-cli
+
+# A Wine prefix of this build's own, kept between runs; windows are created
+# without a display through Wine's null graphics driver.
 export WINEDEBUG=-all
-# The first start of Wine creates its prefix; do it once here, so no test's
-# discovery or time-out pays for it.
-wine cmd /c exit >/dev/null 2>&1 || true
-wineserver -w >/dev/null 2>&1 || true
+export WINEPREFIX="$build/wine"
+if [ ! -f "$WINEPREFIX/.quilmarr-ready" ]; then
+  rm -rf "$WINEPREFIX"
+  wine cmd /c exit >/dev/null 2>&1 || true
+  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  wineserver -w
+  touch "$WINEPREFIX/.quilmarr-ready"
+fi
 # One persistent server for the whole run instead of one per test program.
 # Its helper services start here, with their output on /dev/null: started by
 # the first test they would hold CTest's output pipe open and stall the run.
@@ -24,12 +42,9 @@ wineserver -p >/dev/null 2>&1 || true
 wine cmd /c exit >/dev/null 2>&1 || true
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
-if [ -n "${QUILMARR_WINDOWS_BUILD_DIR:-}" ]; then
-  cmake --preset windows -B "$QUILMARR_WINDOWS_BUILD_DIR"
-  cmake --build "$QUILMARR_WINDOWS_BUILD_DIR" -j 2
-  ctest --test-dir "$QUILMARR_WINDOWS_BUILD_DIR" --output-on-failure -j 2 -L windows "$@"
-else
-  cmake --preset windows
-  cmake --build --preset windows -j 2
-  ctest --preset windows -j 2 -L windows "$@"
-fi
+status=0
+ctest --test-dir "$build" --output-on-failure -j 2 -L windows "$@" || status=$?
+# One at a time: they make network namespaces and restart the prefix's services.
+QUILMARR_WINDOWS_CLI="$build/tools/cli/quilmarr-cli.exe" \
+  ctest --test-dir build/default --output-on-failure -L windows "$@" || status=$?
+exit "$status"

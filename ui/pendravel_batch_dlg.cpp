@@ -115,7 +115,7 @@ void CPendravelBatchDlg::OnQueryClicked() {
 
   if (m_captureActive) {
     // Stop Query: the button stays disabled until the worker reports its end.
-    m_capture->stopRequested = true;
+    m_captureThread.RequestStop();
     StopRefreshTimer();
     return;
   }
@@ -227,9 +227,7 @@ bool CPendravelBatchDlg::OnClose() {
   }
 
   if (m_captureActive || m_captureThread.IsAlive()) {
-    if (m_capture) {
-      m_capture->stopRequested = true;
-    }
+    m_captureThread.RequestStop();
     StopRefreshTimer();
     // The worker may be blocked in a send to this thread: keep handling its
     // messages instead of sleeping.
@@ -243,9 +241,7 @@ bool CPendravelBatchDlg::OnClose() {
 }
 
 void CPendravelBatchDlg::OnDestroy() {
-  if (m_capture) {
-    m_capture->stopRequested = true;
-  }
+  m_captureThread.RequestStop();
   if (m_updateJob) {
     m_updateJob->interruptRequested = true;
   }

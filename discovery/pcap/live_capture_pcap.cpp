@@ -10,4 +10,7 @@ std::unique_ptr<InterfaceLister> MakeLiveInterfaceLister() {
 
 std::unique_ptr<PacketSource> MakeLivePacketSource() { return MakePcapPacketSource(); }
 
+// libpcap is linked in: present whenever the program runs.
+bool LiveCaptureLibraryMissing() { return false; }
+
 }  // namespace quilmarr

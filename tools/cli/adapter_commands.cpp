@@ -9,8 +9,7 @@
 
 #include "discovery/adapters.h"
 #include "discovery/capture_worker.h"
-#include "discovery/pcap/pcap_interface_lister.h"
-#include "discovery/pcap/pcap_packet_source.h"
+#include "discovery/pcap/live_capture.h"
 #include "inventory/device_table.h"
 #include "platform/clock.h"
 #include "platform/text.h"
@@ -61,9 +60,9 @@ class PipelineSink final : public CaptureSink {
 };
 
 std::unique_ptr<AdapterList> ListAdapters() {
-  PcapInterfaceLister lister;
+  if (LiveCaptureLibraryMissing()) std::cerr << kCaptureLibraryMissing << '\n';
   try {
-    return EnumerateAdapters(lister);
+    return EnumerateAdapters(*MakeLiveInterfaceLister());
   } catch (const CPcapException& e) {
     std::cerr << e.what() << '\n';
     return nullptr;
@@ -106,14 +105,14 @@ int Listen(const std::string& adapterIp, double seconds) {
   context.stopRequested.store(false);
   {
     CaptureWorkerThread worker;
-    worker.Start(context, MakePcapPacketSource());
+    worker.Start(context, MakeLivePacketSource());
     const auto deadline = std::chrono::steady_clock::now() +
                           std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                               std::chrono::duration<double>(seconds));
     while (worker.IsAlive() && std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    context.stopRequested.store(true);
+    worker.RequestStop();
     worker.Join();  // safe: the target never waits for this thread
   }
 

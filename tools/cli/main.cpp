@@ -11,6 +11,9 @@ int main(int argc, char** argv) {
   CLI::App app{"Quilmarr command-line companion: LLDP captures, adapters and settings"};
   app.set_version_flag("--version", std::string("quilmarr-cli ") + QUILMARR_VERSION_TEXT);
   app.require_subcommand(1);
+  // Options are --long and -s everywhere; a word starting with '/' is a path
+  // (CLI11 would read it as an option on Windows). Subcommands inherit this.
+  app.allow_windows_style_options(false);
   int status = 0;
   quilmarr::cli::AddDecodeCommands(app, status);
   quilmarr::cli::AddAdapterCommands(app, status);

@@ -1,0 +1,56 @@
+#include "discovery/pcap/wpcap_library.h"
+
+namespace quilmarr {
+namespace {
+
+std::wstring SystemFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  return std::wstring(folder, length);
+}
+
+std::vector<std::wstring> PlatformCandidates() {
+  const std::wstring system = SystemFolder();
+  if (system.empty()) return {};
+  return {system + L"\\Npcap\\wpcap.dll", system + L"\\wpcap.dll"};
+}
+
+template <typename Function>
+bool Resolve(HMODULE module, const char* name, Function& function) {
+  function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+  return function != nullptr;
+}
+
+bool ResolveAll(HMODULE module, WpcapFunctions& f) {
+  return Resolve(module, "pcap_findalldevs_ex", f.findAllDevsEx) &&
+         Resolve(module, "pcap_freealldevs", f.freeAllDevs) &&
+         Resolve(module, "pcap_open", f.open) && Resolve(module, "pcap_next_ex", f.nextEx) &&
+         Resolve(module, "pcap_breakloop", f.breakLoop) && Resolve(module, "pcap_close", f.close);
+}
+
+}  // namespace
+
+WpcapLibrary::WpcapLibrary() : WpcapLibrary(PlatformCandidates()) {}
+
+WpcapLibrary::WpcapLibrary(const std::vector<std::wstring>& candidates) {
+  for (const std::wstring& path : candidates) {
+    // A full path, with the DLL's own folder searched first for what it
+    // needs (Npcap's Packet.dll lies beside its wpcap.dll).
+    const HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (module == nullptr) continue;
+    WpcapFunctions functions;
+    if (ResolveAll(module, functions)) {
+      module_ = module;
+      functions_ = functions;
+      return;
+    }
+    FreeLibrary(module);
+  }
+}
+
+WpcapLibrary::~WpcapLibrary() {
+  if (module_ != nullptr) FreeLibrary(module_);
+}
+
+}  // namespace quilmarr
