@@ -1,0 +1,27 @@
+#include "ui/win32/file_dialogs.h"
+
+#include <commdlg.h>
+
+#include <array>
+#include <string_view>
+
+#include "ui/win32/win32_text.h"
+
+namespace quilmarr {
+
+std::optional<std::u16string> ShowOpenFileDialog(HWND owner) {
+  std::array<wchar_t, MAX_PATH> path{};
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof(dialog);
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = nullptr;  // no filter: every file is offered
+  dialog.lpstrFile = path.data();
+  dialog.nMaxFile = static_cast<DWORD>(path.size());
+  dialog.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER;
+  if (!GetOpenFileNameW(&dialog)) {
+    return std::nullopt;
+  }
+  return FromWide(std::wstring_view(path.data()));
+}
+
+}  // namespace quilmarr
