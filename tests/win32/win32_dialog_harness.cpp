@@ -55,6 +55,7 @@ Win32BatchDialog& Win32DialogTest::Open() {
   Win32DialogServices services{lister_,
                                [feed = feed_] { return std::make_unique<FeedPacketSource>(feed); },
                                clock_, settings_, launcher_};
+  services.captureLibraryMissing = captureLibraryMissing_;
   Win32DialogOptions options;
   options.openFile = [this](HWND owner) {
     ++openFileCalls_;

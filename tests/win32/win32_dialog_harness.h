@@ -76,6 +76,7 @@ class Win32DialogTest : public ::testing::Test {
   int openFileCalls_ = 0;
   HWND openFileOwner_ = nullptr;
   int aboutBoxes_ = 0;
+  const char* captureLibraryMissing_ = nullptr;
   std::unique_ptr<Win32BatchDialog> dialog_;
 };
 

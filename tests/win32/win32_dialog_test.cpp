@@ -132,6 +132,22 @@ TEST_F(Win32DialogTest, StartsWithTheTemplateControls) {
             reinterpret_cast<LRESULT>(dialog_->BigIcon()));
 }
 
+TEST_F(Win32DialogTest, WithoutTheCaptureLibraryItSaysSoThenListsNoAdapter) {
+  captureLibraryMissing_ =
+      "Please install Npcap from https://npcap.com/ to capture on this computer";
+  lister_.entries = std::nullopt;  // the listing fails as it does without the library
+  ModalWatcher boxes;
+  Open();
+  ASSERT_EQ(boxes.seen.size(), 2u);
+  EXPECT_EQ(boxes.seen[0].texts, std::vector<std::wstring>{L"Please install Npcap from "
+                                                           L"https://npcap.com/ to capture on "
+                                                           L"this computer"});
+  EXPECT_EQ(boxes.seen[1].texts, std::vector<std::wstring>{L"Cant find any network adapter"});
+  EXPECT_EQ(SendMessageW(Item(IDC_COMBO_ADAPTER), CB_GETCOUNT, 0, 0), 0);
+  EXPECT_FALSE(IsWindowEnabled(Item(IDC_BUTTON_QUERY)));
+  EXPECT_TRUE(IsWindowEnabled(Item(IDC_BUTTON_BROWSE)));
+}
+
 TEST_F(Win32DialogTest, PresetsAdapterAndFileFromSettings) {
   settings_.WriteString(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"10.0.0.2");
   settings_.WriteString(settings::kSectionQuilmarr, settings::kKeyPckFile,
