@@ -48,16 +48,38 @@ int CaptureWorker(CaptureContext& context, PacketSource& source) {
 }
 
 CaptureWorkerThread::~CaptureWorkerThread() {
-  if (context_ != nullptr) context_->stopRequested.store(true);
+  RequestStop();
   thread_.Join();
 }
 
 void CaptureWorkerThread::Start(CaptureContext& context, std::unique_ptr<PacketSource> source) {
-  context_ = &context;
-  thread_.Start([&context, owned = std::move(source)]() mutable {
-    static_cast<void>(CaptureWorker(context, *owned));
-    owned.reset();  // closed and freed before the thread counts as ended
-  });
+  {
+    const std::lock_guard lock(sourceMutex_);
+    context_ = &context;
+    liveSource_ = source.get();
+  }
+  try {
+    thread_.Start([this, &context, owned = std::move(source)]() mutable {
+      static_cast<void>(CaptureWorker(context, *owned));
+      ForgetLiveSource();
+      owned.reset();  // closed and freed before the thread counts as ended
+    });
+  } catch (...) {
+    ForgetLiveSource();
+    throw;
+  }
+}
+
+void CaptureWorkerThread::RequestStop() noexcept {
+  const std::lock_guard lock(sourceMutex_);
+  if (context_ == nullptr) return;
+  context_->stopRequested.store(true);
+  if (liveSource_ != nullptr) liveSource_->Interrupt();
+}
+
+void CaptureWorkerThread::ForgetLiveSource() noexcept {
+  const std::lock_guard lock(sourceMutex_);
+  liveSource_ = nullptr;
 }
 
 }  // namespace quilmarr

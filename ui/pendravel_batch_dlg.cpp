@@ -108,7 +108,7 @@ void CPendravelBatchDlg::OnQueryClicked() {
   m_queryButton.Enable(false);
 
   if (m_capture->running) {
-    m_capture->stopRequested = true;
+    m_captureThread.RequestStop();
     m_host.KillTimer(kRefreshTimerId);
     return;
   }
@@ -202,9 +202,7 @@ bool CPendravelBatchDlg::OnClose() {
   }
 
   if ((m_capture && m_capture->running) || m_captureThread.IsAlive()) {
-    if (m_capture) {
-      m_capture->stopRequested = true;
-    }
+    m_captureThread.RequestStop();
     m_host.KillTimer(kRefreshTimerId);
     // The worker may be blocked in a send to this thread: keep handling
     // messages instead of sleeping.

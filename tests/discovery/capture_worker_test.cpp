@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -308,6 +310,82 @@ TEST(WorkerThread, DestructorStopsAnIdleWorkerWhichReportsStoppedAndFreesItsSour
   EXPECT_TRUE(f.context.stopRequested);
   EXPECT_FALSE(f.context.running);
   EXPECT_EQ(f.target.Ids(), std::vector<unsigned>{S});
+}
+
+// A read on a silent adapter whose library never times out: it returns only
+// when interrupted (or, so that a missing interrupt fails rather than hangs,
+// after a long while).
+class SilentAdapterSource final : public PacketSource {
+ public:
+  bool Open(const std::string&) override { return true; }
+  ReadResult Read() override {
+    std::unique_lock lock(mutex_);
+    reading_ = true;
+    changed_.notify_all();
+    changed_.wait_for(lock, std::chrono::seconds(20), [&] { return interrupted_; });
+    interrupted_ = false;
+    return {Status::Timeout, {}};
+  }
+  void Close() override {}
+  void Interrupt() noexcept override {
+    const std::lock_guard lock(mutex_);
+    interrupted_ = true;
+    changed_.notify_all();
+  }
+  bool WaitUntilReading() {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return reading_; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool reading_ = false;
+  bool interrupted_ = false;
+};
+
+TEST(WorkerThread, RequestStopWakesAReadBlockedOnASilentAdapter) {
+  Fixture f;
+  CaptureWorkerThread worker;
+  auto source = std::make_unique<SilentAdapterSource>();
+  SilentAdapterSource& reader = *source;
+  worker.Start(f.context, std::move(source));
+  ASSERT_TRUE(reader.WaitUntilReading());
+
+  const auto stopAt = std::chrono::steady_clock::now();
+  worker.RequestStop();
+  ASSERT_TRUE(f.target.WaitForCount(1));
+  EXPECT_LT(std::chrono::steady_clock::now() - stopAt, std::chrono::seconds(5));
+  worker.Join();
+  EXPECT_TRUE(f.context.stopRequested);
+  EXPECT_FALSE(f.context.running);
+  EXPECT_EQ(f.target.Ids(), std::vector<unsigned>{S});
+}
+
+TEST(WorkerThread, RequestStopBeforeAnyStartDoesNothing) {
+  CaptureWorkerThread worker;
+  worker.RequestStop();
+  EXPECT_FALSE(worker.IsAlive());
+}
+
+// The worker frees its source when it ends on its own; a stop request at that
+// moment must never reach the freed source (the sanitizer builds check).
+TEST(WorkerThread, RequestStopWhileTheWorkerEndsOnItsOwnIsSafe) {
+  struct CountingSource final : ScriptedSource {
+    std::atomic<int>& interrupts;
+    explicit CountingSource(std::atomic<int>& counter) : ScriptedSource({}), interrupts(counter) {}
+    void Interrupt() noexcept override { ++interrupts; }
+  };
+  std::atomic<int> interrupts{0};
+  for (int run = 0; run < 200; ++run) {
+    Fixture f;
+    CaptureWorkerThread worker;
+    worker.Start(f.context, std::make_unique<CountingSource>(interrupts));
+    while (worker.IsAlive()) worker.RequestStop();
+    worker.Join();
+    ASSERT_EQ(f.target.received.size(), 1u);
+  }
+  SUCCEED() << interrupts.load() << " interrupts reached a live source";
 }
 
 TEST(WorkerThread, CanBeStartedAgainAfterTheWorkerEnded) {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "discovery/lldp_frame_view.h"
-#include "discovery/pcap/capture_file.h"
+#include "discovery/capture_file.h"
 #include "inventory/device_table.h"
 #include "platform/clock.h"
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "discovery/capture_file.h"
 #include "discovery/capture_worker.h"
 #include "ui/dialog_messages.h"
 #include "discovery/lldp_frame_view.h"
@@ -96,6 +97,32 @@ TEST(PcapFileSource, PcapngIsReadToo) {
   CaptureFile(kCorpus / "versamax_scalance_profinet.pcapng", run);
   EXPECT_GT(run.target.frames.size(), 100u);
   EXPECT_EQ(run.target.ids.back(), WM_CAPTURE_READ_FAILED);
+}
+
+// The tool's own reader of saved captures and libpcap's agree on every corpus file.
+TEST(PcapFileSource, AgreesWithTheToolsOwnCaptureFileReader) {
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(kCorpus)) {
+    if (entry.path().extension() != ".pcap" && entry.path().extension() != ".pcapng") continue;
+    ++files;
+    SCOPED_TRACE(entry.path().filename().string());
+    std::vector<Bytes> byLibpcap;
+    PcapFileSource source;
+    ASSERT_TRUE(source.Open(entry.path().string()));
+    for (auto read = source.Read(); read.status == PacketSource::ReadStatus::Frame;
+         read = source.Read()) {
+      byLibpcap.emplace_back(read.frame.begin(), read.frame.end());
+    }
+    std::vector<Bytes> byTool;
+    EXPECT_EQ(ReadCaptureFile(entry.path(),
+                              [&](std::span<const std::uint8_t> frame) {
+                                byTool.emplace_back(frame.begin(), frame.end());
+                              }),
+              "");
+    EXPECT_EQ(byTool.size(), byLibpcap.size());
+    EXPECT_TRUE(byTool == byLibpcap);
+  }
+  EXPECT_GE(files, 14);
 }
 
 TEST(PcapFileSource, MissingFileIsAnOpenFailure) {

@@ -180,7 +180,7 @@ TEST_F(LiveCapture, SimulatedDevicesAppearWithTheirFieldsAndStopEndsTheCapture) 
         return true;
       },
       seconds(0));
-  context_.stopRequested = true;
+  worker_.RequestStop();
   ASSERT_TRUE(WaitForEnd());
   worker_.Join();
   target_.WaitFor(
@@ -196,7 +196,7 @@ TEST_F(LiveCapture, StopOnAQuietAdapterTakesEffectWithinAboutOneReadTimeout) {
   StartCapture();
   ASSERT_TRUE(WaitUntilReading());
   const auto stopAt = SteadyClock::now();
-  context_.stopRequested = true;
+  worker_.RequestStop();
   ASSERT_TRUE(WaitForEnd());
   EXPECT_LT(SteadyClock::now() - stopAt, milliseconds(kReadTimeoutMs + 1500));
   worker_.Join();

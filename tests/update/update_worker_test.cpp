@@ -26,6 +26,7 @@
 #include "update/settings_file.h"
 #include "update/update_job.h"
 #include "update/update_worker.h"
+#include "tests/support/fake_folder_locator.h"
 
 namespace quilmarr {
 namespace {
@@ -214,15 +215,13 @@ void SetEnvironment(const char* name, const std::string& value) {
 #endif
 }
 
-// A real settings file in a temporary folder, found the way the tool and the
-// stand-in updater find it, and the real stand-in updater.
+// A real settings file in a temporary folder, the platform's INI store and
+// process launcher, and the real stand-in updater, told where the folder is.
 class UpdateWorkerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ =
-        fs::temp_directory_path() / ("quilmarr-worker-" + std::to_string(std::random_device{}()));
     fs::create_directories(root_);
-    SetEnvironment("XDG_CONFIG_HOME", (root_ / "config").string());
+    SetEnvironment("QUILMARR_STANDIN_APPDATA", AppData().string());
     SetEnvironment("QUILMARR_STANDIN_LOG", Log().string());
     SetEnvironment("QUILMARR_STANDIN_DELAY_MS", "50");
     settings_.ResolveFolder();
@@ -247,8 +246,10 @@ class UpdateWorkerTest : public ::testing::Test {
   }
 
   [[nodiscard]] static std::u16string StandinFolder() {
-    return fs::path(QUILMARR_STANDIN).parent_path().u16string();
+    // Absolute in the platform's form (under Wine: Z:\... for the build folder).
+    return fs::absolute(fs::path(QUILMARR_STANDIN)).make_preferred().parent_path().u16string();
   }
+  [[nodiscard]] fs::path AppData() const { return root_ / "config"; }
   [[nodiscard]] fs::path Log() const { return root_ / "standin.log"; }
   void Write(std::u16string_view section, std::u16string_view key, std::u16string_view value) {
     ASSERT_TRUE(settings_.WriteString(section, key, value));
@@ -258,11 +259,12 @@ class UpdateWorkerTest : public ::testing::Test {
   }
   void RunBatch() { EXPECT_EQ(UpdateWorker(*job_, settings_, launcher_), 0); }
 
-  fs::path root_;
-  std::unique_ptr<AppDataFolderLocator> locator_ = MakePlatformFolderLocator();
+  const fs::path root_ =
+      fs::temp_directory_path() / ("quilmarr-worker-" + std::to_string(std::random_device{}()));
+  testing::FakeFolderLocator locator_{AppData().u16string()};
   std::unique_ptr<IniStore> platformIni_ = MakePlatformIniStore();
   ObservedIniStore ini_{*platformIni_};
-  SettingsFile settings_{*locator_, ini_};
+  SettingsFile settings_{locator_, ini_};
   std::unique_ptr<ProcessLauncher> platformLauncher_ = MakePlatformProcessLauncher();
   ObservedLauncher launcher_{*platformLauncher_};
   RecordingTarget target_;

@@ -114,7 +114,7 @@ int Listen(const std::string& adapterIp, double seconds) {
     while (worker.IsAlive() && std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    context.stopRequested.store(true);
+    worker.RequestStop();
     worker.Join();  // safe: the target never waits for this thread
   }
 

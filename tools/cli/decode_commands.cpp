@@ -6,7 +6,7 @@
 #include <string>
 
 #include "discovery/lldp_frame_view.h"
-#include "discovery/pcap/capture_file.h"
+#include "discovery/capture_file.h"
 #include "inventory/device_table.h"
 #include "platform/clock.h"
 #include "tools/cli/commands.h"

@@ -11,10 +11,11 @@ int main(int argc, char** argv) {
   CLI::App app{"Quilmarr command-line companion: LLDP captures, adapters and settings"};
   app.set_version_flag("--version", std::string("quilmarr-cli ") + QUILMARR_VERSION_TEXT);
   app.require_subcommand(1);
+  // Options are --long and -s everywhere; a word starting with '/' is a path
+  // (CLI11 would read it as an option on Windows). Subcommands inherit this.
+  app.allow_windows_style_options(false);
   int status = 0;
-#ifndef QUILMARR_CLI_WITHOUT_CAPTURE_FILES
   quilmarr::cli::AddDecodeCommands(app, status);
-#endif
   quilmarr::cli::AddAdapterCommands(app, status);
   quilmarr::cli::AddSettingsCommands(app, status);
   try {

@@ -6,10 +6,14 @@
 //   QUILMARR_STANDIN_DELAY_MS  how long the "update" takes (default 1500)
 //   QUILMARR_STANDIN_EXIT      exit status (default 0)
 //   QUILMARR_STANDIN_SILENT_S  how long a simulated device stays silent (default 3)
+//   QUILMARR_STANDIN_APPDATA   the application-data folder in which to look for the
+//                              settings file (default: the platform's, as the tool does)
 #include <charconv>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -40,6 +44,26 @@ constexpr std::string_view kDefaultLogName = "Pendravel-standin.log";
   return (error == std::errc{} && end == view.data() + view.size()) ? value : fallback;
 }
 
+// A settings folder given in the environment, so tests can run the stand-in
+// beside a settings file of their own on any platform.
+class GivenFolderLocator final : public quilmarr::AppDataFolderLocator {
+ public:
+  explicit GivenFolderLocator(std::u16string folder) : folder_(std::move(folder)) {}
+  [[nodiscard]] std::optional<std::u16string> RoamingAppDataFolder() const override {
+    return folder_;
+  }
+  [[nodiscard]] std::u16string FallbackFolder() const override { return folder_; }
+
+ private:
+  std::u16string folder_;
+};
+
+[[nodiscard]] std::unique_ptr<quilmarr::AppDataFolderLocator> MakeFolderLocator() {
+  const char* given = std::getenv("QUILMARR_STANDIN_APPDATA");
+  if (given == nullptr || *given == '\0') return quilmarr::MakePlatformFolderLocator();
+  return std::make_unique<GivenFolderLocator>(std::filesystem::path(given).u16string());
+}
+
 [[nodiscard]] std::filesystem::path LogPath(const SettingsFile& settingsFile) {
   if (const char* path = std::getenv("QUILMARR_STANDIN_LOG"); path != nullptr && *path != '\0') {
     return std::filesystem::path(path);
@@ -54,7 +78,7 @@ int main(int argc, char** argv) {
   run.start = std::chrono::system_clock::now();
   for (int i = 1; i < argc; ++i) run.arguments.emplace_back(argv[i]);
 
-  const auto locator = quilmarr::MakePlatformFolderLocator();
+  const auto locator = MakeFolderLocator();
   const auto ini = quilmarr::MakePlatformIniStore();
   SettingsFile settingsFile(*locator, *ini);
   settingsFile.ResolveFolder();
