@@ -14,34 +14,40 @@ namespace {
 
 constexpr auto kPatience = std::chrono::seconds(30);
 
-struct BoxSearch {
+struct WindowSearch {
   DWORD process;
-  HWND box = nullptr;
+  std::wstring caption;
+  HWND found = nullptr;
 };
 
-// A message box of the program: a dialog with the caption "Error".
-BOOL CALLBACK FindErrorBox(HWND window, LPARAM parameter) {
-  auto& search = *reinterpret_cast<BoxSearch*>(parameter);
+// A shown top-level window of the program (not of another program that has
+// one with the same caption) with the caption searched for.
+BOOL CALLBACK FindShownWindow(HWND window, LPARAM parameter) {
+  auto& search = *reinterpret_cast<WindowSearch*>(parameter);
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
-  std::array<wchar_t, 16> caption{};
+  std::array<wchar_t, 128> caption{};
   GetWindowTextW(window, caption.data(), static_cast<int>(caption.size()));
-  if (process == search.process && IsWindowVisible(window) &&
-      std::wstring(caption.data()) == L"Error") {
-    search.box = window;
+  if (process == search.process && IsWindowVisible(window) && caption.data() == search.caption) {
+    search.found = window;
     return FALSE;
   }
   return TRUE;
 }
 
+HWND FindShown(DWORD process, const std::wstring& caption) {
+  WindowSearch search{process, caption};
+  EnumWindows(&FindShownWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 void CloseErrorBoxes(DWORD process) {
-  BoxSearch search{process};
-  EnumWindows(&FindErrorBox, reinterpret_cast<LPARAM>(&search));
-  if (search.box == nullptr) return;
+  const HWND box = FindShown(process, L"Error");
+  if (box == nullptr) return;
   std::array<wchar_t, 512> text{};
-  GetDlgItemTextW(search.box, 0xFFFF, text.data(), static_cast<int>(text.size()));
+  GetDlgItemTextW(box, 0xFFFF, text.data(), static_cast<int>(text.size()));
   std::fwprintf(stderr, L"error box: %ls\n", text.data());
-  PostMessageW(search.box, WM_COMMAND, IDOK, 0);
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
 }
 
 }  // namespace
@@ -63,10 +69,8 @@ int wmain(int argc, wchar_t** argv) {
   }
   HWND window = nullptr;
   while (window == nullptr && std::chrono::steady_clock::now() - started < kPatience) {
-    const HWND found = FindWindowW(L"#32770", argv[2]);
-    if (found != nullptr && IsWindowVisible(found)) {
-      window = found;
-    } else {
+    window = FindShown(child.dwProcessId, argv[2]);
+    if (window == nullptr) {
       CloseErrorBoxes(child.dwProcessId);
       Sleep(5);
     }

@@ -534,37 +534,12 @@ TEST(Win32Labels, ALabelThatItsFontWouldCutShortIsWidened) {
   EXPECT_GT(widened.right - widened.left, 60);
 }
 
-TEST_F(Win32DialogTest, BrowsePutsTheChosenPathIntoTheFileField) {
-  Open();
-  openFileAnswer_ = u"D:\\fw dir\\package.pck";
-  Click(IDC_BUTTON_BROWSE);
-  EXPECT_EQ(Text(Item(IDC_EDIT_FILE)), u"D:\\fw dir\\package.pck");
-  openFileAnswer_.reset();  // cancelled
-  Click(IDC_BUTTON_BROWSE);
-  EXPECT_EQ(Text(Item(IDC_EDIT_FILE)), u"D:\\fw dir\\package.pck");
-  EXPECT_EQ(openFileCalls_, 2);
-}
-
 TEST_F(Win32DialogTest, TheCommonOpenFileDialogIsOwnedByTheDialog) {
   Open();
   ModalWatcher dialogs(IDCANCEL);
   EXPECT_EQ(ShowOpenFileDialog(Dialog()), std::nullopt);
   ASSERT_EQ(dialogs.seen.size(), 1u);
   EXPECT_EQ(dialogs.seen.front().owner, Dialog());
-}
-
-TEST_F(Win32DialogTest, MinimisedItShowsItsIcon) {
-  Open();
-  ShowWindow(Dialog(), SW_MINIMIZE);
-  PumpPending();
-  EXPECT_TRUE(IsIconic(Dialog()));
-  RedrawWindow(Dialog(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-  EXPECT_EQ(SendMessageW(Dialog(), WM_QUERYDRAGICON, 0, 0),
-            reinterpret_cast<LRESULT>(dialog_->BigIcon()));
-  ShowWindow(Dialog(), SW_RESTORE);
-  PumpPending();
-  EXPECT_FALSE(IsIconic(Dialog()));
-  EXPECT_EQ(ColumnWidthSum(Item(IDC_LIST_DEVICES)), ClientWidth(Item(IDC_LIST_DEVICES)));
 }
 
 }  // namespace
