@@ -8,7 +8,9 @@ core=(build-essential cmake ninja-build pkg-config libpcap-dev libutfcpp-dev lib
       googletest libgtest-dev libgmock-dev libbenchmark-dev iproute2 tcpdump
       clang-14 libclang-rt-14-dev)
 gui=(qt6-base-dev qt6-svg-dev libgl-dev xvfb xauth fonts-dejavu-core)
-windows=(g++-mingw-w64-x86-64 wine64 wine)
+# The Windows programs: cross-compilers, Wine; Xvfb and Wine's fonts for the
+# window's screenshot; makensis for the installer.
+windows=(g++-mingw-w64-x86-64 wine64 wine xvfb xauth fonts-wine nsis)
 # The Debian package: dpkg-shlibdeps, file (used by CPack), setcap/getcap, groff.
 package=(dpkg-dev file libcap2-bin groff-base)
 

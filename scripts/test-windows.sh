@@ -9,8 +9,10 @@ set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
+build_dir="${QUILMARR_WINDOWS_BUILD_DIR:-$root/build/windows-app}"
 
-if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 || ! command -v wine >/dev/null 2>&1; then
+if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 || ! command -v wine >/dev/null 2>&1 ||
+   ! command -v makensis >/dev/null 2>&1; then
   scripts/setup.sh windows
 fi
 

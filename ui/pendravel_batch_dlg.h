@@ -33,6 +33,9 @@ enum class UiMode : std::int32_t { Idle = 0, Querying = 1, Updating = 2 };
 // "Sys Name", ... "Status" (the header row of an exported list).
 [[nodiscard]] std::vector<std::u16string> DeviceListHeaders();
 
+// The device list's context-menu item, which calls OnExportListClicked.
+inline constexpr char16_t kExportListItem[] = u"Export list...";
+
 inline constexpr unsigned kRefreshTimerId = 1;
 inline constexpr unsigned kRefreshTimerMs = 1000;
 inline constexpr std::int64_t kFreshSeconds = 6;

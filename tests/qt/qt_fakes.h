@@ -24,6 +24,7 @@
 #include "platform/process.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_folder_locator.h"
+#include "tests/support/frame_feed.h"
 #include "tests/support/lldp_frames.h"
 #include "ui/qt/qt_text.h"
 #include "update/settings_file.h"
@@ -39,48 +40,6 @@ class TwoAdapters final : public InterfaceLister {
         "veth-b", "Test Adapter B", 0, {{kAddressFamilyIpv4, {10, 0, 0, 2}}}};
     return std::vector<CaptureInterfaceEntry>{first, second};
   }
-};
-
-// Frames queued by the test, read by the capture worker's thread.
-struct FrameFeed {
-  std::mutex mutex;
-  std::condition_variable queued;
-  std::deque<std::vector<std::uint8_t>> frames;
-  std::atomic<bool> openSucceeds{true};
-  std::atomic<int> opened{0};
-
-  void Push(std::vector<std::uint8_t> frame) {
-    {
-      const std::lock_guard lock(mutex);
-      frames.push_back(std::move(frame));
-    }
-    queued.notify_one();
-  }
-};
-
-class FeedPacketSource final : public PacketSource {
- public:
-  explicit FeedPacketSource(std::shared_ptr<FrameFeed> feed) : feed_(std::move(feed)) {}
-  [[nodiscard]] bool Open(const std::string& /*narrowDeviceName*/) override {
-    ++feed_->opened;
-    return feed_->openSucceeds.load();
-  }
-  [[nodiscard]] ReadResult Read() override {
-    std::unique_lock lock(feed_->mutex);
-    // A short read time-out keeps stop requests quick.
-    if (!feed_->queued.wait_for(lock, std::chrono::milliseconds(10),
-                                [this] { return !feed_->frames.empty(); })) {
-      return {ReadStatus::Timeout, {}};
-    }
-    current_ = std::move(feed_->frames.front());
-    feed_->frames.pop_front();
-    return {ReadStatus::Frame, current_};
-  }
-  void Close() override {}
-
- private:
-  std::shared_ptr<FrameFeed> feed_;
-  std::vector<std::uint8_t> current_;
 };
 
 class RecordingLauncher final : public ProcessLauncher {

@@ -33,7 +33,6 @@ using layout::DialogRect;
 constexpr int kPumpSliceMs = 5;
 
 const char16_t kAboutItem[] = u"&About Quilmarr...";
-const char16_t kExportItem[] = u"Export list...";
 
 QRect ToPixels(const DialogUnits& units, const DialogRect& rect) {
   return units.Rect(rect.x, rect.y, rect.width, rect.height);
@@ -59,7 +58,7 @@ std::optional<std::u16string> ShowOpenFileDialog(QWidget* parent) {
 
 std::optional<std::u16string> ShowSaveCsvDialog(QWidget* parent, std::u16string_view suggested) {
   const QString path = QFileDialog::getSaveFileName(
-      parent, ToQString(kExportItem).remove(QStringLiteral("...")), ToQString(suggested),
+      parent, ToQString(kExportListItem).remove(QStringLiteral("...")), ToQString(suggested),
       QStringLiteral("CSV files (*.csv);;All files (*)"));
   if (path.isEmpty()) {
     return std::nullopt;
@@ -221,7 +220,7 @@ void QtBatchDialog::OnSysCommand(unsigned commandId) {
 void QtBatchDialog::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
   if (deviceList_->geometry().contains(event->pos())) {
-    QAction* exportList = menu.addAction(ToQString(kExportItem));
+    QAction* exportList = menu.addAction(ToQString(kExportListItem));
     connect(exportList, &QAction::triggered, this, [this] { controller_->OnExportListClicked(); });
     menu.exec(event->globalPos());
     return;
