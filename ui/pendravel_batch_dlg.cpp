@@ -303,7 +303,7 @@ std::intptr_t CPendravelBatchDlg::OnUpdateError(std::u16string_view text) {
 
 std::intptr_t CPendravelBatchDlg::OnUpdateDeviceEnded(const DeviceRun& run) {
   if (m_outcomes) {
-    m_outcomes->DeviceEnded(run);
+    m_outcomes->DeviceEnded(run, m_devices);
     if (!m_captureActive) m_outcomes->StopWatching();
   }
   return 0;

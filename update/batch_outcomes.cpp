@@ -91,7 +91,7 @@ void BatchOutcomes::DeviceStarted(const std::u16string& ip, const DeviceTable& t
   }
 }
 
-void BatchOutcomes::DeviceEnded(const DeviceRun& run) {
+void BatchOutcomes::DeviceEnded(const DeviceRun& run, const DeviceTable& table) {
   DeviceResult* result = FindMutable(run.ip);
   if (result == nullptr) return;
   switch (run.process.end) {
@@ -112,6 +112,10 @@ void BatchOutcomes::DeviceEnded(const DeviceRun& run) {
   }
   result->start = run.start;
   result->end = run.end;
+  if (const DeviceRecord* record = FindRecord(table, run.ip);
+      record != nullptr && record->currentAppVersion != result->appVersionBefore) {
+    Hear(*result, *record);  // it came back with the new version before its updater ended
+  }
 }
 
 void BatchOutcomes::DeviceHeard(const DeviceRecord& record, UnixSeconds /*now*/) {

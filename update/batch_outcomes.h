@@ -60,7 +60,9 @@ class BatchOutcomes {
                 const DeviceTable& table);
 
   void DeviceStarted(const std::u16string& ip, const DeviceTable& table);
-  void DeviceEnded(const DeviceRun& run);
+  // A device that already announces another version when its updater ends
+  // well is verified at once.
+  void DeviceEnded(const DeviceRun& run, const DeviceTable& table);
   // After a frame of the device was merged at `now`.
   void DeviceHeard(const DeviceRecord& record, UnixSeconds now);
   // The worker has finished: devices never started were skipped (interrupted)
