@@ -9,7 +9,7 @@
 
 namespace quilmarr::cli {
 
-void AddDecodeCommands(CLI::App& app, int& status);    // decode, table
+void AddDecodeCommands(CLI::App& app, int& status);    // decode, table [--csv]
 void AddAdapterCommands(CLI::App& app, int& status);   // adapters, listen
 void AddSettingsCommands(CLI::App& app, int& status);  // ini get/set, settings
 
