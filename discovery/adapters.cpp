@@ -42,4 +42,12 @@ std::unique_ptr<AdapterList> EnumerateAdapters(InterfaceLister& lister) {
   return adapters;
 }
 
+const AdapterInfo* FindAdapterByIp(const AdapterList& adapters, std::u16string_view ip) noexcept {
+  const AdapterInfo* found = nullptr;
+  for (const auto& adapter : adapters) {
+    if (adapter && EqualsNoCase(adapter->ipAddress, ip)) found = adapter.get();
+  }
+  return found;
+}
+
 }  // namespace quilmarr

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quilmarr {
@@ -51,5 +52,10 @@ class InterfaceLister {
 
 // Throws CPcapException("Cant find any network adapter") when listing fails.
 [[nodiscard]] std::unique_ptr<AdapterList> EnumerateAdapters(InterfaceLister& lister);
+
+// The entry whose address equals `ip` ignoring case, the last one when several
+// do (as the adapter box preselects the remembered adapter); null when none.
+[[nodiscard]] const AdapterInfo* FindAdapterByIp(const AdapterList& adapters,
+                                                 std::u16string_view ip) noexcept;
 
 }  // namespace quilmarr

@@ -30,7 +30,8 @@ class ProcessLauncher {
 };
 
 // CreateProcessW on Windows (a job object holds the processes of a limited
-// run), posix_spawn elsewhere (a limited run gets a process group of its own).
+// run), posix_spawn elsewhere (every run gets a process group of its own, so
+// signals meant for the tool's group do not reach the program).
 [[nodiscard]] std::unique_ptr<ProcessLauncher> MakePlatformProcessLauncher();
 
 // A Windows command line: each word quoted by the platform's rules only when it

@@ -143,9 +143,11 @@ class PosixProcessLauncher final : public ProcessLauncher {
     if (!actions.SetUpNullStandardHandles()) return {};
     SpawnAttributes attributes;
     const bool limited = timeLimit.count() > 0;
-    // A limited run gets a process group of its own, so the watchdog can end
-    // the updater together with every process it started.
-    if (!attributes.Ok() || (limited && !attributes.NewProcessGroup())) return {};
+    // Every run gets a process group of its own: a terminal's Ctrl-C goes to
+    // the tool's foreground group and must not end an updater that may be
+    // writing flash; and the watchdog can end the updater together with every
+    // process it started.
+    if (!attributes.Ok() || !attributes.NewProcessGroup()) return {};
     pid_t child = 0;
     // posix_spawn, not posix_spawnp: the program is a path, never searched for.
     if (posix_spawn(&child, argv[0], actions.Get(), attributes.Get(), argv.data(), environ) != 0) {

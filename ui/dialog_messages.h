@@ -20,6 +20,11 @@ inline constexpr unsigned WM_CAPTURE_OPEN_FAILED = WM_USER_BASE + 105;    // 0x4
 inline constexpr unsigned WM_CAPTURE_READ_FAILED = WM_USER_BASE + 106;    // 0x46A
 inline constexpr unsigned WM_UPDATE_DEVICE_ENDED = WM_USER_BASE + 107;    // 0x46B
 
+// What a front end says when a capture ends without a stop request.
+inline constexpr char kOpenAdapterFailedText[] = "Open adapter failed";
+inline constexpr char kCaptureReadFailedText[] =
+    "Capture stopped: the network adapter could not be read";
+
 // One message. `frame` is used by WM_CAPTURE_PACKET only and is valid only
 // while Send runs; the texts are owned values, so a posted message never
 // points into memory the sender may change or free.

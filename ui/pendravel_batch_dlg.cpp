@@ -28,8 +28,6 @@ constexpr char kUnknownException[] = "Unknown exception";
 constexpr char kSelectAdapter[] = "Please select a network adapter";
 constexpr char kSelectFile[] = "Please select the file to be updated";
 constexpr char kSelectDevice[] = "Please select the device to be updated";
-constexpr char kOpenAdapterFailed[] = "Open adapter failed";
-constexpr char kCaptureReadFailed[] = "Capture stopped: the network adapter could not be read";
 constexpr char kWaitUpdateInterrupt[] = "Please wait update interrupt";
 
 // How long the dialog keeps handling messages for a worker to end: a capture
@@ -285,13 +283,13 @@ std::intptr_t CPendravelBatchDlg::OnCaptureStopped() {
 }
 
 std::intptr_t CPendravelBatchDlg::OnCaptureOpenFailed() {
-  ShowErrorBox(kOpenAdapterFailed);
+  ShowErrorBox(kOpenAdapterFailedText);
   OnCaptureEnded();
   return 0;
 }
 
 std::intptr_t CPendravelBatchDlg::OnCaptureReadFailed() {
-  ShowErrorBox(kCaptureReadFailed);
+  ShowErrorBox(kCaptureReadFailedText);
   OnCaptureEnded();
   return 0;
 }
@@ -327,9 +325,7 @@ void CPendravelBatchDlg::WriteReportNow() {
   if (!m_outcomes || m_reportWritten) return;
   m_reportWritten = true;
   if (!WriteBatchReport(m_reportPath, *m_outcomes)) {
-    ShowErrorText(u"The batch report could not be written: " +
-                  (m_reportPath.empty() ? std::u16string(u"the settings folder is unknown")
-                                        : m_reportPath));
+    ShowErrorText(ReportNotWrittenText(m_reportPath));
   }
 }
 

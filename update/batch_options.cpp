@@ -34,14 +34,18 @@ std::optional<std::chrono::seconds> ParseOptionSeconds(std::u16string_view text)
   return std::chrono::seconds(value);
 }
 
-std::variant<BatchOptions, std::u16string> ReadBatchOptions(const SettingsFile& settings) {
+std::variant<BatchOptions, std::u16string> ReadBatchOptions(const SettingsFile& settings,
+                                                            const BatchOptionOverrides& overrides) {
   std::u16string error;
   BatchOptions options;
-  const auto verifyFor =
-      ReadSeconds(settings, settings::kKeyVerifySeconds, kDefaultVerifyFor, error);
+  const auto verifyFor = overrides.verifyFor ? overrides.verifyFor
+                                             : ReadSeconds(settings, settings::kKeyVerifySeconds,
+                                                           kDefaultVerifyFor, error);
   if (!verifyFor) return error;
-  const auto timeLimit =
-      ReadSeconds(settings, settings::kKeyUpdateTimeoutSeconds, std::chrono::seconds(0), error);
+  const auto timeLimit = overrides.updateTimeLimit
+                             ? overrides.updateTimeLimit
+                             : ReadSeconds(settings, settings::kKeyUpdateTimeoutSeconds,
+                                           std::chrono::seconds(0), error);
   if (!timeLimit) return error;
   options.verifyFor = *verifyFor;
   options.updateTimeLimit = *timeLimit;

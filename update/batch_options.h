@@ -1,6 +1,7 @@
 #pragma once
 // The engineer's choices for a batch, from [Quilmarr] in the settings file.
 #include <chrono>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -18,10 +19,17 @@ struct BatchOptions {
   std::chrono::seconds updateTimeLimit{0};
 };
 
+// Values chosen for one batch (command-line options) in place of the keys.
+struct BatchOptionOverrides {
+  std::optional<std::chrono::seconds> verifyFor;
+  std::optional<std::chrono::seconds> updateTimeLimit;
+};
+
 // Missing or empty keys take the defaults; a value must otherwise be a whole
 // number of seconds from 0 to 86400. On failure, the text of the error box.
+// An overridden key is not read, so its stored value cannot fail the batch.
 [[nodiscard]] std::variant<BatchOptions, std::u16string> ReadBatchOptions(
-    const SettingsFile& settings);
+    const SettingsFile& settings, const BatchOptionOverrides& overrides = {});
 
 // The same rule for a value given elsewhere (a command-line option).
 [[nodiscard]] std::optional<std::chrono::seconds> ParseOptionSeconds(std::u16string_view text);

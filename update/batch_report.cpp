@@ -50,4 +50,9 @@ bool WriteBatchReport(const std::u16string& path, const BatchOutcomes& outcomes)
   return ReplaceFileAtomically(file, BatchReportCsv(outcomes));
 }
 
+std::u16string ReportNotWrittenText(const std::u16string& path) {
+  return u"The batch report could not be written: " +
+         (path.empty() ? std::u16string(u"the settings folder is unknown") : path);
+}
+
 }  // namespace quilmarr

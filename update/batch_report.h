@@ -19,4 +19,7 @@ namespace quilmarr {
 // Writes the report atomically, creating its folder; false when it could not.
 [[nodiscard]] bool WriteBatchReport(const std::u16string& path, const BatchOutcomes& outcomes);
 
+// "The batch report could not be written: <path>" (or why there is no path).
+[[nodiscard]] std::u16string ReportNotWrittenText(const std::u16string& path);
+
 }  // namespace quilmarr

@@ -11,7 +11,6 @@
 namespace quilmarr {
 namespace {
 
-constexpr char kMissingUpdaterText[] = "Please install Pendravel";
 constexpr char kCreateProcessFailText[] = "create process fail";
 constexpr char kUnknownExceptionText[] = "Unknown exception";
 
@@ -33,31 +32,22 @@ void PostFinished(const UpdateJob& job) {
   if (job.sink != nullptr) job.sink->UpdateFinished();
 }
 
-// The updater finds its target only in the settings file: a batch whose
-// addresses cannot be written there must not start it.
-std::u16string NotWrittenText(const SettingsFile& settings) {
-  const std::u16string path = settings.FilePath();
-  return u"The settings file could not be written: " +
-         (path.empty() ? std::u16string(u"its folder is unknown") : path);
-}
-
 void RunDevices(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& launcher,
                 const Clock& clock, const std::u16string& exePath) {
   if (!settings.WriteString(settings::kSectionUdp, settings::kKeyHostIp, job.adapterIp)) {
-    PostError(job, NotWrittenText(settings));
+    PostError(job, SettingsNotWrittenText(settings));
     return;
   }
   for (std::size_t i = 0;; ++i) {
     if (job.interruptRequested.load()) break;
     if (job.targetIps == nullptr || i >= job.targetIps->size()) break;
-    // No separator is added: "ExePath" must end with one, as the updater's installation writes it.
-    const std::u16string program = exePath + FromUtf8(kUpdaterFileName);
+    const std::u16string program = UpdaterProgramPath(exePath);
     const std::vector<std::u16string> arguments{job.packagePath, FromUtf8(kUpdaterPortArgument)};
     const std::u16string& ip = (*job.targetIps)[i];
     DeviceRun run{ip, clock.Now(), 0, {}};
     if (!settings.WriteString(settings::kSectionUdp, settings::kKeyRemoteIp, ip)) {
       // Otherwise the updater would update whatever device the file named before.
-      PostError(job, u"Device " + ip + u" skipped. " + NotWrittenText(settings));
+      PostError(job, u"Device " + ip + u" skipped. " + SettingsNotWrittenText(settings));
       run.end = run.start;
       PostDeviceEnded(job, std::move(run));
       continue;
@@ -84,6 +74,16 @@ void RunBatch(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& lau
 }
 
 }  // namespace
+
+std::u16string UpdaterProgramPath(const std::u16string& exePath) {
+  return exePath + FromUtf8(kUpdaterFileName);
+}
+
+std::u16string SettingsNotWrittenText(const SettingsFile& settings) {
+  const std::u16string path = settings.FilePath();
+  return u"The settings file could not be written: " +
+         (path.empty() ? std::u16string(u"its folder is unknown") : path);
+}
 
 int UpdateWorker(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& launcher,
                  const Clock& clock) {

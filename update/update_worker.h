@@ -1,4 +1,6 @@
 #pragma once
+#include <string>
+
 #include "platform/clock.h"
 #include "platform/process.h"
 #include "platform/worker_thread.h"
@@ -9,6 +11,18 @@ namespace quilmarr {
 
 inline constexpr char kUpdaterFileName[] = "Pendravel.exe";
 inline constexpr char kUpdaterPortArgument[] = "-P255";
+// Reported when [Pendravel] "ExePath" is empty.
+inline constexpr char kMissingUpdaterText[] = "Please install Pendravel";
+
+// The program the worker starts: "ExePath" followed directly by the file name.
+// No separator is added: "ExePath" must end with one, as the updater's
+// installation writes it.
+[[nodiscard]] std::u16string UpdaterProgramPath(const std::u16string& exePath);
+
+// "The settings file could not be written: <path>". The updater finds its
+// target only in that file, so a batch whose addresses cannot be written
+// there must not start it.
+[[nodiscard]] std::u16string SettingsNotWrittenText(const SettingsFile& settings);
 
 // The thread procedure of a batch; returns 0. Reports to job.sink: errors,
 // each device as it starts and as its run ends, and the end of the batch.

@@ -59,8 +59,11 @@ class EndToEnd : public ::testing::Test {
         "ip", "netns", "exec", pair_->captureNamespace, "env",
         "XDG_CONFIG_HOME=" + (temp_.Path() / "config").string(), "QT_QPA_PLATFORM=offscreen",
         "QUILMARR_STANDIN_LOG=" + updaterLog_.string(),
-        // Longer than one list refresh, so each "Updating" mark is seen.
-        "QUILMARR_STANDIN_DELAY_MS=2500", "QUILMARR_STANDIN_SILENT_S=2", DEMO_DRIVER_PATH,
+        // Longer than one list refresh, so each "Updating" mark is seen; each
+        // device stays silent past its run's end (the silence ends on a whole
+        // second, 3 to 4 s after the start), so the frame that shows its new
+        // version is heard after the run and verifies it in the same refresh.
+        "QUILMARR_STANDIN_DELAY_MS=2500", "QUILMARR_STANDIN_SILENT_S=4", DEMO_DRIVER_PATH,
         "--adapter-ip", pair_->captureAddress, "--devices", std::to_string(kDevices),
         "--new-version", kNewVersion, "--timeout", "20"};
     for (const int row : kTickedRows) {

@@ -17,6 +17,8 @@
 #else
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <csignal>
 #endif
 
 namespace quilmarr {
@@ -126,6 +128,32 @@ TEST_F(ProcessLauncherTest, TimeLimitEndsTheProgramAndItsChildren) {
   EXPECT_FALSE(IsRunning(child));
   EXPECT_FALSE(IsRunning(grandchild));
 }
+
+#ifndef _WIN32
+// A terminal's Ctrl-C goes to the whole foreground process group: an updater
+// in the tool's group would be ended halfway through writing flash.
+TEST_F(ProcessLauncherTest, RunWithoutALimitHasAProcessGroupOfItsOwn) {
+  const fs::path pids = folder_ / "pids.txt";
+  ProcessRun run;
+  std::thread waiting([&] {
+    run = launcher_->RunAndWait(Wide(ProbePath()), {u"--hang", Wide(pids)}, seconds(0));
+  });
+  long child = 0;
+  long grandchild = 0;
+  for (int i = 0; i < 500 && grandchild <= 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::ifstream(pids) >> child >> grandchild;
+  }
+  const pid_t group = child > 0 ? getpgid(static_cast<pid_t>(child)) : -1;
+  if (grandchild > 0) kill(static_cast<pid_t>(grandchild), SIGKILL);
+  if (child > 0) kill(static_cast<pid_t>(child), SIGKILL);
+  waiting.join();
+  ASSERT_GT(child, 0);
+  EXPECT_EQ(group, static_cast<pid_t>(child));
+  EXPECT_NE(group, getpgrp());
+  EXPECT_EQ(run.end, ProcessRun::End::Exited);
+}
+#endif
 
 TEST_F(ProcessLauncherTest, ChildGetsItsArgumentsAsGivenAndIsWaitedFor) {
   const std::vector<std::u16string> words{u"plain",      u"with blank", u"",     u"quote\"d",

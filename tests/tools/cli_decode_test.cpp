@@ -78,6 +78,22 @@ TEST_F(CliDecode, TableKeepsTheFirstHeardAppVersionBesideTheCurrentOne) {
             "192.168.0.6\tbay-2\tF6\t1\t4.1\t4.1\n");
 }
 
+TEST_F(CliDecode, TableAsCsvHasTheListsHeadersWithoutStatus) {
+  const std::string path = Capture({
+      test::DeviceFrame("bay \"1\", west", 5, "BootVer:1 & AppVer:4.1 & IDE Name:F5"),
+      test::DeviceFrame("bay-1", 5, "BootVer:2 & AppVer:4.2 & IDE Name:F5"),
+  });
+  const auto result = RunCli({"table", "--csv", path});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out,
+            "\"IP\",\"Sys Name\",\"IED Name\",\"Boot Version\",\"Original App Version\","
+            "\"Current App Version\"\r\n"
+            "\"192.168.0.5\",\"bay-1\",\"F5\",\"2\",\"4.1\",\"4.2\"\r\n");
+  const auto quoted = RunCli({"table", "--csv", Capture({test::DeviceFrame("a \"b\", c", 6)})});
+  EXPECT_NE(quoted.out.find("\r\n\"192.168.0.6\",\"a \"\"b\"\", c\","), std::string::npos)
+      << quoted.out;
+}
+
 TEST_F(CliDecode, BadInputGivesStatusTwoAndNothingOnStdout) {
   std::ofstream(dir_ / "junk.pcap") << "not a capture";
   const std::vector<std::vector<std::string>> cases = {

@@ -9,9 +9,10 @@
 
 namespace quilmarr::cli {
 
-void AddDecodeCommands(CLI::App& app, int& status);    // decode, table
+void AddDecodeCommands(CLI::App& app, int& status);    // decode, table [--csv]
 void AddAdapterCommands(CLI::App& app, int& status);   // adapters, listen
 void AddSettingsCommands(CLI::App& app, int& status);  // ini get/set, settings
+void AddUpdateCommand(CLI::App& app, int& status);     // update
 
 // Text field as one line of UTF-8: characters below U+0020, U+007F and the
 // backslash become \xHH.

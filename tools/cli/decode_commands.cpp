@@ -4,12 +4,20 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 #include "discovery/lldp_frame_view.h"
 #include "discovery/capture_file.h"
 #include "inventory/device_table.h"
 #include "platform/clock.h"
+#include "platform/csv.h"
 #include "tools/cli/commands.h"
+#include "ui/pendravel_batch_dlg.h"
 
 namespace quilmarr::cli {
 namespace {
@@ -45,7 +53,27 @@ int Decode(const std::string& path) {
   return 0;
 }
 
-int Table(const std::string& path) {
+// The device list's columns but its Status, which a capture does not have.
+std::string CsvTable(const DeviceTable& table) {
+  std::vector<std::u16string> headers = DeviceListHeaders();
+  std::erase(headers, u"Status");
+  std::string csv = CsvRecord(headers);
+  for (const auto& record : table) {
+    csv += CsvRecord({record->ipText, record->systemName, record->iedName, record->bootVersion,
+                      record->originalAppVersion, record->currentAppVersion});
+  }
+  return csv;
+}
+
+void WriteBinary(const std::string& bytes) {
+#ifdef _WIN32
+  // RFC 4180 ends records with CRLF already; text mode would double the CR.
+  static_cast<void>(_setmode(_fileno(stdout), _O_BINARY));
+#endif
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+}
+
+int Table(const std::string& path, bool csv) {
   const SystemClock clock;
   DeviceTable table;
   const std::string error = ReadCaptureFile(path, [&](std::span<const std::uint8_t> frame) {
@@ -54,6 +82,10 @@ int Table(const std::string& path) {
   if (!error.empty()) {
     std::cerr << "quilmarr-cli: cannot read " << path << ": " << error << '\n';
     return kUsageError;
+  }
+  if (csv) {
+    WriteBinary(CsvTable(table));
+    return 0;
   }
   for (const auto& record : table) {
     std::cout << JoinFields({record->ipText, record->systemName, record->iedName,
@@ -74,9 +106,11 @@ void AddDecodeCommands(CLI::App& app, int& status) {
   decode->add_option("FILE", *path, "capture file")->required();
   decode->callback([path, &status] { status = Decode(*path); });
 
+  auto csv = std::make_shared<bool>(false);
   auto* table = app.add_subcommand("table", "Run a capture through the device table");
   table->add_option("FILE", *path, "capture file")->required();
-  table->callback([path, &status] { status = Table(*path); });
+  table->add_flag("--csv", *csv, "RFC 4180 CSV with a header row instead of tab-separated lines");
+  table->callback([path, csv, &status] { status = Table(*path, *csv); });
 }
 
 }  // namespace quilmarr::cli

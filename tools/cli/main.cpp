@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
   quilmarr::cli::AddDecodeCommands(app, status);
   quilmarr::cli::AddAdapterCommands(app, status);
   quilmarr::cli::AddSettingsCommands(app, status);
+  quilmarr::cli::AddUpdateCommand(app, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

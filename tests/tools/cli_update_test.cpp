@@ -1,0 +1,304 @@
+// quilmarr-cli update as a station's orchestration runs it: in a network
+// namespace of its own, against ied-sim devices on a veth pair between two
+// namespaces this test makes, with the stand-in Pendravel.exe and a private
+// settings folder. Needs root; skips otherwise.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/ini.h"
+#include "platform/text.h"
+#include "tests/e2e/driver_report.h"
+#include "tests/live/netns_pair.h"
+#include "tests/platform/temp_folder.h"
+#include "tests/tools/child_process.h"
+
+extern char** environ;
+
+namespace quilmarr::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+
+constexpr const char* kStartRemoteIp = "198.51.100.7";
+constexpr const char* kStartHostIp = "198.51.100.8";
+
+Strings Lines(const std::string& text) {
+  Strings lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// A terminal's Ctrl-C: SIGINT to the whole process group of the command.
+CommandResult RunAndInterrupt(const Strings& argv, const fs::path& startedWhenExists,
+                              const fs::path& folder) {
+  const std::string out = (folder / "out").string();
+  const std::string err = (folder / "err").string();
+  std::vector<char*> args;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  pid_t pid = -1;
+  const bool spawned =
+      posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ) == 0;
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  CommandResult result;
+  if (!spawned) return result;
+  for (int i = 0; i < 300 && !fs::exists(startedWhenExists); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  killpg(pid, SIGINT);
+  int raw = 0;
+  waitpid(pid, &raw, 0);
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  result.out = ReadBytes(out);
+  result.err = ReadBytes(err);
+  return result;
+}
+
+class CliUpdate : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string whyNot;
+    pair_ = NetnsPair::Create(whyNot);
+    if (!pair_) GTEST_SKIP() << "end-to-end test skipped: " << whyNot;
+    adapter_ = pair_->captureAddress;
+    packageArgument_ = package_.string();
+    fs::create_directories(settingsFolder_);
+    fs::create_directories(stateDir_);
+    WriteBytes(package_, "state-dir=" + stateDir_.string() + "\nversion=2.0.0\n");
+    WriteBytes(SettingsFile(), std::string("[UDP]\nREMOTE_IP=") + kStartRemoteIp + "\nHOST_IP=" +
+                                   kStartHostIp + "\n[Pendravel]\nExePath=" + UPDATER_DIR + "/\n");
+  }
+
+  void StartDevices(int count) {
+    devices_ = std::make_unique<BackgroundProcess>(Strings{
+        "ip", "netns", "exec", pair_->senderNamespace, IED_SIM_PATH, "--interface",
+        pair_->senderInterface, "--count", std::to_string(count), "--base-ip", "192.0.2.10",
+        "--interval-ms", "250", "--app-version", "1.0.0", "--state-dir", stateDir_.string()});
+  }
+
+  // quilmarr-cli update in the capture namespace; `environment` adds to or
+  // overrides the stand-in's short defaults.
+  [[nodiscard]] Strings Command(const Strings& options, const Strings& environment = {}) const {
+    Strings argv{"ip",
+                 "netns",
+                 "exec",
+                 pair_->captureNamespace,
+                 "env",
+                 "XDG_CONFIG_HOME=" + (temp_.Path() / "config").string(),
+                 "QUILMARR_STANDIN_LOG=" + updaterLog_.string(),
+                 "QUILMARR_STANDIN_DELAY_MS=300",
+                 "QUILMARR_STANDIN_SILENT_S=1"};
+    argv.insert(argv.end(), environment.begin(), environment.end());
+    argv.insert(argv.end(), {QUILMARR_CLI_PATH, "update", "--adapter", adapter_, "--package",
+                             packageArgument_, "--listen-seconds", "2"});
+    argv.insert(argv.end(), options.begin(), options.end());
+    return argv;
+  }
+  CommandResult Update(const Strings& options, const Strings& environment = {}) const {
+    return RunCommand(Command(options, environment));
+  }
+
+  [[nodiscard]] fs::path SettingsFile() const { return settingsFolder_ / "Pendravel.ini"; }
+  [[nodiscard]] std::string Ini(std::u16string_view section, std::u16string_view key) const {
+    return ToUtf8(MakePlatformIniStore()->Read(FromUtf8(SettingsFile().string()), section, key,
+                                               u"<missing>", 300));
+  }
+  [[nodiscard]] Strings UpdatedDevices() const {
+    Strings ips;
+    for (const auto& run : ParseUpdaterLog(ReadBytes(updaterLog_))) ips.push_back(run.remoteIp);
+    return ips;
+  }
+  void ExpectUdpRestored() const {
+    EXPECT_EQ(Ini(u"UDP", u"REMOTE_IP"), kStartRemoteIp);
+    EXPECT_EQ(Ini(u"UDP", u"HOST_IP"), kStartHostIp);
+  }
+
+  TempFolder temp_;
+  std::unique_ptr<NetnsPair> pair_;
+  std::unique_ptr<BackgroundProcess> devices_;
+  fs::path settingsFolder_ = temp_.Path() / "config" / "Kavrendt" / "Ostrovel" / "Firmware";
+  fs::path stateDir_ = temp_.Path() / "devices";
+  fs::path package_ = temp_.Path() / "firmware.pck";
+  fs::path updaterLog_ = temp_.Path() / "updater.log";
+  std::string adapter_;
+  std::string packageArgument_;
+};
+
+TEST_F(CliUpdate, ThreeDevicesAreUpdatedInTheOrderGivenAndVerified) {
+  StartDevices(4);
+  const fs::path report = temp_.Path() / "reports" / "station-7.csv";
+  const auto result =
+      Update({"--device", "192.0.2.12", "--device", "192.0.2.10", "--device", "192.0.2.11",
+              "--verify-seconds", "20", "--report", report.string(), "--json"});
+  ASSERT_EQ(result.status, 0) << result.err << result.out;
+
+  // One JSON object per device, each verified with the new version.
+  Strings ips;
+  for (const std::string& line : Lines(result.out)) {
+    EXPECT_NE(line.find("\"outcome\":\"Verified 2.0.0\",\"succeeded\":true"), std::string::npos)
+        << line;
+    ips.push_back(line.substr(7, 10));  // {"ip":"192.0.2.1x"
+  }
+  std::sort(ips.begin(), ips.end());
+  EXPECT_EQ(ips, (Strings{"192.0.2.10", "192.0.2.11", "192.0.2.12"})) << result.out;
+
+  // One run at a time, in the order given, each told the device and the adapter.
+  const auto runs = ParseUpdaterLog(ReadBytes(updaterLog_));
+  EXPECT_EQ(UpdatedDevices(), (Strings{"192.0.2.12", "192.0.2.10", "192.0.2.11"}));
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    EXPECT_EQ(runs[i].hostIp, pair_->captureAddress);
+    EXPECT_EQ(runs[i].arguments, (Strings{package_.string(), "-P255"}));
+    if (i > 0) {
+      EXPECT_GE(runs[i].start, runs[i - 1].end);
+    }
+  }
+
+  const Strings rows = Lines(ReadBytes(report));
+  ASSERT_EQ(rows.size(), 4u) << ReadBytes(report);
+  EXPECT_EQ(rows[1].substr(0, 13), "\"192.0.2.12\",");
+  for (std::size_t row = 1; row < rows.size(); ++row) {
+    EXPECT_NE(rows[row].find(",\"0\",\"Verified 2.0.0\",\"" + package_.string() + "\",\"" +
+                             pair_->captureAddress + "\""),
+              std::string::npos)
+        << rows[row];
+  }
+  EXPECT_NE(result.err.find("Report written to " + report.string()), std::string::npos);
+  ExpectUdpRestored();
+  EXPECT_EQ(Ini(u"Quilmarr", u"PckFile"), package_.string());
+  EXPECT_EQ(Ini(u"Quilmarr", u"AdapterIp"), pair_->captureAddress);
+}
+
+TEST_F(CliUpdate, DevicesThatDoNotComeBackAreNotBack) {
+  StartDevices(2);
+  // Each run outlasts the capture's delivery delay, so no frame sent before
+  // the device went quiet is heard after its run.
+  const auto result = Update({"--all-heard", "--verify-seconds", "2"},
+                             {"QUILMARR_STANDIN_SILENT_S=60", "QUILMARR_STANDIN_DELAY_MS=1500"});
+  EXPECT_EQ(result.status, 1) << result.err;
+  EXPECT_EQ(Lines(result.out), (Strings{"192.0.2.10\tNot back\tIED-0\tIED_0\t1.0.0\t1.0.0",
+                                        "192.0.2.11\tNot back\tIED-1\tIED_1\t1.0.0\t1.0.0"}));
+  EXPECT_EQ(UpdatedDevices(), (Strings{"192.0.2.10", "192.0.2.11"}));
+  // Without --report: the Reports folder beside the settings file.
+  std::vector<fs::path> reports;
+  for (const auto& entry : fs::directory_iterator(settingsFolder_ / "Reports")) {
+    reports.push_back(entry.path());
+  }
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(Lines(ReadBytes(reports[0])).size(), 3u);
+  EXPECT_NE(result.err.find("Report written to " + reports[0].string()), std::string::npos);
+  ExpectUdpRestored();
+}
+
+TEST_F(CliUpdate, AFailingUpdaterIsReportedWithItsExitStatus) {
+  StartDevices(1);
+  const auto result = Update({"--device", "192.0.2.10", "--json"}, {"QUILMARR_STANDIN_EXIT=3"});
+  EXPECT_EQ(result.status, 1) << result.err;
+  const Strings lines = Lines(result.out);
+  ASSERT_EQ(lines.size(), 1u) << result.out;
+  EXPECT_NE(lines[0].find("\"outcome\":\"Failed (exit 3)\",\"succeeded\":false"),
+            std::string::npos);
+  EXPECT_TRUE(lines[0].ends_with("\"exitStatus\":3}")) << lines[0];
+  ExpectUdpRestored();
+}
+
+// A terminal's Ctrl-C reaches the tool's whole process group: the running
+// updater must still end by itself, the other devices are skipped.
+TEST_F(CliUpdate, CtrlCLetsTheRunningUpdaterFinishAndSkipsTheRest) {
+  StartDevices(3);
+  const auto result = RunAndInterrupt(
+      Command({"--all-heard", "--verify-seconds", "20"}, {"QUILMARR_STANDIN_DELAY_MS=1500"}),
+      stateDir_ / "192.0.2.10.silent-until", temp_.Path());
+  EXPECT_EQ(result.status, 1) << result.err;
+  EXPECT_EQ(UpdatedDevices(), Strings{"192.0.2.10"}) << "the first run ended by itself";
+  const Strings lines = Lines(result.out);
+  ASSERT_EQ(lines.size(), 3u) << result.out << result.err;
+  EXPECT_TRUE(lines[0].starts_with("192.0.2.10\tDone\t") ||
+              lines[0].starts_with("192.0.2.10\tVerified 2.0.0\t"))
+      << lines[0];
+  EXPECT_TRUE(lines[1].starts_with("192.0.2.11\tSkipped\t")) << lines[1];
+  EXPECT_TRUE(lines[2].starts_with("192.0.2.12\tSkipped\t")) << lines[2];
+  EXPECT_NE(result.err.find("Report written to "), std::string::npos) << result.err;
+  ExpectUdpRestored();
+}
+
+TEST_F(CliUpdate, BadInputIsRefusedAndNoUpdaterRuns) {
+  StartDevices(1);
+  const std::string settings = SettingsFile().string();
+  const std::string before = ReadBytes(settings);
+  adapter_ = "203.0.113.254";
+  auto result = Update({"--device", "192.0.2.10"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.err.find("No capture adapter has the address 203.0.113.254"), std::string::npos)
+      << result.err;
+  EXPECT_EQ(result.out, "");
+  adapter_ = pair_->captureAddress;
+
+  packageArgument_ = (temp_.Path() / "none.pck").string();
+  result = Update({"--device", "192.0.2.10"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.err.find("The package file does not exist: " + packageArgument_),
+            std::string::npos)
+      << result.err;
+  packageArgument_ = package_.string();
+
+  result = Update({"--device", "192.0.2.10", "--device", "192.0.2.99"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.err.find("Not heard on " + adapter_ + " during the listen: 192.0.2.99"),
+            std::string::npos)
+      << result.err;
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(ReadBytes(settings), before) << "[Quilmarr] is written only once the checks passed";
+
+  WriteBytes(settings, "[Pendravel]\nExePath=\n");
+  result = Update({"--device", "192.0.2.10"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(
+      result.err.find("Please install Pendravel: [Pendravel] ExePath is empty in " + settings),
+      std::string::npos)
+      << result.err;
+
+  WriteBytes(settings, "[Pendravel]\nExePath=" + temp_.Path().string() + "/\n");
+  result = Update({"--device", "192.0.2.10"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.err.find("No updater at " + temp_.Path().string() + "/Pendravel.exe"),
+            std::string::npos)
+      << result.err;
+
+  WriteBytes(settings, before);
+  fs::permissions(settings, fs::perms::owner_read | fs::perms::group_read);
+  result = Update({"--device", "192.0.2.10"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.err.find("The settings file could not be written: " + settings),
+            std::string::npos)
+      << result.err;
+  EXPECT_EQ(ReadBytes(settings), before);
+
+  EXPECT_FALSE(fs::exists(updaterLog_)) << ReadBytes(updaterLog_);
+  EXPECT_FALSE(fs::exists(settingsFolder_ / "Reports"));
+}
+
+}  // namespace
+}  // namespace quilmarr::testing

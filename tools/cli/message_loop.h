@@ -1,0 +1,45 @@
+#pragma once
+// The dialog's message target without a window: the workers' messages are
+// handled on the thread that pumps, in the order they came. The capture
+// worker's sends block until then, as a window's would, so a frame's bytes
+// stay valid while it is handled; the update worker's posts return at once.
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+
+#include "ui/dialog_messages.h"
+
+namespace quilmarr::cli {
+
+class MessageLoop final : public MessageTarget {
+ public:
+  using Handler = std::function<void(const Message&)>;
+
+  explicit MessageLoop(Handler handler) : handler_(std::move(handler)) {}
+
+  void Send(const Message& message) override;
+  void Post(Message message) override;
+
+  // Waits until a message is queued or `until` has passed, then handles every
+  // queued message. Call only from the pumping thread.
+  void HandleUntil(std::chrono::steady_clock::time_point until);
+
+ private:
+  struct Entry {
+    Message message;
+    std::uint64_t ticket = 0;  // non-zero for a blocking send
+  };
+
+  Handler handler_;
+  std::mutex mutex_;
+  std::condition_variable arrived_;
+  std::condition_variable handled_;
+  std::deque<Entry> queue_;
+  std::uint64_t lastTicket_ = 0;
+  std::uint64_t handledTicket_ = 0;
+};
+
+}  // namespace quilmarr::cli
