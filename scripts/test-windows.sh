@@ -2,7 +2,9 @@
 # Cross-builds the Windows programs and their tests with mingw-w64 (preset
 # windows-app) and runs them under Wine (ctest label "windows"); then runs the
 # Windows quilmarr-cli.exe under Wine against the Linux build and live on veth
-# pairs in network namespaces (needs root; those tests skip otherwise).
+# pairs in network namespaces, and the Windows window end to end on such a
+# pair with the Windows stand-in updater (needs root; those tests skip
+# otherwise).
 # Usage: scripts/test-windows.sh [ctest arguments...]
 # QUILMARR_WINDOWS_BUILD_DIR picks another build folder than build/windows-app.
 set -euo pipefail
@@ -24,7 +26,7 @@ cmake --build "$build" -j 2
 # The Linux side of the tests under Wine: ied-sim, the Linux quilmarr-cli to
 # compare with, and the test program itself.
 [ -f build/default/CMakeCache.txt ] || cmake --preset default >/dev/null
-cmake --build build/default -j 2 --target wine_capture_test ied-sim quilmarr-cli
+cmake --build build/default -j 2 --target wine_capture_test wine_dialog_test ied-sim quilmarr-cli
 
 # A Wine prefix of this build's own, kept between runs; windows are created
 # without a display through Wine's null graphics driver.
@@ -48,5 +50,7 @@ status=0
 ctest --test-dir "$build" --output-on-failure -j 2 -L windows "$@" || status=$?
 # One at a time: they make network namespaces and restart the prefix's services.
 QUILMARR_WINDOWS_CLI="$build/tools/cli/quilmarr-cli.exe" \
+QUILMARR_WINDOWS_DIALOG_DRIVER="$build/tests/win32/win32_live_driver.exe" \
+QUILMARR_WINDOWS_UPDATER="$build/updater-standin/Pendravel.exe" \
   ctest --test-dir build/default --output-on-failure -L windows "$@" || status=$?
 exit "$status"

@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "tests/live/netns_pair.h"
+#include "tests/live/wine_session.h"
 #include "tests/tools/child_process.h"
 
 namespace quilmarr::testing {
@@ -32,25 +33,12 @@ const std::string kCorpus = QUILMARR_CORPUS_DIR;
 // Longer than any run here takes: a capture that never ends is killed, not waited for.
 const std::string kRunLimitSeconds = "30";
 
-// Wine's console output ends lines with CR LF.
-std::string WithoutCarriageReturns(std::string text) {
-  std::erase(text, '\r');
-  return text;
-}
-
 std::vector<std::string> SortedLines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(WithoutCarriageReturns(text));
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   std::sort(lines.begin(), lines.end());
   return lines;
-}
-
-// "Z:\..." for a path of this machine, as a Windows program under Wine sees it.
-std::string WindowsPath(const std::filesystem::path& path) {
-  std::string text = "Z:" + path.string();
-  std::replace(text.begin(), text.end(), '/', '\\');
-  return text;
 }
 
 class WineCli : public ::testing::Test {
@@ -146,23 +134,11 @@ class WineLive : public WineCli {
     std::string whyNot;
     pair_ = NetnsPair::Create(whyNot);
     if (!pair_) GTEST_SKIP() << whyNot;
-    // Wine maps adapter names and addresses through its network service,
-    // which sees the namespace it was started in: start the prefix's services
-    // afresh from inside the capture namespace.
-    ASSERT_TRUE(StopWine());
-    ASSERT_EQ(RunCommand({"wineserver", "-p"}).status, 0);
-    ASSERT_EQ(
-        RunCommand({"ip", "netns", "exec", pair_->captureNamespace, "wine", "cmd", "/c", "exit"})
-            .status,
-        0);
+    ASSERT_TRUE(StartWineIn(pair_->captureNamespace));
   }
   // No Wine process of this prefix is left in the namespace that goes away.
   void TearDown() override {
     if (pair_) static_cast<void>(StopWine());
-  }
-  static bool StopWine() {
-    static_cast<void>(RunCommand({"wineserver", "-k"}));
-    return RunCommand({"wineserver", "-w"}).status == 0;
   }
 
   std::unique_ptr<BackgroundProcess> StartSim(std::vector<std::string> options) const {
