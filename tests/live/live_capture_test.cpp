@@ -259,6 +259,19 @@ TEST_F(LiveCapture, FloodFramesAreDroppedAndTheAnnouncementsStillArrive) {
   EXPECT_TRUE(target_.WaitFor([](auto&, auto&, int flood) { return flood == 0; }, seconds(0)));
 }
 
+// A flood rate beyond what the pair carries must not stretch the run: the
+// flood benchmark compares captures over the sender's run time.
+TEST_F(LiveCapture, SimFloodEndsAtItsDeadlineEvenAboveWhatThePairCarries) {
+  const auto start = SteadyClock::now();
+  const auto run =
+      RunCommand({"timeout", "-s", "KILL", "15", "ip", "netns", "exec", pair_->senderNamespace,
+                  kIedSim, "--interface", pair_->senderInterface, "--count", "1", "--base-ip",
+                  "192.0.2.60", "--seconds", "2", "--flood-rate", "1000000000"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_LT(SteadyClock::now() - start, seconds(5));
+  EXPECT_TRUE(run.out.starts_with("announcements ")) << run.out;
+}
+
 std::vector<std::string> SortedLines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
