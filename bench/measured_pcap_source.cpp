@@ -17,6 +17,8 @@ MeasuredPcapSource::~MeasuredPcapSource() { Close(); }
 bool MeasuredPcapSource::Open(const std::string& narrowDeviceName) {
   cpuAtOpen_ = ThreadCpuSeconds();
   open_ = capture_.Open(narrowDeviceName);
+  const std::lock_guard lock(box_->mutex);
+  box_->figures.opened = open_;
   return open_;
 }
 

@@ -16,6 +16,7 @@ struct CaptureFigures {
   std::uint64_t pcapReceived = 0;    // pcap_stats ps_recv
   std::uint64_t pcapDropped = 0;     // pcap_stats ps_drop
   double workerCpuSeconds = 0;
+  bool opened = false;
   bool closed = false;
 };
 
