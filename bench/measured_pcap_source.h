@@ -35,9 +35,12 @@ class MeasuredPcapSource final : public PacketSource {
 
   [[nodiscard]] bool Open(const std::string& narrowDeviceName) override;
   [[nodiscard]] ReadResult Read() override;
+  [[nodiscard]] ReadStatus ReadBatch(const FrameHandler& onFrame) override;
   void Close() override;
 
  private:
+  void Count(std::span<const std::uint8_t> frame) noexcept;
+
   std::shared_ptr<CaptureFiguresBox> box_;
   PcapPacketSource capture_;
   bool open_ = false;
