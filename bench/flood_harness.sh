@@ -99,7 +99,10 @@ capture_one_flood() {
   shift 2
   [ "$rate" -gt 0 ] && flood_args=(--flood-rate "$rate")
   before=$(rx_packets)
-  "$@" > "$result" 2>&1 &
+  # Emptied here, not by the redirection below: that runs in the child, and
+  # until it does, an earlier run's output would already say "ready".
+  : > "$result"
+  "$@" >> "$result" 2>&1 &
   children+=($!)
   wait_for "$result" "$pattern"
   started=$(now)
@@ -122,7 +125,7 @@ record() {
   row=$(printf '%s\t%s\t%s\t%.2f\t%.0f\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s' \
     "$label" "$tool" "$rate" "$sim_s" "$(echo "$flood / $sim_s" | bc -l)" "$flood" "$lldp" "$rx" \
     "$received" "$dropped" "$((rx - received))" "$((rx - received + dropped))" \
-    "${1:-}" "${2:-}" "${3:-}" "${4:-}" "${5:-}" "${6:-}" "${7:-}" "$(cut -d' ' -f1 /proc/loadavg)")
+    "${1:--}" "${2:--}" "${3:--}" "${4:--}" "${5:--}" "${6:--}" "${7:--}" "$(cut -d' ' -f1 /proc/loadavg)")
   printf '%s\n' "$row" >> "$out/summary.tsv"
   printf '%s\n' "$row" >> "$runs"
 }
