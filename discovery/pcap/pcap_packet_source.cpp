@@ -26,7 +26,8 @@ pcap_t* OpenLive(const std::string& deviceName) {
   // never does while the adapter is completely silent, so its own time-out
   // would never expire and a stop request would wait for the next frame.
   if (pcap_set_snaplen(handle, kSnapshotLength) != 0 || pcap_set_promisc(handle, 1) != 0 ||
-      pcap_set_timeout(handle, kReadTimeoutMs) != 0 || pcap_activate(handle) < 0 ||
+      pcap_set_timeout(handle, kReadTimeoutMs) != 0 ||
+      pcap_set_buffer_size(handle, kCaptureBufferBytes) != 0 || pcap_activate(handle) < 0 ||
       pcap_setnonblock(handle, 1, error) != 0 || pcap_get_selectable_fd(handle) < 0) {
     pcap_close(handle);
     return nullptr;

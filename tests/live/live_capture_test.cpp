@@ -301,6 +301,37 @@ TEST_F(LiveCapture, BatchEndedByTheHandlerResumesAtTheNextFrame) {
   });
 }
 
+// Frames arriving while the dialog handles one wait in the kernel's buffer: a
+// burst of tens of thousands of frames (far beyond libpcap's default 2 MiB)
+// sent while the handler is busy is read whole afterwards.
+TEST_F(LiveCapture, BurstWhileTheHandlerIsBusyIsKeptWhole) {
+  RunInNamespace(pair_->captureNamespace, [&] {
+    PcapPacketSource source;
+    ASSERT_TRUE(source.Open(pair_->captureInterface));
+    BackgroundProcess sim({"ip", "netns", "exec", pair_->senderNamespace, kIedSim, "--interface",
+                           pair_->senderInterface, "--count", "1", "--base-ip", "192.0.2.80",
+                           "--seconds", "0.3", "--flood-rate", "200000"});
+    std::uint64_t handedOver = 0;
+    const auto count = [&](std::span<const std::uint8_t>) {
+      // The first frame is handled only once the whole burst has been sent.
+      if (handedOver++ == 0) {
+        EXPECT_EQ(sim.Wait(), 0);
+      }
+      return true;
+    };
+    PacketSource::ReadStatus status;
+    do {
+      status = source.ReadBatch(count);
+    } while (status == PacketSource::ReadStatus::Frame);
+    ASSERT_EQ(status, PacketSource::ReadStatus::Timeout);
+    const auto statistics = source.Statistics();
+    ASSERT_TRUE(statistics.has_value());
+    EXPECT_EQ(statistics->dropped, 0u);
+    EXPECT_EQ(handedOver, statistics->received);
+    EXPECT_GT(statistics->received, 20000u) << "the burst did not outgrow a 2 MiB buffer";
+  });
+}
+
 // A flood rate beyond what the pair carries must not stretch the run: the
 // flood benchmark compares captures over the sender's run time.
 TEST_F(LiveCapture, SimFloodEndsAtItsDeadlineEvenAboveWhatThePairCarries) {
