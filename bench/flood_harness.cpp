@@ -3,9 +3,11 @@
 //   flood_harness startup
 //       builds the dialog as the application does and reports the time from
 //       process start to the first paint of the shown window, and peak RSS.
-//   flood_harness flood <interface> <seconds> <expected-devices>
-//       selects <interface>, clicks "Query Device", prints "ready", captures
-//       for <seconds>, clicks "Stop Query" and reports per tick and in total.
+//   flood_harness flood <interface> <expected-devices>
+//       selects <interface>, clicks "Query Device", prints "ready" once the
+//       adapter is open, captures until SIGINT or SIGTERM (as tcpdump does, so
+//       both are measured over the same window), clicks "Stop Query" and
+//       reports per tick and in total.
 // Meant to run inside the capture namespace made by flood_harness.sh.
 #include <sys/resource.h>
 #include <time.h>
@@ -20,6 +22,7 @@
 #include <QTimerEvent>
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -35,6 +38,9 @@ namespace quilmarr::bench {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
+
+volatile std::sig_atomic_t g_stopSignalled = 0;
+extern "C" void OnStopSignal(int) { g_stopSignalled = 1; }
 
 double Milliseconds(SteadyClock::duration d) {
   return std::chrono::duration<double, std::milli>(d).count();
@@ -102,6 +108,17 @@ void PumpFor(SteadyClock::duration span) {
   loop.exec();
 }
 
+// The application's event loop until SIGINT or SIGTERM.
+void PumpUntilSignalled() {
+  QEventLoop loop;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&loop] {
+    if (g_stopSignalled != 0) loop.quit();
+  });
+  poll.start(std::chrono::milliseconds(20));
+  loop.exec();
+}
+
 template <typename Predicate>
 bool PumpUntil(Predicate done, SteadyClock::duration limit) {
   const auto end = SteadyClock::now() + limit;
@@ -142,8 +159,9 @@ double Median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
-int RunFlood(ObservingApplication& app, const std::string& interfaceName, double seconds,
-             int expectedDevices) {
+int RunFlood(ObservingApplication& app, const std::string& interfaceName, int expectedDevices) {
+  std::signal(SIGINT, OnStopSignal);
+  std::signal(SIGTERM, OnStopSignal);
   PlatformServices services;
   auto box = std::make_shared<CaptureFiguresBox>();
   QtBatchDialog dialog(QtServicesFor(services, *services.interfaces, [box] {
@@ -168,11 +186,18 @@ int RunFlood(ObservingApplication& app, const std::string& interfaceName, double
     return 1;
   }
   app.WatchTimer(timers.front().timerId);
+  const auto opened = [&box] {
+    const std::lock_guard lock(box->mutex);
+    return box->figures.opened;
+  };
+  if (!PumpUntil(opened, std::chrono::seconds(10))) {
+    std::fprintf(stderr, "flood_harness: the adapter was not opened\n");
+    return 1;
+  }
   std::printf("ready\n");
   std::fflush(stdout);
 
-  PumpFor(
-      std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(seconds)));
+  PumpUntilSignalled();
   dialog.QueryButton().click();
   const double uiCpu = ThreadCpuSeconds() - uiCpuAtStart;
   if (!PumpUntil([&] { return !dialog.Controller().WorkersAlive(); }, std::chrono::seconds(10))) {
@@ -209,7 +234,7 @@ int RunFlood(ObservingApplication& app, const std::string& interfaceName, double
   std::printf("pcap_received %llu\npcap_dropped %llu\n",
               static_cast<unsigned long long>(f.pcapReceived),
               static_cast<unsigned long long>(f.pcapDropped));
-  std::printf("frames_read %llu\nlldp_frames_merged %llu\n",
+  std::printf("frames_read %llu\nlldp_frames_read %llu\n",
               static_cast<unsigned long long>(f.framesRead),
               static_cast<unsigned long long>(f.lldpFramesRead));
   std::printf("ui_cpu_s %.2f\nworker_cpu_s %.2f\n", uiCpu, f.workerCpuSeconds);
@@ -225,12 +250,11 @@ int main(int argc, char* argv[]) {
   ObservingApplication app(argc, argv);
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.size() == 1 && args[0] == "startup") return RunStartup(app);
-  if (args.size() == 4 && args[0] == "flood") {
-    return RunFlood(app, args[1], std::strtod(args[2].c_str(), nullptr),
-                    static_cast<int>(std::strtol(args[3].c_str(), nullptr, 10)));
+  if (args.size() == 3 && args[0] == "flood") {
+    return RunFlood(app, args[1], static_cast<int>(std::strtol(args[2].c_str(), nullptr, 10)));
   }
   std::fprintf(stderr,
                "usage: flood_harness startup\n"
-               "       flood_harness flood <interface> <seconds> <expected-devices>\n");
+               "       flood_harness flood <interface> <expected-devices>\n");
   return 2;
 }

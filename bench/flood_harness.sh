@@ -7,22 +7,34 @@
 # For every rate R (default: 0 10000 100000 500000 1000000) it makes nothing but
 # two fresh network namespaces joined by one veth pair (all traffic stays on
 # that pair), then:
-#   1. starts flood_harness in the capture namespace, which clicks Query Device;
+#   1. starts flood_harness in the capture namespace, which clicks Query Device
+#      and says "ready" once the adapter is open;
 #   2. runs ied-sim in the sender namespace for SECONDS (default 30): 250 devices
 #      announcing once per second, plus R frames/s of 200-byte GOOSE-like frames;
-#   3. repeats the same flood with `tcpdump -w /dev/null` capturing instead.
-# Raw outputs go to OUT_DIR/<tool>-<R>.txt; one summary line per run is appended
-# to OUT_DIR/summary.tsv. Namespaces and children are removed on exit.
+#   3. one second after ied-sim has ended, stops the capture with SIGINT;
+#   4. repeats 1 to 3 with `tcpdump -w /dev/null` capturing instead.
+# Both tools capture over the same window, so every frame the capture veth
+# received (rx_packets) was offered to both. A frame is lost when the tool
+# never read it: counted in pcap_stats' ps_drop, or never reaching the capture
+# socket at all (rx_packets - ps_recv, "uncounted").
+#
+# Environment: REPEAT=n runs every rate n times (default 1); TCPDUMP=0 skips the
+# tcpdump runs; LABEL=... names the rows (default: run).
+# Raw outputs go to OUT_DIR/<label>-<tool>-<R>-<n>.txt; one line per run is
+# appended to OUT_DIR/summary.tsv. At the end it prints this invocation's runs
+# and, per rate, the lost frames of both tools side by side (medians over the
+# repeats). Namespaces and children are removed on exit.
 set -euo pipefail
 
 build=${1:?usage: flood_harness.sh BUILD_DIR OUT_DIR [SECONDS [RATE...]]}
 out=${2:?usage: flood_harness.sh BUILD_DIR OUT_DIR [SECONDS [RATE...]]}
 seconds=${3:-30}
-shift $(( $# < 3 ? $# : 3 ))
+shift $(($# < 3 ? $# : 3))
 rates=("$@")
 [ ${#rates[@]} -gt 0 ] || rates=(0 10000 100000 500000 1000000)
 devices=250
 label=${LABEL:-run}
+repeat=${REPEAT:-1}
 
 harness=$build/bench/flood_harness
 sim=$build/tools/ied-sim/ied-sim
@@ -37,6 +49,7 @@ sndns=qm-perf-snd-$$
 capif=qmpc$$
 sndif=qmps$$
 settings=$(mktemp -d)
+runs=$(mktemp)
 children=()
 
 cleanup() {
@@ -46,7 +59,7 @@ cleanup() {
   done
   ip netns del "$capns" 2> /dev/null || true
   ip netns del "$sndns" 2> /dev/null || true
-  rm -rf "$settings"
+  rm -rf "$settings" "$runs"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -63,9 +76,11 @@ for side in "$capns $capif" "$sndns $sndif"; do
   ip -n "$1" link set "$2" up
 done
 mkdir -p "$out"
-[ -f "$out/summary.tsv" ] || printf 'label\ttool\trate\tseconds\tsent_flood\tsent_lldp\trx_packets\tcaptured\tdropped\tlldp_merged\tticks_after_2s\tticks_short\tlate_median_ms\tlate_max_ms\tui_cpu_s\tworker_cpu_s\n' > "$out/summary.tsv"
+header='label\ttool\trate\tsim_s\toffered_per_s\tsent_flood\tsent_lldp\trx_packets\treceived\tdropped\tuncounted\tlost\tlldp_read\tticks_after_2s\tticks_short\tlate_median_ms\tlate_max_ms\tui_cpu_s\tworker_cpu_s\tload1\n'
+[ -f "$out/summary.tsv" ] || printf "$header" > "$out/summary.tsv"
 
 rx_packets() { ip netns exec "$capns" cat "/sys/class/net/$capif/statistics/rx_packets"; }
+now() { date +%s.%N; }
 
 # Waits until FILE contains PATTERN (at most 20 s).
 wait_for() {
@@ -74,51 +89,93 @@ wait_for() {
   return 1
 }
 
-run_sim() {
-  local rate=$1 flood=()
-  [ "$rate" -gt 0 ] && flood=(--flood-rate "$rate")
-  ip netns exec "$sndns" "$sim" --interface "$sndif" --count "$devices" --base-ip 10.78.0.1 \
-    --interval-ms 1000 --seconds "$seconds" "${flood[@]}"
-}
-
 value() { awk -v k="$1" '$1 == k { print $2 }' "$2"; }
 
-for rate in "${rates[@]}"; do
-  # The dialog.
-  result=$out/$label-quilmarr-$rate.txt
+# One capture over one flood: starts the capture command (output to $result),
+# waits for PATTERN, runs ied-sim, stops the capture one second after ied-sim
+# has ended. Sets rx, sim_s, lldp and flood.
+capture_one_flood() {
+  local rate=$1 pattern=$2 before started ended flood_args=()
+  shift 2
+  [ "$rate" -gt 0 ] && flood_args=(--flood-rate "$rate")
   before=$(rx_packets)
-  HOME=$settings XDG_CONFIG_HOME=$settings QT_QPA_PLATFORM=offscreen \
-    ip netns exec "$capns" "$harness" flood "$capif" "$((seconds + 3))" "$devices" > "$result" 2>&1 &
+  # Emptied here, not by the redirection below: that runs in the child, and
+  # until it does, an earlier run's output would already say "ready".
+  : > "$result"
+  "$@" >> "$result" 2>&1 &
   children+=($!)
-  wait_for "$result" '^ready'
-  run_sim "$rate" > "$result.sim"
-  wait "${children[-1]}" || echo "flood_harness failed at rate $rate (see $result)" >&2
-  unset 'children[-1]'
-  received=$(( $(rx_packets) - before ))
-  read -r _ lldp _ flood < "$result.sim"
-  printf '%s\tquilmarr\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$label" "$rate" "$seconds" \
-    "$flood" "$lldp" "$received" "$(value pcap_received "$result")" "$(value pcap_dropped "$result")" \
-    "$(value lldp_frames_merged "$result")" "$(value ticks_after_2s "$result")" \
-    "$(value ticks_after_2s_not_all_devices "$result")" "$(value late_median_ms "$result")" \
-    "$(value late_max_ms "$result")" "$(value ui_cpu_s "$result")" "$(value worker_cpu_s "$result")" \
-    >> "$out/summary.tsv"
-
-  # tcpdump on the same flood (skipped with TCPDUMP=0).
-  [ "${TCPDUMP:-1}" = 1 ] || continue
-  result=$out/$label-tcpdump-$rate.txt
-  before=$(rx_packets)
-  ip netns exec "$capns" tcpdump -i "$capif" -s 65536 -w /dev/null > "$result" 2>&1 &
-  children+=($!)
-  wait_for "$result" 'listening on'
-  run_sim "$rate" > "$result.sim"
+  wait_for "$result" "$pattern"
+  started=$(now)
+  ip netns exec "$sndns" "$sim" --interface "$sndif" --count "$devices" --base-ip 10.78.0.1 \
+    --interval-ms 1000 --seconds "$seconds" "${flood_args[@]}" > "$result.sim"
+  ended=$(now)
   sleep 1
   kill -INT "${children[-1]}"
-  wait "${children[-1]}" || true
+  wait "${children[-1]}" || echo "capture failed at rate $rate (see $result)" >&2
   unset 'children[-1]'
-  received=$(( $(rx_packets) - before ))
+  rx=$(($(rx_packets) - before))
+  sim_s=$(echo "$ended - $started" | bc -l)
   read -r _ lldp _ flood < "$result.sim"
-  printf '%s\ttcpdump\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t\t\t\t\t\t\t\n' "$label" "$rate" "$seconds" "$flood" "$lldp" \
-    "$received" "$(awk '/received by filter/ { print $1 }' "$result")" \
-    "$(awk '/dropped by kernel/ { print $1 }' "$result")" >> "$out/summary.tsv"
+}
+
+# Appends one row: tool rate received dropped [lldp ticks short late_med late_max ui worker].
+record() {
+  local tool=$1 rate=$2 received=$3 dropped=$4 row
+  shift 4
+  row=$(printf '%s\t%s\t%s\t%.2f\t%.0f\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s' \
+    "$label" "$tool" "$rate" "$sim_s" "$(echo "$flood / $sim_s" | bc -l)" "$flood" "$lldp" "$rx" \
+    "$received" "$dropped" "$((rx - received))" "$((rx - received + dropped))" \
+    "${1:--}" "${2:--}" "${3:--}" "${4:--}" "${5:--}" "${6:--}" "${7:--}" "$(cut -d' ' -f1 /proc/loadavg)")
+  printf '%s\n' "$row" >> "$out/summary.tsv"
+  printf '%s\n' "$row" >> "$runs"
+}
+
+for n in $(seq "$repeat"); do
+  for rate in "${rates[@]}"; do
+    result=$out/$label-quilmarr-$rate-$n.txt
+    capture_one_flood "$rate" '^ready' env HOME="$settings" XDG_CONFIG_HOME="$settings" \
+      QT_QPA_PLATFORM=offscreen ip netns exec "$capns" "$harness" flood "$capif" "$devices"
+    record quilmarr "$rate" "$(value pcap_received "$result")" "$(value pcap_dropped "$result")" \
+      "$(value lldp_frames_read "$result")" "$(value ticks_after_2s "$result")" \
+      "$(value ticks_after_2s_not_all_devices "$result")" "$(value late_median_ms "$result")" \
+      "$(value late_max_ms "$result")" "$(value ui_cpu_s "$result")" \
+      "$(value worker_cpu_s "$result")"
+
+    [ "${TCPDUMP:-1}" = 1 ] || continue
+    result=$out/$label-tcpdump-$rate-$n.txt
+    capture_one_flood "$rate" 'listening on' \
+      ip netns exec "$capns" tcpdump -i "$capif" -s 65536 -w /dev/null
+    record tcpdump "$rate" "$(awk '/received by filter/ { print $1 }' "$result")" \
+      "$(awk '/dropped by kernel/ { print $1 }' "$result")"
+  done
 done
-column -t -s $'\t' "$out/summary.tsv"
+
+{ printf "$header"; cat "$runs"; } | column -t -s $'\t'
+echo
+# Lost frames (dropped + uncounted) per tool and rate: median and each run.
+awk -F'\t' '
+  function median(list,   n, v, i, j, t) {
+    n = split(list, v, " ")
+    for (i = 2; i <= n; i++) for (j = i; j > 1 && v[j] + 0 < v[j - 1] + 0; j--) {
+      t = v[j]; v[j] = v[j - 1]; v[j - 1] = t
+    }
+    return v[int((n + 1) / 2)]
+  }
+  {
+    key = $3 SUBSEP $2
+    lost[key] = lost[key] " " $12; offered[key] = offered[key] " " $5
+    if (!($3 in seen)) { seen[$3] = 1; order[++rates] = $3 }
+  }
+  END {
+    for (r = 1; r <= rates; r++) {
+      line = sprintf("lost frames vs tcpdump at %s/s requested:", order[r])
+      split("quilmarr tcpdump", tools, " ")
+      for (t = 1; t <= 2; t++) {
+        key = order[r] SUBSEP tools[t]
+        if (!(key in lost)) continue
+        line = line sprintf("  %s %s (runs:%s; offered %s/s)", tools[t], median(lost[key]),
+                            lost[key], median(offered[key]))
+      }
+      print line
+    }
+  }' "$runs"

@@ -17,16 +17,27 @@ MeasuredPcapSource::~MeasuredPcapSource() { Close(); }
 bool MeasuredPcapSource::Open(const std::string& narrowDeviceName) {
   cpuAtOpen_ = ThreadCpuSeconds();
   open_ = capture_.Open(narrowDeviceName);
+  const std::lock_guard lock(box_->mutex);
+  box_->figures.opened = open_;
   return open_;
+}
+
+void MeasuredPcapSource::Count(std::span<const std::uint8_t> frame) noexcept {
+  ++framesRead_;
+  if (CheckEthernetHeader(frame) == LldpRejection::None) ++lldpFramesRead_;
 }
 
 PacketSource::ReadResult MeasuredPcapSource::Read() {
   const ReadResult result = capture_.Read();
-  if (result.status == ReadStatus::Frame) {
-    ++framesRead_;
-    if (CheckEthernetHeader(result.frame) == LldpRejection::None) ++lldpFramesRead_;
-  }
+  if (result.status == ReadStatus::Frame) Count(result.frame);
   return result;
+}
+
+PacketSource::ReadStatus MeasuredPcapSource::ReadBatch(const FrameHandler& onFrame) {
+  return capture_.ReadBatch([this, &onFrame](std::span<const std::uint8_t> frame) {
+    Count(frame);
+    return onFrame(frame);
+  });
 }
 
 void MeasuredPcapSource::Close() {

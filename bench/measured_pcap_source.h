@@ -16,6 +16,7 @@ struct CaptureFigures {
   std::uint64_t pcapReceived = 0;    // pcap_stats ps_recv
   std::uint64_t pcapDropped = 0;     // pcap_stats ps_drop
   double workerCpuSeconds = 0;
+  bool opened = false;
   bool closed = false;
 };
 
@@ -34,9 +35,12 @@ class MeasuredPcapSource final : public PacketSource {
 
   [[nodiscard]] bool Open(const std::string& narrowDeviceName) override;
   [[nodiscard]] ReadResult Read() override;
+  [[nodiscard]] ReadStatus ReadBatch(const FrameHandler& onFrame) override;
   void Close() override;
 
  private:
+  void Count(std::span<const std::uint8_t> frame) noexcept;
+
   std::shared_ptr<CaptureFiguresBox> box_;
   PcapPacketSource capture_;
   bool open_ = false;

@@ -22,18 +22,21 @@ int CaptureWorker(CaptureContext& context, PacketSource& source) {
     return -1;
   }
 
+  // The dialog would drop frames failing the header checks silently after the
+  // hand-off; dropping them here keeps the one-at-a-time blocking send from
+  // limiting the capture rate. The stop flag is tested after every frame as
+  // well as before every read, so a stop set while the dialog handles a frame
+  // ends the batch right after that frame.
+  const PacketSource::FrameHandler handOver = [&context](std::span<const std::uint8_t> frame) {
+    if (CheckEthernetHeader(frame) == LldpRejection::None) context.sink->FrameCaptured(frame);
+    return !context.stopRequested.load();
+  };
   bool readFailed = false;
   while (!context.stopRequested.load()) {
-    const auto result = source.Read();
-    if (result.status == PacketSource::ReadStatus::Error) {
+    if (source.ReadBatch(handOver) == PacketSource::ReadStatus::Error) {
       readFailed = true;
       break;
     }
-    if (result.status == PacketSource::ReadStatus::Timeout) continue;
-    // The dialog would drop these silently after the hand-off; dropping them
-    // here keeps the one-at-a-time blocking send from limiting the capture rate.
-    if (CheckEthernetHeader(result.frame) != LldpRejection::None) continue;
-    context.sink->FrameCaptured(result.frame);
   }
   source.Close();
 

@@ -26,7 +26,8 @@ pcap_t* OpenLive(const std::string& deviceName) {
   // never does while the adapter is completely silent, so its own time-out
   // would never expire and a stop request would wait for the next frame.
   if (pcap_set_snaplen(handle, kSnapshotLength) != 0 || pcap_set_promisc(handle, 1) != 0 ||
-      pcap_set_timeout(handle, kReadTimeoutMs) != 0 || pcap_activate(handle) < 0 ||
+      pcap_set_timeout(handle, kReadTimeoutMs) != 0 ||
+      pcap_set_buffer_size(handle, kCaptureBufferBytes) != 0 || pcap_activate(handle) < 0 ||
       pcap_setnonblock(handle, 1, error) != 0 || pcap_get_selectable_fd(handle) < 0) {
     pcap_close(handle);
     return nullptr;
@@ -47,20 +48,61 @@ PacketSource::ReadResult ReadNext(pcap_t* handle) {
   return {PacketSource::ReadStatus::Frame, std::span<const std::uint8_t>(data, length)};
 }
 
+#if !defined(_WIN32)
+// Waits up to kReadTimeoutMs for the non-blocking capture to have frames; false
+// when waiting failed. Ready, timed out, or failed (a vanished adapter): the
+// next read tells which.
+bool WaitForFrames(pcap_t* handle) {
+  pollfd wait{pcap_get_selectable_fd(handle), POLLIN, 0};
+  return poll(&wait, 1, kReadTimeoutMs) >= 0 || errno == EINTR;
+}
+#endif
+
 // One read of a live capture: a frame, or a time-out after kReadTimeoutMs
 // without one, or an error.
 PacketSource::ReadResult ReadLive(pcap_t* handle) {
-#if defined(_WIN32)
-  return ReadNext(handle);
-#else
   if (handle == nullptr) return {};
   auto result = ReadNext(handle);
-  if (result.status != PacketSource::ReadStatus::Timeout) return result;
-  pollfd wait{pcap_get_selectable_fd(handle), POLLIN, 0};
-  if (poll(&wait, 1, kReadTimeoutMs) < 0 && errno != EINTR) return {};
-  // Ready, timed out, or failed (a vanished adapter): the next read tells which.
-  return ReadNext(handle);
+#if !defined(_WIN32)
+  if (result.status == PacketSource::ReadStatus::Timeout) {
+    if (!WaitForFrames(handle)) return {};
+    result = ReadNext(handle);
+  }
 #endif
+  return result;
+}
+
+struct Batch {
+  pcap_t* handle;
+  const PacketSource::FrameHandler& onFrame;
+  int handedOver = 0;
+};
+
+void HandOver(u_char* user, const pcap_pkthdr* header, const u_char* data) {
+  auto& batch = *reinterpret_cast<Batch*>(user);
+  ++batch.handedOver;
+  const auto length = std::min(header->caplen, header->len);
+  if (!batch.onFrame(std::span<const std::uint8_t>(data, length))) pcap_breakloop(batch.handle);
+}
+
+// Everything the ring holds now, then, if that was nothing, what arrives
+// within kReadTimeoutMs.
+PacketSource::ReadStatus DispatchLive(pcap_t* handle, const PacketSource::FrameHandler& onFrame) {
+  if (handle == nullptr) return PacketSource::ReadStatus::Error;
+  Batch batch{handle, onFrame};
+  const auto dispatch = [&batch] {
+    return pcap_dispatch(batch.handle, -1, HandOver, reinterpret_cast<u_char*>(&batch));
+  };
+  int result = dispatch();
+#if !defined(_WIN32)
+  if (result == 0) {
+    if (!WaitForFrames(handle)) return PacketSource::ReadStatus::Error;
+    result = dispatch();
+  }
+#endif
+  // PCAP_ERROR_BREAK: the handler ended the batch.
+  if (result < 0 && result != PCAP_ERROR_BREAK) return PacketSource::ReadStatus::Error;
+  return batch.handedOver > 0 ? PacketSource::ReadStatus::Frame : PacketSource::ReadStatus::Timeout;
 }
 
 void CloseHandle(pcap*& handle) noexcept {
@@ -79,6 +121,10 @@ bool PcapPacketSource::Open(const std::string& narrowDeviceName) {
 }
 
 PacketSource::ReadResult PcapPacketSource::Read() { return ReadLive(handle_); }
+
+PacketSource::ReadStatus PcapPacketSource::ReadBatch(const FrameHandler& onFrame) {
+  return DispatchLive(handle_, onFrame);
+}
 
 void PcapPacketSource::Close() { CloseHandle(handle_); }
 

@@ -25,6 +25,7 @@ class PcapPacketSource final : public PacketSource {
 
   [[nodiscard]] bool Open(const std::string& narrowDeviceName) override;
   [[nodiscard]] ReadResult Read() override;
+  [[nodiscard]] ReadStatus ReadBatch(const FrameHandler& onFrame) override;
   void Close() override;
   // Nullopt when the capture is not open or the library cannot tell.
   [[nodiscard]] std::optional<CaptureStatistics> Statistics() const;

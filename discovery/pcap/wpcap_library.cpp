@@ -22,11 +22,15 @@ bool Resolve(HMODULE module, const char* name, Function& function) {
   return function != nullptr;
 }
 
+// The entry points the capture needs, then the optional ones.
 bool ResolveAll(HMODULE module, WpcapFunctions& f) {
-  return Resolve(module, "pcap_findalldevs_ex", f.findAllDevsEx) &&
-         Resolve(module, "pcap_freealldevs", f.freeAllDevs) &&
-         Resolve(module, "pcap_open", f.open) && Resolve(module, "pcap_next_ex", f.nextEx) &&
-         Resolve(module, "pcap_breakloop", f.breakLoop) && Resolve(module, "pcap_close", f.close);
+  const bool needed =
+      Resolve(module, "pcap_findalldevs_ex", f.findAllDevsEx) &&
+      Resolve(module, "pcap_freealldevs", f.freeAllDevs) && Resolve(module, "pcap_open", f.open) &&
+      Resolve(module, "pcap_next_ex", f.nextEx) && Resolve(module, "pcap_breakloop", f.breakLoop) &&
+      Resolve(module, "pcap_close", f.close);
+  if (needed) static_cast<void>(Resolve(module, "pcap_setbuff", f.setBuffer));
+  return needed;
 }
 
 }  // namespace

@@ -20,6 +20,8 @@ struct WpcapFunctions {
   decltype(&::pcap_next_ex) nextEx = nullptr;
   decltype(&::pcap_breakloop) breakLoop = nullptr;
   decltype(&::pcap_close) close = nullptr;
+  // Optional (null when absent): the kernel buffer of an open capture.
+  decltype(&::pcap_setbuff) setBuffer = nullptr;
 };
 
 class WpcapLibrary {

@@ -12,6 +12,11 @@ bool WpcapPacketSource::Open(const std::string& narrowDeviceName) {
   char error[PCAP_ERRBUF_SIZE] = {};
   pcap_t* handle = functions_->open(narrowDeviceName.c_str(), kSnapshotLength,
                                     PCAP_OPENFLAG_PROMISCUOUS, kReadTimeoutMs, nullptr, error);
+  // Room for a burst while the dialog handles a frame (Npcap's own is 1 MiB);
+  // a driver that keeps its size still captures.
+  if (handle != nullptr && functions_->setBuffer != nullptr) {
+    static_cast<void>(functions_->setBuffer(handle, kCaptureBufferBytes));
+  }
   const std::lock_guard lock(handleMutex_);
   handle_ = handle;
   return handle_ != nullptr;

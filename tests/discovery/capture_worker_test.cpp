@@ -293,6 +293,104 @@ TEST(Worker, PacketPointsAtTheSourcesBytesWithTheirLength) {
   EXPECT_EQ(f.target.received[0].bytes.size(), 1514u);
 }
 
+// Hands its frames over in scripted batches, as a live capture reads a ring:
+// each batch is one ReadBatch call. After the last batch it reports `atEnd`.
+class BatchSource final : public PacketSource {
+ public:
+  BatchSource(std::vector<std::vector<Bytes>> batches, Status atEnd)
+      : batches_(std::move(batches)), atEnd_(atEnd) {}
+  bool Open(const std::string&) override { return true; }
+  ReadResult Read() override {
+    ADD_FAILURE() << "a source that reads batches is read by batch";
+    return {};
+  }
+  ReadStatus ReadBatch(const FrameHandler& onFrame) override {
+    ++batchReads;
+    if (next_ >= batches_.size()) return atEnd_;
+    const auto& batch = batches_[next_++];
+    for (const Bytes& frame : batch) {
+      ++handedOver;
+      if (!onFrame(frame)) break;
+    }
+    return batch.empty() ? Status::Timeout : Status::Frame;
+  }
+  void Close() override { ++closes; }
+
+  int batchReads = 0;
+  int handedOver = 0;
+  int closes = 0;
+
+ private:
+  std::vector<std::vector<Bytes>> batches_;
+  std::size_t next_ = 0;
+  Status atEnd_;
+};
+
+const Bytes kGoose =
+    WithHeader({0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01, 2, 0, 0, 0, 0, 1, 0x88, 0xB8}, 200);
+
+TEST(WorkerBatches, LldpFramesOfEveryBatchAreSentInArrivalOrder) {
+  const Bytes a = FrameOf(60, 1).bytes, b = FrameOf(61, 2).bytes, c = FrameOf(1514, 3).bytes;
+  Fixture f;
+  BatchSource source({{kGoose, a, kGoose, kGoose, b}, {kGoose}, {}, {c, kGoose}}, Status::Error);
+  EXPECT_EQ(CaptureWorker(f.context, source), -1);
+  ASSERT_EQ(f.target.Ids(), (std::vector<unsigned>{P, P, P, R}));
+  EXPECT_EQ(f.target.received[0].bytes, a);
+  EXPECT_EQ(f.target.received[1].bytes, b);
+  EXPECT_EQ(f.target.received[2].bytes, c);
+  EXPECT_EQ(source.handedOver, 8);
+  EXPECT_EQ(source.closes, 1);
+}
+
+// A stop set while the dialog handles a frame ends the batch after that frame:
+// the rest of the batch is neither handed over nor sent, and nothing more is read.
+TEST(WorkerBatches, StopDuringAFrameEndsTheBatchAfterThatFrame) {
+  Fixture f;
+  int packets = 0;
+  f.target.onSend = [&](const Message& m) {
+    if (m.id == P && ++packets == 2) f.context.stopRequested = true;
+  };
+  BatchSource source(
+      {{FrameOf(60, 1).bytes, kGoose, FrameOf(60, 2).bytes, kGoose, FrameOf(60, 3).bytes},
+       {FrameOf(60, 4).bytes}},
+      Status::Timeout);
+  EXPECT_EQ(CaptureWorker(f.context, source), 0);
+  EXPECT_EQ(f.target.Ids(), (std::vector<unsigned>{P, P, S}));
+  EXPECT_EQ(source.handedOver, 3);
+  EXPECT_EQ(source.batchReads, 1);
+  EXPECT_FALSE(f.context.running);
+}
+
+// The dialog may set the flag at any moment; a batch of dropped frames ends at the next frame.
+TEST(WorkerBatches, StopSetWhileDroppedFramesAreHandedOverEndsTheBatch) {
+  Fixture f;
+  class StoppingSource final : public PacketSource {
+   public:
+    explicit StoppingSource(CaptureContext& context) : context_(context) {}
+    bool Open(const std::string&) override { return true; }
+    ReadResult Read() override { return {}; }
+    ReadStatus ReadBatch(const FrameHandler& onFrame) override {
+      ++batchReads;
+      for (int k = 0; k < 100; ++k) {
+        if (k == 10) context_.stopRequested = true;
+        ++handedOver;
+        if (!onFrame(kGoose)) break;
+      }
+      return Status::Frame;
+    }
+    void Close() override {}
+    int batchReads = 0;
+    int handedOver = 0;
+
+   private:
+    CaptureContext& context_;
+  } source(f.context);
+  EXPECT_EQ(CaptureWorker(f.context, source), 0);
+  EXPECT_EQ(source.handedOver, 11);
+  EXPECT_EQ(source.batchReads, 1);
+  EXPECT_EQ(f.target.Ids(), std::vector<unsigned>{S});
+}
+
 TEST(WorkerThread, DestructorStopsAnIdleWorkerWhichReportsStoppedAndFreesItsSource) {
   Fixture f;
   bool sourceFreed = false;

@@ -46,6 +46,7 @@ struct FakeWpcap {
   int snaplen = -1, flags = -1, timeoutMs = -1;
   bool withoutAuth = false;
   int closes = 0;
+  int bufferBytes = 0;
 
   std::vector<ScriptedRead> reads;
   std::size_t nextRead = 0;
@@ -106,13 +107,19 @@ void FakeBreakLoop(pcap_t* handle) {
   ++g_fake->breaks;
   g_fake->changed.notify_all();
 }
+int FakeSetBuffer(pcap_t*, int bytes) {
+  g_fake->bufferBytes = bytes;
+  return 0;
+}
+
 void FakeClose(pcap_t* handle) {
   EXPECT_EQ(handle, kHandle);
   ++g_fake->closes;
 }
 
 constexpr WpcapFunctions kFakeFunctions{&FakeFindAllDevsEx, &FakeFreeAllDevs, &FakeOpen,
-                                        &FakeNextEx,        &FakeBreakLoop,   &FakeClose};
+                                        &FakeNextEx,        &FakeBreakLoop,   &FakeClose,
+                                        &FakeSetBuffer};
 
 // A device list as wpcap.dll hands it out, with Windows socket addresses.
 class DeviceList {
@@ -230,6 +237,7 @@ TEST_F(WpcapTest, SourceOpensPromiscuouslyWithTheReadTimeOutAndMapsEveryReadResu
     EXPECT_EQ(fake_.flags, PCAP_OPENFLAG_PROMISCUOUS);
     EXPECT_EQ(fake_.timeoutMs, 1000);
     EXPECT_TRUE(fake_.withoutAuth);
+    EXPECT_EQ(fake_.bufferBytes, 32 * 1024 * 1024);
 
     auto read = source.Read();
     EXPECT_EQ(read.status, Status::Frame);

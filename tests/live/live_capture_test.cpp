@@ -78,12 +78,12 @@ class ObservedSource final : public PacketSource {
   explicit ObservedSource(std::unique_ptr<PacketSource> inner) : inner_(std::move(inner)) {}
   bool Open(const std::string& name) override { return inner_->Open(name); }
   ReadResult Read() override {
-    {
-      const std::lock_guard lock(mutex);
-      reading = true;
-    }
-    readingChanged.notify_all();
+    Reading();
     return inner_->Read();
+  }
+  ReadStatus ReadBatch(const FrameHandler& onFrame) override {
+    Reading();
+    return inner_->ReadBatch(onFrame);
   }
   void Close() override { inner_->Close(); }
 
@@ -92,6 +92,14 @@ class ObservedSource final : public PacketSource {
   static inline bool reading = false;
 
  private:
+  static void Reading() {
+    {
+      const std::lock_guard lock(mutex);
+      reading = true;
+    }
+    readingChanged.notify_all();
+  }
+
   std::unique_ptr<PacketSource> inner_;
 };
 
@@ -257,6 +265,84 @@ TEST_F(LiveCapture, FloodFramesAreDroppedAndTheAnnouncementsStillArrive) {
   const auto settled = SteadyClock::now() + milliseconds(600);
   target_.WaitFor([&](auto&, auto&, int) { return SteadyClock::now() >= settled; }, seconds(1));
   EXPECT_TRUE(target_.WaitFor([](auto&, auto&, int flood) { return flood == 0; }, seconds(0)));
+}
+
+// A batch the handler ends early leaves the rest of the ring for the next
+// read: no frame is lost and the order holds across batches.
+TEST_F(LiveCapture, BatchEndedByTheHandlerResumesAtTheNextFrame) {
+  constexpr int kDevices = 4;
+  const auto sim = StartSim(
+      {"--count", std::to_string(kDevices), "--base-ip", "192.0.2.70", "--interval-ms", "20"});
+  RunInNamespace(pair_->captureNamespace, [&] {
+    PcapPacketSource source;
+    ASSERT_TRUE(source.Open(pair_->captureInterface));
+    // The last byte of ied-sim's source address is the device's number.
+    std::vector<int> devices;
+    int handedOver = 0;
+    const auto status = source.ReadBatch([&](std::span<const std::uint8_t> frame) {
+      ++handedOver;
+      if (frame.size() > 11) devices.push_back(frame[11]);
+      return false;
+    });
+    ASSERT_EQ(status, PacketSource::ReadStatus::Frame);
+    ASSERT_EQ(handedOver, 1);
+    const auto end = SteadyClock::now() + seconds(5);
+    while (devices.size() < 40 && SteadyClock::now() < end) {
+      ASSERT_NE(source.ReadBatch([&](std::span<const std::uint8_t> frame) {
+        if (frame.size() > 11) devices.push_back(frame[11]);
+        return true;
+      }),
+                PacketSource::ReadStatus::Error);
+    }
+    ASSERT_GE(devices.size(), 40u);
+    for (std::size_t i = 1; i < devices.size(); ++i) {
+      ASSERT_EQ(devices[i], (devices[i - 1] + 1) % kDevices) << "frame " << i;
+    }
+  });
+}
+
+// Frames arriving while the dialog handles one wait in the kernel's buffer: a
+// burst of tens of thousands of frames (far beyond libpcap's default 2 MiB)
+// sent while the handler is busy is read whole afterwards.
+TEST_F(LiveCapture, BurstWhileTheHandlerIsBusyIsKeptWhole) {
+  RunInNamespace(pair_->captureNamespace, [&] {
+    PcapPacketSource source;
+    ASSERT_TRUE(source.Open(pair_->captureInterface));
+    BackgroundProcess sim({"ip", "netns", "exec", pair_->senderNamespace, kIedSim, "--interface",
+                           pair_->senderInterface, "--count", "1", "--base-ip", "192.0.2.80",
+                           "--seconds", "0.3", "--flood-rate", "200000"});
+    std::uint64_t handedOver = 0;
+    const auto count = [&](std::span<const std::uint8_t>) {
+      // The first frame is handled only once the whole burst has been sent.
+      if (handedOver++ == 0) {
+        EXPECT_EQ(sim.Wait(), 0);
+      }
+      return true;
+    };
+    PacketSource::ReadStatus status;
+    do {
+      status = source.ReadBatch(count);
+    } while (status == PacketSource::ReadStatus::Frame);
+    ASSERT_EQ(status, PacketSource::ReadStatus::Timeout);
+    const auto statistics = source.Statistics();
+    ASSERT_TRUE(statistics.has_value());
+    EXPECT_EQ(statistics->dropped, 0u);
+    EXPECT_EQ(handedOver, statistics->received);
+    EXPECT_GT(statistics->received, 20000u) << "the burst did not outgrow a 2 MiB buffer";
+  });
+}
+
+// A flood rate beyond what the pair carries must not stretch the run: the
+// flood benchmark compares captures over the sender's run time.
+TEST_F(LiveCapture, SimFloodEndsAtItsDeadlineEvenAboveWhatThePairCarries) {
+  const auto start = SteadyClock::now();
+  const auto run =
+      RunCommand({"timeout", "-s", "KILL", "15", "ip", "netns", "exec", pair_->senderNamespace,
+                  kIedSim, "--interface", pair_->senderInterface, "--count", "1", "--base-ip",
+                  "192.0.2.60", "--seconds", "2", "--flood-rate", "1000000000"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_LT(SteadyClock::now() - start, seconds(5));
+  EXPECT_TRUE(run.out.starts_with("announcements ")) << run.out;
 }
 
 std::vector<std::string> SortedLines(const std::string& text) {

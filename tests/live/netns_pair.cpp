@@ -38,6 +38,7 @@ class NamespacedSource final : public PacketSource {
       : ns_(std::move(ns)), inner_(std::move(inner)) {}
   bool Open(const std::string& name) override { return EnterNamespace(ns_) && inner_->Open(name); }
   ReadResult Read() override { return inner_->Read(); }
+  ReadStatus ReadBatch(const FrameHandler& onFrame) override { return inner_->ReadBatch(onFrame); }
   void Close() override { inner_->Close(); }
 
  private:

@@ -113,6 +113,8 @@ bool Finished(SteadyClock::time_point deadline) {
   return g_interrupted.load() || SteadyClock::now() >= deadline;
 }
 
+constexpr std::uint64_t kFramesBetweenDeadlineChecks = 64;
+
 // Paces background frames to `rate` per second until the deadline.
 void Flood(pcap_t* handle, unsigned rate, SteadyClock::time_point deadline, std::uint64_t& sent,
            std::atomic<bool>& failed) {
@@ -122,6 +124,9 @@ void Flood(pcap_t* handle, unsigned rate, SteadyClock::time_point deadline, std:
     const std::chrono::duration<double> elapsed = SteadyClock::now() - start;
     const auto due = static_cast<std::uint64_t>(elapsed.count() * rate);
     for (; sent < due; ++sent) {
+      // Within a burst too: behind a rate the link cannot carry, the burst
+      // would otherwise grow with every round and run far past the deadline.
+      if (sent % kFramesBetweenDeadlineChecks == 0 && Finished(deadline)) return;
       if (!Send(handle, frame)) {
         failed.store(true);
         return;
