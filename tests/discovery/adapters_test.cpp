@@ -7,7 +7,7 @@
 #include "discovery/adapters.h"
 #include "platform/text.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
 
 constexpr int kIpv6 = 10;
@@ -127,4 +127,4 @@ TEST(Adapters, SuccessWithoutUsableInterfaceIsAnEmptyListNotAnError) {
 }
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

@@ -12,7 +12,7 @@
 
 #include "discovery/capture_file.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -301,4 +301,4 @@ TEST(CaptureFile, FileReaderPassesTheFramesBeforeAFaultAndNamesIt) {
 }
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

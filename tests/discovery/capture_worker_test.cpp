@@ -13,7 +13,7 @@
 #include "ui/dialog_messages.h"
 #include "platform/text.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -404,4 +404,4 @@ TEST(WorkerThread, CanBeStartedAgainAfterTheWorkerEnded) {
 }
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

@@ -12,7 +12,7 @@
 #include "discovery/lldp_frame_view.h"
 #include "discovery/pcap/pcap_packet_source.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -140,4 +140,4 @@ TEST(PcapFileSource, ReadAfterCloseIsAnError) {
 }
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

@@ -19,7 +19,7 @@
 #include "platform/text.h"
 #include "ui/dialog_messages.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -353,4 +353,4 @@ TEST(WpcapMissing, WinesOwnWpcapDllLoadsWithEveryEntryPoint) {
 }
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

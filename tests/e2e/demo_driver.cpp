@@ -26,7 +26,7 @@
 #include "app/qt_dialog_services.h"
 #include "ui/qt/qt_batch_dialog.h"
 
-namespace quilmarr::e2e {
+namespace quilmarr::test {
 namespace {
 
 struct Options {
@@ -172,11 +172,11 @@ class Walkthrough {
 };
 
 }  // namespace
-}  // namespace quilmarr::e2e
+}  // namespace quilmarr::test
 
 int main(int argc, char* argv[]) {
   using namespace quilmarr;
-  e2e::Options options;
+  test::Options options;
   CLI::App cli{"quilmarr-demo-driver: walks the real main window through a query and a batch"};
   cli.add_option("--adapter-ip", options.adapterIp, "IPv4 of the adapter to select")->required();
   cli.add_option("--devices", options.devices, "devices to wait for")
@@ -193,15 +193,15 @@ int main(int argc, char* argv[]) {
 
   QApplication application(argc, argv);
   PlatformServices services;
-  const e2e::BoxCloser boxCloser;
+  const test::BoxCloser boxCloser;
 
   QString failure;
   {
     QtBatchDialog dialog(QtServicesFor(services));
-    e2e::Walkthrough walkthrough(dialog, options);
+    test::Walkthrough walkthrough(dialog, options);
     failure = walkthrough.Run();
   }
-  e2e::Say(failure.isEmpty() ? QStringLiteral("result ok")
+  test::Say(failure.isEmpty() ? QStringLiteral("result ok")
                              : QStringLiteral("result failed: ") + failure);
   return failure.isEmpty() ? 0 : 1;
 }

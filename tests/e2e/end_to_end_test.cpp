@@ -16,7 +16,7 @@
 #include "tests/platform/temp_folder.h"
 #include "tests/tools/child_process.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 namespace {
 
 constexpr int kDevices = 8;
@@ -166,4 +166,4 @@ TEST_F(EndToEnd, BatchOfThreeUpdatesEachInTurnAndLeavesTheRestAlone) {
 }
 
 }  // namespace
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

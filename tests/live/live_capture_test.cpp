@@ -23,7 +23,7 @@
 #include "tests/live/netns_pair.h"
 #include "tests/tools/child_process.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 namespace {
 
 using std::chrono::milliseconds;
@@ -297,4 +297,4 @@ TEST_F(LiveCapture, CliListenWithoutCaptureRightsSaysOpenAdapterFailed) {
 }
 
 }  // namespace
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

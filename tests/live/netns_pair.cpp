@@ -10,7 +10,7 @@
 
 #include "tests/tools/child_process.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 namespace {
 
 bool Ip(const std::vector<std::string>& arguments) {
@@ -98,4 +98,4 @@ std::unique_ptr<PacketSource> InNamespace(std::string ns, std::unique_ptr<Packet
   return std::make_unique<NamespacedSource>(std::move(ns), std::move(inner));
 }
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

@@ -19,7 +19,7 @@
 #include "tests/live/netns_pair.h"
 #include "tests/tools/child_process.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 namespace {
 
 using std::chrono::milliseconds;
@@ -260,4 +260,4 @@ TEST_F(WineLive, DeletingTheInterfaceEndsTheCaptureWithTheReadFailure) {
 }
 
 }  // namespace
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

@@ -9,12 +9,9 @@
 #include "platform/ini_engine.h"
 #include "tests/platform/temp_folder.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
 
-using testing::ReadBytes;
-using testing::TempFolder;
-using testing::WriteBytes;
 
 struct EditCase {
   const char* name;
@@ -149,4 +146,4 @@ TEST(IniEngineStoreTest, WriteThroughLinkReplacesItsTarget) {
 #endif
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

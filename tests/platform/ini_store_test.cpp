@@ -12,12 +12,9 @@
 #include "platform/text.h"
 #include "tests/platform/temp_folder.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
 
-using testing::ReadBytes;
-using testing::TempFolder;
-using testing::WriteBytes;
 
 struct EngineStore {
   static std::unique_ptr<IniStore> Make() { return std::make_unique<IniEngineStore>(); }
@@ -241,4 +238,4 @@ TEST(IniDifferentialTest, EngineAndWin32ReadTheSameAfterTheSameWrites) {
 #endif
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

@@ -19,7 +19,7 @@
 #include <unistd.h>
 #endif
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -192,4 +192,4 @@ TEST_F(ProcessLauncherTest, ProgramInAFolderWithBlanksRuns) {
 }
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

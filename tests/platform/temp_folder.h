@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 
 class TempFolder {
  public:
@@ -49,4 +49,4 @@ inline std::string ReadBytes(const std::filesystem::path& file) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

@@ -25,7 +25,7 @@
 #include "ui/qt/qt_batch_dialog.h"
 
 using namespace quilmarr;
-using namespace quilmarr::testing;
+using namespace quilmarr::test;
 
 namespace {
 

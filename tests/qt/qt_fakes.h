@@ -29,7 +29,7 @@
 #include "ui/qt/qt_text.h"
 #include "update/settings_file.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 
 class TwoAdapters final : public InterfaceLister {
  public:
@@ -73,4 +73,4 @@ class TempSettings {
   SettingsFile settings_;
 };
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <vector>
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 
 struct SeenBox {
   QString text;
@@ -64,4 +64,4 @@ class ModalCatcher final : public QObject {
   QTimer poll_;
 };
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

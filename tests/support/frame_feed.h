@@ -14,7 +14,7 @@
 
 #include "discovery/packet_source.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 
 struct FrameFeed {
   std::mutex mutex;
@@ -60,4 +60,4 @@ class FeedPacketSource final : public PacketSource {
   std::vector<std::uint8_t> current_;
 };
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

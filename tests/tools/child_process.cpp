@@ -16,7 +16,7 @@
 
 extern char** environ;
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 namespace {
 
 pid_t Spawn(const std::vector<std::string>& argv, const std::string& outPath,
@@ -86,4 +86,4 @@ int BackgroundProcess::Wait() {
   return status;
 }
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

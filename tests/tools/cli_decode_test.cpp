@@ -7,15 +7,13 @@
 #include "tests/support/pcap_writer.h"
 #include "tests/tools/child_process.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
 
-using test::Bytes;
-using test::FrameBuilder;
 
-testing::CommandResult RunCli(std::vector<std::string> args) {
+CommandResult RunCli(std::vector<std::string> args) {
   args.insert(args.begin(), QUILMARR_CLI_PATH);
-  return testing::RunCommand(args);
+  return RunCommand(args);
 }
 
 class CliDecode : public ::testing::Test {
@@ -102,4 +100,4 @@ TEST_F(CliDecode, RealCaptureDecodesEveryFrame) {
 }
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

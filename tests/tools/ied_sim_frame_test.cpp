@@ -10,8 +10,10 @@
 #include "discovery/lldp_constants.h"
 #include "tools/ied-sim/lldp_announcement.h"
 
-namespace quilmarr::iedsim {
+namespace quilmarr::test {
 namespace {
+
+using namespace iedsim;
 
 std::string Slice(const std::uint8_t* p, std::uint32_t n) {
   return {reinterpret_cast<const char*>(p), n};
@@ -115,4 +117,4 @@ TEST_F(DeviceStateTest, SilentWhileNowIsBeforeTheGivenTime) {
 }
 
 }  // namespace
-}  // namespace quilmarr::iedsim
+}  // namespace quilmarr::test

@@ -13,7 +13,7 @@
 #include "dialog_fixture.h"
 #include "platform/text.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -210,4 +210,4 @@ TEST_F(BatchOutcomeTest, ExportWritesTheRowsShownAsCsv) {
 }
 
 }  // namespace
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

@@ -5,7 +5,7 @@
 
 #include "dialog_fixture.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 namespace {
 
 using Strings = std::vector<std::u16string>;
@@ -184,4 +184,4 @@ TEST_F(DialogTest, BrowseSetsTheChosenPathAndCancelChangesNothing) {
 }
 
 }  // namespace
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

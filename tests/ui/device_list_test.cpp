@@ -5,7 +5,7 @@
 
 #include "dialog_fixture.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 namespace {
 
 using Strings = std::vector<std::u16string>;
@@ -141,4 +141,4 @@ TEST_F(DialogTest, TicksSurviveRebuildsAndAreLostAfterSilence) {
 }
 
 }  // namespace
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

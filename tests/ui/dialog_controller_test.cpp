@@ -5,7 +5,7 @@
 
 #include "dialog_fixture.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 namespace {
 
 using Strings = std::vector<std::u16string>;
@@ -462,4 +462,4 @@ TEST(AboutCommandTest, LowFourBitsAreIgnored) {
 }
 
 }  // namespace
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

@@ -20,11 +20,8 @@
 #include "ui_message_queue.h"
 #include "update/settings_file.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 
-using test::DeviceAnnouncement;
-using test::LldpFrame;
-using test::OrdinaryFrame;
 
 inline constexpr UnixSeconds kStartTime = 1'700'000'000;
 inline constexpr std::chrono::milliseconds kPatience{10'000};
@@ -181,4 +178,4 @@ class BatchUpdateTest : public DialogTest {
   }
 };
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

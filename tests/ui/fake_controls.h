@@ -14,7 +14,7 @@
 #include "ui/controls.h"
 #include "ui_message_queue.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 
 class FakeButton final : public ButtonControl {
  public:
@@ -200,4 +200,4 @@ class FakeHost final : public DialogHost {
   UiMessageQueue& queue_;
 };
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

@@ -22,9 +22,8 @@
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_folder_locator.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 
-using test::FakeClock;
 
 [[nodiscard]] inline CaptureInterfaceEntry Interface(std::string name, std::string description,
                                                      std::array<std::uint8_t, 4> ipv4) {
@@ -145,4 +144,4 @@ class FakeLauncher final : public ProcessLauncher {
   std::size_t released_ = 0;
 };
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

@@ -9,7 +9,7 @@
 
 #include "ui/dialog_messages.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 
 class UiMessageQueue final : public MessageTarget {
  public:
@@ -78,4 +78,4 @@ class UiMessageQueue final : public MessageTarget {
   std::uint64_t handledTicket_ = 0;
 };
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

@@ -19,13 +19,9 @@
 #include "tests/support/fake_folder_locator.h"
 #include "update/settings_file.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
 
-using testing::FakeFolderLocator;
-using testing::ReadBytes;
-using testing::TempFolder;
-using testing::WriteBytes;
 
 // Writes '/' as the platform's separator, so one table serves both platforms.
 std::u16string Native(std::u16string_view text) {
@@ -244,4 +240,4 @@ TEST_F(SettingsFileTest, UnrelatedContentSurvivesByteForByte) {
 }
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

@@ -9,12 +9,9 @@
 #include "tests/support/fake_folder_locator.h"
 #include "update/update_job.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
 
-using testing::FakeFolderLocator;
-using testing::TempFolder;
-using testing::WriteBytes;
 
 class UpdateJobTest : public ::testing::Test {
  protected:
@@ -79,4 +76,4 @@ TEST_F(UpdateJobTest, DialogSnapshotIsRestoredAfterTheJob) {
 }
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

@@ -34,7 +34,7 @@
 #include "update/update_worker.h"
 #include "tests/support/fake_folder_locator.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -278,7 +278,7 @@ class UpdateWorkerTest : public ::testing::Test {
 
   const fs::path root_ =
       fs::temp_directory_path() / ("quilmarr-worker-" + std::to_string(std::random_device{}()));
-  testing::FakeFolderLocator locator_{AppData().u16string()};
+  FakeFolderLocator locator_{AppData().u16string()};
   std::unique_ptr<IniStore> platformIni_ = MakePlatformIniStore();
   ObservedIniStore ini_{*platformIni_};
   SettingsFile settings_{locator_, ini_};
@@ -560,4 +560,4 @@ TEST_F(UpdateWorkerTest, SimulatedPackageSilencesEachDeviceAndGivesItTheNewVersi
 }
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

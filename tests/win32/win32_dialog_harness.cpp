@@ -9,7 +9,7 @@
 #include "app/win32/about_box.h"
 #include "ui/win32/win32_text.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 
 namespace {
 
@@ -158,4 +158,4 @@ void Win32DialogTest::SetTicked(int row, bool ticked) const {
 
 int Win32DialogTest::RowCount() const { return ListView_GetItemCount(Item(IDC_LIST_DEVICES)); }
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

@@ -24,7 +24,7 @@
 #include "ui/win32/windows_api.h"
 #include "update/settings_file.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 
 inline constexpr std::chrono::milliseconds kPatience{10'000};
 
@@ -83,4 +83,4 @@ class Win32DialogTest : public ::testing::Test {
   std::unique_ptr<Win32BatchDialog> dialog_;
 };
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

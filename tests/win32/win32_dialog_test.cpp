@@ -22,10 +22,9 @@
 #include "ui/win32/win32_text.h"
 #include "win32_dialog_harness.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 namespace {
 
-using test::DeviceAnnouncement;
 
 const std::array<std::wstring, 7> kHeaders = {L"  IP   ",
                                               L" Sys Name ",
@@ -564,4 +563,4 @@ TEST_F(Win32DialogTest, TheCommonOpenFileDialogIsOwnedByTheDialog) {
 }
 
 }  // namespace
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

@@ -26,7 +26,7 @@
 namespace {
 
 using namespace quilmarr;
-using namespace quilmarr::testing;
+using namespace quilmarr::test;
 
 // Handles messages as the program's loop does until `done` holds or `ms` passed.
 template <typename Done>
