@@ -8,7 +8,6 @@
 namespace quilmarr::test {
 namespace {
 
-
 struct Outcome {
   std::string error;  // empty when decoded
   std::string systemName, address, iedName, bootVersion, appVersion;

@@ -13,7 +13,7 @@
 #include "platform/text.h"
 #include "tests/e2e/driver_report.h"
 #include "tests/live/netns_pair.h"
-#include "tests/platform/temp_folder.h"
+#include "tests/support/temp_folder.h"
 #include "tests/tools/child_process.h"
 
 namespace quilmarr::test {

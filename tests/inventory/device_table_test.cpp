@@ -7,7 +7,6 @@
 namespace quilmarr::test {
 namespace {
 
-
 Bytes Frame(std::uint8_t lastOctet, std::string_view name, std::string_view boot,
             std::string_view app, std::string_view ied) {
   const std::string description = "BootVer:" + std::string(boot) + " & AppVer:" + std::string(app) +

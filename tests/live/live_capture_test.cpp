@@ -7,11 +7,9 @@
 #include <condition_variable>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <sstream>
 #include <thread>
-#include <unistd.h>
 
 #include "discovery/adapters.h"
 #include "discovery/capture_worker.h"
@@ -21,6 +19,7 @@
 #include "inventory/device_table.h"
 #include "platform/text.h"
 #include "tests/live/netns_pair.h"
+#include "tests/support/temp_folder.h"
 #include "tests/tools/child_process.h"
 
 namespace quilmarr::test {
@@ -219,17 +218,16 @@ TEST_F(LiveCapture, DeletingTheInterfaceDuringCaptureReportsAReadFailure) {
 }
 
 TEST_F(LiveCapture, StateFolderSilencesADeviceAndChangesItsVersionWhileRunning) {
-  const auto folder =
-      std::filesystem::temp_directory_path() / ("quilmarr-live-state-" + std::to_string(getpid()));
-  std::filesystem::create_directories(folder);
+  const TempFolder states;
+  const auto folder = states.Path();
   const auto now = static_cast<long long>(std::time(nullptr));
-  std::ofstream(folder / "192.0.2.41.silent-until") << now + 3600 << '\n';
+  WriteBytes(folder / "192.0.2.41.silent-until", std::to_string(now + 3600) + "\n");
 
   const auto sim = StartSim({"--count", "2", "--base-ip", "192.0.2.40", "--interval-ms", "100",
                              "--app-version", "A1", "--state-dir", folder.string()});
   StartCapture();
   ASSERT_TRUE(WaitForDevices(1));
-  std::ofstream(folder / "192.0.2.40.app") << "A2";
+  WriteBytes(folder / "192.0.2.40.app", "A2");
   EXPECT_TRUE(target_.WaitFor(
       [&](const DeviceTable& t, auto&, int) {
         const auto* r = target_.Find(t, u"192.0.2.40");
@@ -244,7 +242,6 @@ TEST_F(LiveCapture, StateFolderSilencesADeviceAndChangesItsVersionWhileRunning) 
       seconds(0));
   std::filesystem::remove(folder / "192.0.2.41.silent-until");
   EXPECT_TRUE(WaitForDevices(2));
-  std::filesystem::remove_all(folder);
 }
 
 // The worker drops what the decoder would reject anyway, so flood frames never cross.

@@ -7,11 +7,10 @@
 #include <thread>
 
 #include "platform/ini_engine.h"
-#include "tests/platform/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace quilmarr::test {
 namespace {
-
 
 struct EditCase {
   const char* name;

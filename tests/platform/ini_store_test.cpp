@@ -10,11 +10,10 @@
 #include "platform/ini.h"
 #include "platform/ini_engine.h"
 #include "platform/text.h"
-#include "tests/platform/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace quilmarr::test {
 namespace {
-
 
 struct EngineStore {
   static std::unique_ptr<IniStore> Make() { return std::make_unique<IniEngineStore>(); }

@@ -60,7 +60,7 @@ struct Harness {
     dialog = std::make_unique<QtBatchDialog>(
         QtDialogServices{adapters,
                          [feed = feed] { return std::make_unique<FeedPacketSource>(feed); }, clock,
-                         settings.Settings(), launcher},
+                         settings.File(), launcher},
         nullptr, std::move(openFile));
     dialog->show();
   }
@@ -94,8 +94,8 @@ QString AccessibleName(QWidget* widget) {
 // held in its run, the window active.
 void ReadyForABatch(Harness& h) {
   QVERIFY(QTest::qWaitForWindowActive(h.dialog.get()));
-  h.settings.Settings().WriteString(settings::kSectionPendravel, settings::kKeyExePath,
-                                    u"/opt/pendravel/");
+  h.settings.File().WriteString(settings::kSectionPendravel, settings::kKeyExePath,
+                                u"/opt/pendravel/");
   h.StartQuery();
   h.feed->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
   QTableWidget& list = h.dialog->DeviceList();
@@ -174,7 +174,7 @@ class QtBatchDialogTest : public QObject {
   void presetsAdapterAndFileFromSettings() {
     Harness h;
     h.dialog.reset();
-    SettingsFile& settings = h.settings.Settings();
+    SettingsFile& settings = h.settings.File();
     settings.WriteString(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"10.0.0.2");
     settings.WriteString(settings::kSectionQuilmarr, settings::kKeyPckFile,
                          u"/srv/fw/package v2.pck");
@@ -338,8 +338,8 @@ class QtBatchDialogTest : public QObject {
       return u"/srv/fw/package.pck";
     };
     Harness h(openFile);
-    h.settings.Settings().WriteString(settings::kSectionPendravel, settings::kKeyExePath,
-                                      u"/opt/pendravel/");
+    h.settings.File().WriteString(settings::kSectionPendravel, settings::kKeyExePath,
+                                  u"/opt/pendravel/");
     ModalCatcher catcher;
     h.StartQuery();
     h.feed->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
@@ -544,7 +544,7 @@ class QtBatchDialogTest : public QObject {
   void adapterBoxKeepsItsLabelWhenAnAdapterIsPreselected() {
     Harness h;
     h.dialog.reset();
-    SettingsFile& settings = h.settings.Settings();
+    SettingsFile& settings = h.settings.File();
     settings.WriteString(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"10.0.0.2");
     h.dialog = std::make_unique<QtBatchDialog>(QtDialogServices{
         h.adapters, [] { return std::unique_ptr<PacketSource>(); }, h.clock, settings, h.launcher});
@@ -563,7 +563,7 @@ class QtBatchDialogTest : public QObject {
     QTableWidget& list = h.dialog->DeviceList();
     QTRY_COMPARE_WITH_TIMEOUT(list.rowCount(), 1, 3000);
     // A writable place: no error box opens inside the menu's own loop.
-    const QString file = QFileInfo(h.settings.FilePath()).dir().filePath(QStringLiteral("l.csv"));
+    const QString file = ToQString((h.settings.Root() / "l.csv").u16string());
     QString suggested;
     h.dialog->SetSaveFileFunction([&](QWidget*, std::u16string_view name) {
       suggested = ToQString(name);

@@ -4,7 +4,6 @@
 // settings file in a temporary folder.
 #include <QDir>
 #include <QString>
-#include <QTemporaryDir>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -26,6 +25,7 @@
 #include "tests/support/fake_folder_locator.h"
 #include "tests/support/frame_feed.h"
 #include "tests/support/lldp_frames.h"
+#include "tests/support/temp_settings.h"
 #include "ui/qt/qt_text.h"
 #include "update/settings_file.h"
 
@@ -51,26 +51,6 @@ class RecordingLauncher final : public ProcessLauncher {
     return {ProcessRun::End::Exited, 0};
   }
   std::atomic<int> runs{0};
-};
-
-// A real settings file under a fresh temporary application-data folder.
-class TempSettings {
- public:
-  TempSettings()
-      : locator_(ToU16String(QDir::toNativeSeparators(dir_.path()))),
-        ini_(MakePlatformIniStore()),
-        settings_(locator_, *ini_) {
-    QDir(dir_.path()).mkpath(QStringLiteral("Kavrendt/Ostrovel/Firmware"));
-    settings_.ResolveFolder();
-  }
-  [[nodiscard]] SettingsFile& Settings() noexcept { return settings_; }
-  [[nodiscard]] QString FilePath() const { return ToQString(settings_.FilePath()); }
-
- private:
-  QTemporaryDir dir_;
-  FakeFolderLocator locator_;
-  std::unique_ptr<IniStore> ini_;
-  SettingsFile settings_;
 };
 
 }  // namespace quilmarr::test

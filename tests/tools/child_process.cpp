@@ -6,13 +6,10 @@
 
 #include <fcntl.h>
 
-#include <atomic>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <sstream>
+
+#include "tests/support/temp_folder.h"
 
 extern char** environ;
 
@@ -42,30 +39,15 @@ int WaitFor(pid_t pid) {
   return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::string TempPath(const char* tag) {
-  static std::atomic<int> counter{0};
-  std::ostringstream name;
-  name << "/tmp/quilmarr-test-" << getpid() << '-' << ++counter << '.' << tag;
-  return name.str();
-}
-
 }  // namespace
 
 CommandResult RunCommand(const std::vector<std::string>& argv) {
-  const auto outPath = TempPath("out");
-  const auto errPath = TempPath("err");
+  const TempFolder output;
   CommandResult result;
-  const pid_t pid = Spawn(argv, outPath, errPath);
+  const pid_t pid = Spawn(argv, output.File("out").string(), output.File("err").string());
   if (pid > 0) result.status = WaitFor(pid);
-  result.out = Slurp(outPath);
-  result.err = Slurp(errPath);
-  std::remove(outPath.c_str());
-  std::remove(errPath.c_str());
+  result.out = ReadBytes(output.File("out"));
+  result.err = ReadBytes(output.File("err"));
   return result;
 }
 

@@ -6,12 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/platform/temp_folder.h"
+#include "tests/support/temp_folder.h"
 #include "tests/tools/child_process.h"
 
 namespace quilmarr::test {
 namespace {
-
 
 CommandResult RunCli(std::vector<std::string> args) {
   args.insert(args.begin(), QUILMARR_CLI_PATH);

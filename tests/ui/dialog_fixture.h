@@ -14,6 +14,7 @@
 #include "fake_controls.h"
 #include "fake_services.h"
 #include "tests/support/lldp_frames.h"
+#include "tests/support/temp_settings.h"
 #include "platform/ini.h"
 #include "platform/text.h"
 #include "ui/pendravel_batch_dlg.h"
@@ -22,32 +23,12 @@
 
 namespace quilmarr::test {
 
-
 inline constexpr UnixSeconds kStartTime = 1'700'000'000;
 inline constexpr std::chrono::milliseconds kPatience{10'000};
 
-[[nodiscard]] inline std::filesystem::path MakeTempFolder() {
-  static std::atomic<unsigned> counter{0};
-  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  for (;;) {
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() /
-        ("quilmarr-ui-" + std::to_string(stamp) + "-" + std::to_string(counter++));
-    if (std::filesystem::create_directory(folder)) {
-      return folder;
-    }
-  }
-}
-
 class DialogTest : public ::testing::Test {
  protected:
-  DialogTest()
-      : tempFolder_(MakeTempFolder()),
-        locator_(tempFolder_.u16string()),
-        ini_(MakePlatformIniStore()),
-        settings_(locator_, *ini_) {
-    settings_.ResolveFolder();
-    std::filesystem::create_directories(std::filesystem::path(settings_.Folder()));
+  DialogTest() {
     queue_.SetHandler([this](const Message& message) {
       if (dialog_) {
         dialog_->OnMessage(message);
@@ -55,11 +36,7 @@ class DialogTest : public ::testing::Test {
     });
   }
 
-  ~DialogTest() override {
-    CloseAndWait();
-    std::error_code ignored;
-    std::filesystem::remove_all(tempFolder_, ignored);
-  }
+  ~DialogTest() override { CloseAndWait(); }
 
   CPendravelBatchDlg& Construct() {
     DialogControls controls{combo_,        list_,     queryButton_, batchButton_,
@@ -129,10 +106,8 @@ class DialogTest : public ::testing::Test {
     dialog_.reset();
   }
 
-  std::filesystem::path tempFolder_;
-  FakeFolderLocator locator_;
-  std::unique_ptr<IniStore> ini_;
-  SettingsFile settings_;
+  TempSettings temp_;
+  SettingsFile& settings_ = temp_.File();
   UiMessageQueue queue_;
   FakeInterfaceLister lister_;
   FakeClock clock_{kStartTime};

@@ -24,7 +24,6 @@
 
 namespace quilmarr::test {
 
-
 [[nodiscard]] inline CaptureInterfaceEntry Interface(std::string name, std::string description,
                                                      std::array<std::uint8_t, 4> ipv4) {
   CaptureInterfaceEntry entry;

@@ -5,13 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/platform/temp_folder.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/fake_folder_locator.h"
 #include "update/update_job.h"
 
 namespace quilmarr::test {
 namespace {
-
 
 class UpdateJobTest : public ::testing::Test {
  protected:

@@ -11,7 +11,6 @@
 #include <functional>
 #include <mutex>
 #include <optional>
-#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -33,6 +32,7 @@
 #include "update/update_job.h"
 #include "update/update_worker.h"
 #include "tests/support/fake_folder_locator.h"
+#include "tests/support/temp_folder.h"
 
 namespace quilmarr::test {
 namespace {
@@ -237,7 +237,6 @@ void SetEnvironment(const char* name, const std::string& value) {
 class UpdateWorkerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    fs::create_directories(root_);
     SetEnvironment("QUILMARR_STANDIN_APPDATA", AppData().string());
     SetEnvironment("QUILMARR_STANDIN_LOG", Log().string());
     SetEnvironment("QUILMARR_STANDIN_DELAY_MS", "50");
@@ -258,8 +257,6 @@ class UpdateWorkerTest : public ::testing::Test {
     readGate_.Open();
     runGate_.Open();
     worker_.Join();
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
   }
 
   [[nodiscard]] static std::u16string StandinFolder() {
@@ -276,8 +273,8 @@ class UpdateWorkerTest : public ::testing::Test {
   }
   void RunBatch() { EXPECT_EQ(UpdateWorker(*job_, settings_, launcher_, clock_), 0); }
 
-  const fs::path root_ =
-      fs::temp_directory_path() / ("quilmarr-worker-" + std::to_string(std::random_device{}()));
+  TempFolder temp_;
+  const fs::path root_ = temp_.Path();
   FakeFolderLocator locator_{AppData().u16string()};
   std::unique_ptr<IniStore> platformIni_ = MakePlatformIniStore();
   ObservedIniStore ini_{*platformIni_};

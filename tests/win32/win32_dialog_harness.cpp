@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include <array>
-#include <atomic>
 #include <vector>
 
 #include "app/win32/about_box.h"
@@ -13,17 +12,6 @@ namespace quilmarr::test {
 
 namespace {
 
-std::filesystem::path MakeTempFolder() {
-  static std::atomic<unsigned> counter{0};
-  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  for (;;) {
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() /
-        ("quilmarr-win32-" + std::to_string(stamp) + "-" + std::to_string(counter++));
-    if (std::filesystem::create_directory(folder)) return folder;
-  }
-}
-
 // The adapters of a typical engineer's PC: two with IPv4 addresses.
 std::vector<CaptureInterfaceEntry> TwoAdapters() {
   return {Interface("\\Device\\NPF_{A}", "Test Adapter A", {10, 0, 0, 1}),
@@ -32,23 +20,15 @@ std::vector<CaptureInterfaceEntry> TwoAdapters() {
 
 }  // namespace
 
-Win32DialogTest::Win32DialogTest()
-    : tempFolder_(MakeTempFolder()),
-      locator_(tempFolder_.u16string()),
-      ini_(MakePlatformIniStore()),
-      settings_(locator_, *ini_) {
+Win32DialogTest::Win32DialogTest() {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
-  settings_.ResolveFolder();
-  std::filesystem::create_directories(std::filesystem::path(settings_.Folder()));
   lister_.entries = TwoAdapters();
 }
 
 Win32DialogTest::~Win32DialogTest() {
   launcher_.ReleaseAll();
   dialog_.reset();
-  std::error_code ignored;
-  std::filesystem::remove_all(tempFolder_, ignored);
 }
 
 Win32BatchDialog& Win32DialogTest::Open() {

@@ -19,6 +19,7 @@
 #include "tests/support/fake_folder_locator.h"
 #include "tests/support/frame_feed.h"
 #include "tests/support/lldp_frames.h"
+#include "tests/support/temp_settings.h"
 #include "tests/ui/fake_services.h"
 #include "ui/win32/win32_batch_dialog.h"
 #include "ui/win32/windows_api.h"
@@ -65,10 +66,8 @@ class Win32DialogTest : public ::testing::Test {
   void SetTicked(int row, bool ticked) const;
   [[nodiscard]] int RowCount() const;
 
-  std::filesystem::path tempFolder_;
-  FakeFolderLocator locator_;
-  std::unique_ptr<IniStore> ini_;
-  SettingsFile settings_;
+  TempSettings temp_;
+  SettingsFile& settings_ = temp_.File();
   FakeInterfaceLister lister_;
   std::shared_ptr<FrameFeed> feed_ = std::make_shared<FrameFeed>();
   test::FakeClock clock_;

@@ -25,7 +25,6 @@
 namespace quilmarr::test {
 namespace {
 
-
 const std::array<std::wstring, 7> kHeaders = {L"  IP   ",
                                               L" Sys Name ",
                                               L" IED Name ",
@@ -289,7 +288,7 @@ TEST_F(Win32DialogTest, ExportListWritesTheRowsShown) {
   StartQuery();
   Announce({Device(10), Device(11)});
   Tick();
-  const std::filesystem::path file = tempFolder_ / "devices.csv";
+  const std::filesystem::path file = temp_.Root() / "devices.csv";
   saveFileAnswer_ = file.u16string();
   SendMessageW(Dialog(), WM_COMMAND, MAKEWPARAM(IDM_EXPORT_LIST, 0), 0);
 

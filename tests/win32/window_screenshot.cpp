@@ -13,11 +13,10 @@
 #include <memory>
 #include <string>
 
-#include "platform/ini.h"
 #include "tests/support/fake_clock.h"
-#include "tests/support/fake_folder_locator.h"
 #include "tests/support/frame_feed.h"
 #include "tests/support/lldp_frames.h"
+#include "tests/support/temp_settings.h"
 #include "tests/ui/fake_services.h"
 #include "ui/win32/win32_batch_dialog.h"
 #include "ui/win32/win32_handles.h"
@@ -116,17 +115,10 @@ int wmain(int argc, wchar_t** argv) {
   InitCommonControlsEx(&controls);
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
-  const std::filesystem::path folder =
-      std::filesystem::temp_directory_path() / "quilmarr-window-screenshot";
-  std::filesystem::remove_all(folder);
-  FakeFolderLocator locator(folder.u16string());
-  const std::unique_ptr<IniStore> ini = MakePlatformIniStore();
-  SettingsFile settings(locator, *ini);
-  settings.ResolveFolder();
-  std::filesystem::create_directories(std::filesystem::path(settings.Folder()));
-  settings.WriteString(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"10.20.0.5");
-  settings.WriteString(settings::kSectionQuilmarr, settings::kKeyPckFile,
-                       u"D:\\Firmware\\feeder-ied-4.2.0.pck");
+  TempSettings settings;
+  settings.Write(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"10.20.0.5");
+  settings.Write(settings::kSectionQuilmarr, settings::kKeyPckFile,
+                 u"D:\\Firmware\\feeder-ied-4.2.0.pck");
 
   FakeInterfaceLister lister;
   lister.entries = {Interface("\\Device\\NPF_{1}", "Ethernet (substation LAN)", {10, 20, 0, 5}),
@@ -137,7 +129,7 @@ int wmain(int argc, wchar_t** argv) {
   int status = 1;
   {
     Win32BatchDialog dialog({lister, [feed] { return std::make_unique<FeedPacketSource>(feed); },
-                             clock, settings, launcher});
+                             clock, settings.File(), launcher});
     const HWND window = dialog.CreateModeless();
     if (window == nullptr) return 1;
     SetWindowPos(window, HWND_TOP, 40, 30, 0, 0, SWP_NOSIZE);
@@ -166,7 +158,6 @@ int wmain(int argc, wchar_t** argv) {
     const UniqueBitmap picture = CaptureWindow(window, size);
     status = SavePng(picture.Get(), size, argv[1]) ? 0 : 1;
   }
-  std::filesystem::remove_all(folder);
   CoUninitialize();
   return status;
 }
