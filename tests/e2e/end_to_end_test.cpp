@@ -12,9 +12,9 @@
 #include "platform/ini.h"
 #include "platform/text.h"
 #include "tests/e2e/driver_report.h"
-#include "tests/live/netns_pair.h"
+#include "tests/support/netns_pair.h"
 #include "tests/support/temp_folder.h"
-#include "tests/tools/child_process.h"
+#include "tests/support/child_process.h"
 
 namespace quilmarr::test {
 namespace {

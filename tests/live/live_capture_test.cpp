@@ -18,9 +18,9 @@
 #include "discovery/pcap/pcap_packet_source.h"
 #include "inventory/device_table.h"
 #include "platform/text.h"
-#include "tests/live/netns_pair.h"
+#include "tests/support/netns_pair.h"
 #include "tests/support/temp_folder.h"
-#include "tests/tools/child_process.h"
+#include "tests/support/child_process.h"
 
 namespace quilmarr::test {
 namespace {

@@ -14,9 +14,9 @@
 #include <sstream>
 #include <thread>
 
-#include "tests/live/netns_pair.h"
+#include "tests/support/netns_pair.h"
 #include "tests/support/temp_folder.h"
-#include "tests/tools/child_process.h"
+#include "tests/support/child_process.h"
 
 namespace quilmarr::test {
 namespace {

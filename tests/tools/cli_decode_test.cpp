@@ -6,7 +6,7 @@
 #include "tests/support/lldp_frames.h"
 #include "tests/support/pcap_writer.h"
 #include "tests/support/temp_folder.h"
-#include "tests/tools/child_process.h"
+#include "tests/support/child_process.h"
 
 namespace quilmarr::test {
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "tests/support/temp_folder.h"
-#include "tests/tools/child_process.h"
+#include "tests/support/child_process.h"
 
 namespace quilmarr::test {
 namespace {

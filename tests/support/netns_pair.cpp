@@ -1,4 +1,4 @@
-#include "tests/live/netns_pair.h"
+#include "tests/support/netns_pair.h"
 
 #include <fcntl.h>
 #include <sched.h>
@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/tools/child_process.h"
+#include "tests/support/child_process.h"
 
 namespace quilmarr::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/tools/child_process.h"
+#include "tests/support/child_process.h"
 
 #include <spawn.h>
 #include <sys/wait.h>
