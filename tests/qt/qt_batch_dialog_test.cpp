@@ -78,7 +78,7 @@ struct Harness {
   }
 
   TempSettings settings;
-  TwoAdapters adapters;
+  FakeInterfaceLister adapters{TwoAdapters()};
   std::shared_ptr<FrameFeed> feed = std::make_shared<FrameFeed>();
   test::FakeClock clock;
   GatedLauncher launcher;

@@ -23,6 +23,7 @@
 #include "platform/process.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_folder_locator.h"
+#include "tests/support/fake_interface_lister.h"
 #include "tests/support/frame_feed.h"
 #include "tests/support/lldp_frames.h"
 #include "tests/support/temp_settings.h"
@@ -30,17 +31,6 @@
 #include "update/settings_file.h"
 
 namespace quilmarr::test {
-
-class TwoAdapters final : public InterfaceLister {
- public:
-  [[nodiscard]] std::optional<std::vector<CaptureInterfaceEntry>> FindAllDevs() override {
-    CaptureInterfaceEntry first{
-        "veth-a", "Test Adapter A", 0, {{kAddressFamilyIpv4, {10, 0, 0, 1}}}};
-    CaptureInterfaceEntry second{
-        "veth-b", "Test Adapter B", 0, {{kAddressFamilyIpv4, {10, 0, 0, 2}}}};
-    return std::vector<CaptureInterfaceEntry>{first, second};
-  }
-};
 
 class RecordingLauncher final : public ProcessLauncher {
  public:

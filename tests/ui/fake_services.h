@@ -21,29 +21,9 @@
 #include "platform/process.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_folder_locator.h"
+#include "tests/support/fake_interface_lister.h"
 
 namespace quilmarr::test {
-
-[[nodiscard]] inline CaptureInterfaceEntry Interface(std::string name, std::string description,
-                                                     std::array<std::uint8_t, 4> ipv4) {
-  CaptureInterfaceEntry entry;
-  entry.name = std::move(name);
-  entry.description = std::move(description);
-  entry.addresses.push_back({kAddressFamilyIpv4, ipv4});
-  return entry;
-}
-
-class FakeInterfaceLister final : public InterfaceLister {
- public:
-  [[nodiscard]] std::optional<std::vector<CaptureInterfaceEntry>> FindAllDevs() override {
-    if (throwsWithoutText) {
-      throw CPcapException(nullptr);
-    }
-    return entries;
-  }
-  std::optional<std::vector<CaptureInterfaceEntry>> entries = std::vector<CaptureInterfaceEntry>{};
-  bool throwsWithoutText = false;
-};
 
 // What the next capture does: whether it opens, the frames it delivers, and
 // whether a read then fails. Afterwards it reports read time-outs.

@@ -10,16 +10,6 @@
 
 namespace quilmarr::test {
 
-namespace {
-
-// The adapters of a typical engineer's PC: two with IPv4 addresses.
-std::vector<CaptureInterfaceEntry> TwoAdapters() {
-  return {Interface("\\Device\\NPF_{A}", "Test Adapter A", {10, 0, 0, 1}),
-          Interface("\\Device\\NPF_{B}", "Test Adapter B", {10, 0, 0, 2})};
-}
-
-}  // namespace
-
 Win32DialogTest::Win32DialogTest() {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
