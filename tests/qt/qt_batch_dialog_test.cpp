@@ -29,34 +29,9 @@ using namespace quilmarr::test;
 
 namespace {
 
-// Blocks the update worker inside the updater run until released.
-class GatedLauncher final : public ProcessLauncher {
- public:
-  [[nodiscard]] ProcessRun RunAndWait(const std::u16string& /*program*/,
-                                      const std::vector<std::u16string>& /*arguments*/,
-                                      std::chrono::seconds /*timeLimit*/) override {
-    ++entered;
-    std::unique_lock lock(mutex_);
-    released_.wait(lock, [this] { return open_; });
-    return {ProcessRun::End::Exited, 0};
-  }
-  void Release() {
-    {
-      const std::lock_guard lock(mutex_);
-      open_ = true;
-    }
-    released_.notify_all();
-  }
-  std::atomic<int> entered{0};
-
- private:
-  std::mutex mutex_;
-  std::condition_variable released_;
-  bool open_ = false;
-};
-
 struct Harness {
   explicit Harness(OpenFileFunction openFile = nullptr) {
+    launcher.Hold();  // each updater run waits until the test releases it
     dialog = std::make_unique<QtBatchDialog>(
         QtDialogServices{adapters,
                          [feed = feed] { return std::make_unique<FeedPacketSource>(feed); }, clock,
@@ -65,7 +40,7 @@ struct Harness {
     dialog->show();
   }
   ~Harness() {
-    launcher.Release();
+    launcher.ReleaseAll();
     dialog.reset();
   }
   Harness(const Harness&) = delete;
@@ -81,7 +56,7 @@ struct Harness {
   FakeInterfaceLister adapters{TwoAdapters()};
   std::shared_ptr<FrameFeed> feed = std::make_shared<FrameFeed>();
   test::FakeClock clock;
-  GatedLauncher launcher;
+  FakeLauncher launcher;
   std::unique_ptr<QtBatchDialog> dialog;
 };
 
@@ -352,7 +327,7 @@ class QtBatchDialogTest : public QObject {
     QTest::mouseClick(&h.dialog->BrowseButton(), Qt::LeftButton);
     QTest::mouseClick(&h.dialog->BatchUpdateButton(), Qt::LeftButton);
     QCOMPARE(h.Controller().Mode(), UiMode::Updating);
-    QTRY_COMPARE(h.launcher.entered.load(), 1);
+    QTRY_COMPARE(h.launcher.CallCount(), std::size_t{1});
     QTRY_COMPARE(QString::fromStdU16String(h.Controller().UpdatingIp()),
                  QStringLiteral("192.168.0.10"));  // posted
     QTRY_COMPARE_WITH_TIMEOUT(Cell(list, 0, 6), QStringLiteral("Updating"), 3000);
@@ -362,7 +337,7 @@ class QtBatchDialogTest : public QObject {
     QCOMPARE(catcher.boxes.front().text, QStringLiteral("Please wait update interrupt"));
     QVERIFY(h.dialog->isVisible());
 
-    h.launcher.Release();
+    h.launcher.ReleaseAll();
     QTRY_COMPARE(h.Controller().Mode(), UiMode::Querying);
     QTRY_VERIFY(h.dialog->close());
     QVERIFY(!h.Controller().WorkersAlive());
@@ -463,9 +438,9 @@ class QtBatchDialogTest : public QObject {
     QCOMPARE(dialogs, fileDialogs);
     QCOMPARE(h.Controller().Mode() == UiMode::Updating, batchStarts);
     QCOMPARE(h.Controller().Capture()->stopRequested.load(), !captureRuns);
-    if (batchStarts) QTRY_COMPARE(h.launcher.entered.load(), 1);
+    if (batchStarts) QTRY_COMPARE(h.launcher.CallCount(), std::size_t{1});
     QTest::qWait(50);
-    QCOMPARE(h.launcher.entered.load(), batchStarts ? 1 : 0);
+    QCOMPARE(h.launcher.CallCount(), std::size_t{batchStarts ? 1u : 0u});
   }
 
   void enterPressesNothingWhileBatchUpdateIsDisabled() {
@@ -487,7 +462,7 @@ class QtBatchDialogTest : public QObject {
     QCOMPARE(h.Controller().Mode(), UiMode::Updating);
 
     QTRY_VERIFY(!h.Controller().Capture()->running.load());
-    QTRY_COMPARE(h.launcher.entered.load(), 1);
+    QTRY_COMPARE(h.launcher.CallCount(), std::size_t{1});
     QTest::qWait(50);  // the capture's report has been handled
     QCOMPARE(h.Controller().Mode(), UiMode::Updating);
     for (QWidget* control : std::initializer_list<QWidget*>{
@@ -499,7 +474,7 @@ class QtBatchDialogTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(Cell(list, 0, 6), QStringLiteral("Updating"), 3000);
     QCOMPARE(list.item(0, 0)->checkState(), Qt::Checked);
 
-    h.launcher.Release();
+    h.launcher.ReleaseAll();
     QTRY_COMPARE(h.Controller().Mode(), UiMode::Idle);
     QVERIFY(h.dialog->QueryButton().isEnabled());
     QCOMPARE(h.dialog->QueryButton().text(), QStringLiteral("Query Device"));
@@ -527,7 +502,7 @@ class QtBatchDialogTest : public QObject {
     QCOMPARE(h.Controller().Mode(), UiMode::Idle);
     QCoreApplication::processEvents();
     QTest::qWait(50);
-    QCOMPARE(h.launcher.entered.load(), 0);
+    QCOMPARE(h.launcher.CallCount(), std::size_t{0});
   }
 
   // The one word that tells which device is being flashed is never cut short.

@@ -24,6 +24,7 @@
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_folder_locator.h"
 #include "tests/support/fake_interface_lister.h"
+#include "tests/support/fake_launcher.h"
 #include "tests/support/frame_feed.h"
 #include "tests/support/lldp_frames.h"
 #include "tests/support/temp_settings.h"
@@ -31,16 +32,5 @@
 #include "update/settings_file.h"
 
 namespace quilmarr::test {
-
-class RecordingLauncher final : public ProcessLauncher {
- public:
-  [[nodiscard]] ProcessRun RunAndWait(const std::u16string& /*program*/,
-                                      const std::vector<std::u16string>& /*arguments*/,
-                                      std::chrono::seconds /*timeLimit*/) override {
-    ++runs;
-    return {ProcessRun::End::Exited, 0};
-  }
-  std::atomic<int> runs{0};
-};
 
 }  // namespace quilmarr::test
