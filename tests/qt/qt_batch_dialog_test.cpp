@@ -19,10 +19,12 @@
 #include <memory>
 
 #include "app/about_dlg.h"
-#include "qt_fakes.h"
 #include "qt_test_support.h"
+#include "tests/support/fake_services.h"
+#include "tests/support/lldp_frames.h"
 #include "ui/qt/dialog_units.h"
 #include "ui/qt/qt_batch_dialog.h"
+#include "ui/qt/qt_text.h"
 
 using namespace quilmarr;
 using namespace quilmarr::test;
@@ -33,9 +35,7 @@ struct Harness {
   explicit Harness(OpenFileFunction openFile = nullptr) {
     launcher.Hold();  // each updater run waits until the test releases it
     dialog = std::make_unique<QtBatchDialog>(
-        QtDialogServices{adapters,
-                         [feed = feed] { return std::make_unique<FeedPacketSource>(feed); }, clock,
-                         settings.File(), launcher},
+        QtDialogServices{adapters, ScriptedSources(capture), clock, settings.File(), launcher},
         nullptr, std::move(openFile));
     dialog->show();
   }
@@ -54,7 +54,7 @@ struct Harness {
 
   TempSettings settings;
   FakeInterfaceLister adapters{TwoAdapters()};
-  std::shared_ptr<FrameFeed> feed = std::make_shared<FrameFeed>();
+  std::shared_ptr<CaptureScript> capture = std::make_shared<CaptureScript>();
   test::FakeClock clock;
   FakeLauncher launcher;
   std::unique_ptr<QtBatchDialog> dialog;
@@ -72,7 +72,7 @@ void ReadyForABatch(Harness& h) {
   h.settings.File().WriteString(settings::kSectionPendravel, settings::kKeyExePath,
                                 u"/opt/pendravel/");
   h.StartQuery();
-  h.feed->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
+  h.capture->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
   QTableWidget& list = h.dialog->DeviceList();
   QTRY_COMPARE_WITH_TIMEOUT(list.rowCount(), 1, 3000);
   list.item(0, 0)->setCheckState(Qt::Checked);
@@ -232,8 +232,8 @@ class QtBatchDialogTest : public QObject {
     QVERIFY(!h.dialog->AdapterCombo().isEnabled());
     QVERIFY(h.dialog->DeviceList().isEnabled());
 
-    h.feed->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
-    h.feed->Push(test::LldpFrame({{192, 168, 0, 11}, "SYS_B", "IED_2", "1.0", "2.1"}));
+    h.capture->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
+    h.capture->Push(test::LldpFrame({{192, 168, 0, 11}, "SYS_B", "IED_2", "1.0", "2.1"}));
     QTRY_COMPARE(h.Controller().Devices().size(), std::size_t{2});
 
     const QTableWidget& list = h.dialog->DeviceList();
@@ -274,7 +274,7 @@ class QtBatchDialogTest : public QObject {
     QFETCH(bool, openSucceeds);
     QFETCH(QString, message);
     Harness h;
-    h.feed->openSucceeds = openSucceeds;
+    h.capture->opens = openSucceeds;
     ModalCatcher catcher;
     h.dialog->AdapterCombo().setCurrentIndex(selectAdapter ? 0 : -1);
     QTest::mouseClick(&h.dialog->QueryButton(), Qt::LeftButton);
@@ -293,7 +293,7 @@ class QtBatchDialogTest : public QObject {
   void closeWhileQueryingEndsTheWorkerFirst() {
     Harness h;
     h.StartQuery();
-    QTRY_COMPARE(h.feed->opened.load(), 1);
+    QTRY_COMPARE(h.capture->Opened().size(), std::size_t{1});
     QVERIFY(h.dialog->close());
     QVERIFY(!h.dialog->isVisible());
     QVERIFY(!h.Controller().WorkersAlive());
@@ -302,7 +302,7 @@ class QtBatchDialogTest : public QObject {
   void escapeGoesThroughTheCloseGuard() {
     Harness h;
     h.StartQuery();
-    QTRY_COMPARE(h.feed->opened.load(), 1);
+    QTRY_COMPARE(h.capture->Opened().size(), std::size_t{1});
     QTest::keyClick(h.dialog.get(), Qt::Key_Escape);
     QVERIFY(!h.dialog->isVisible());
     QVERIFY(!h.Controller().WorkersAlive());
@@ -317,7 +317,7 @@ class QtBatchDialogTest : public QObject {
                                   u"/opt/pendravel/");
     ModalCatcher catcher;
     h.StartQuery();
-    h.feed->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
+    h.capture->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
     QTableWidget& list = h.dialog->DeviceList();
     QTRY_COMPARE_WITH_TIMEOUT(list.rowCount(), 1, 3000);
     list.setFocus();
@@ -450,7 +450,7 @@ class QtBatchDialogTest : public QObject {
     h.dialog->AdapterCombo().setFocus(Qt::TabFocusReason);
     QTest::keyClick(&h.dialog->AdapterCombo(), Qt::Key_Return);
     QCOMPARE(h.Controller().Mode(), UiMode::Idle);
-    QCOMPARE(h.feed->opened.load(), 0);
+    QVERIFY(h.capture->Opened().empty());
   }
 
   // Stop Query, then Batch Update before the capture has reported its end.
@@ -534,7 +534,7 @@ class QtBatchDialogTest : public QObject {
   void listContextMenuExportsTheRowsShown() {
     Harness h;
     h.StartQuery();
-    h.feed->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
+    h.capture->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
     QTableWidget& list = h.dialog->DeviceList();
     QTRY_COMPARE_WITH_TIMEOUT(list.rowCount(), 1, 3000);
     // A writable place: no error box opens inside the menu's own loop.
@@ -563,9 +563,9 @@ class QtBatchDialogTest : public QObject {
   void screenshotWithThreeDevices() {
     Harness h;
     h.StartQuery();
-    h.feed->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
-    h.feed->Push(test::LldpFrame({{192, 168, 0, 11}, "SYS_B", "IED_2", "1.0", "2.0"}));
-    h.feed->Push(test::LldpFrame({{192, 168, 0, 12}, "SYS_C", "IED_3", "1.0", "2.1"}));
+    h.capture->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
+    h.capture->Push(test::LldpFrame({{192, 168, 0, 11}, "SYS_B", "IED_2", "1.0", "2.0"}));
+    h.capture->Push(test::LldpFrame({{192, 168, 0, 12}, "SYS_C", "IED_3", "1.0", "2.1"}));
     QTableWidget& list = h.dialog->DeviceList();
     QTRY_COMPARE_WITH_TIMEOUT(list.rowCount(), 3, 3000);
     list.item(1, 0)->setCheckState(Qt::Checked);

@@ -138,7 +138,7 @@ TEST_F(DialogTest, QueryStartsTheCaptureAndStopWaitsForTheWorkersReport) {
   EXPECT_EQ(queryButton_.Text(), u"Query Device");
   EXPECT_TRUE(combo_.IsEnabled());
   EXPECT_FALSE(list_.IsEnabled());
-  EXPECT_EQ(*openedAdapters_, std::vector<std::string>{"eth0"});
+  EXPECT_EQ(capture_->Opened(), std::vector<std::string>{"eth0"});
   EXPECT_EQ(list_.rows.size(), 1u) << "rows stay until the next query";
   EXPECT_TRUE(host_.boxes.empty());
 }
@@ -160,7 +160,8 @@ TEST_F(DialogTest, QueryAfterAStopEmptiesTableListAndMarker) {
 
 struct CaptureFailureCase {
   const char* name;
-  CaptureScript script;
+  bool opens;
+  bool readFails;  // after an ordinary frame
   std::u16string text;
 };
 
@@ -168,7 +169,11 @@ class CaptureFailureTest : public DialogTest,
                            public ::testing::WithParamInterface<CaptureFailureCase> {};
 
 TEST_P(CaptureFailureTest, ShowsTheBoxAndReturnsToIdle) {
-  capture_ = GetParam().script;
+  capture_->opens = GetParam().opens;
+  if (GetParam().readFails) {
+    capture_->Push(OrdinaryFrame());
+    capture_->PushReadFailure();
+  }
   OpenQuerying();
   ASSERT_TRUE(Pump([&] { return dialog_->Mode() == UiMode::Idle; }));
 
@@ -181,16 +186,17 @@ TEST_P(CaptureFailureTest, ShowsTheBoxAndReturnsToIdle) {
 
 INSTANTIATE_TEST_SUITE_P(
     Capture, CaptureFailureTest,
-    ::testing::Values(CaptureFailureCase{"OpenFails", {false, {}, false}, u"Open adapter failed"},
+    ::testing::Values(CaptureFailureCase{"OpenFails", false, false, u"Open adapter failed"},
                       CaptureFailureCase{
-                          "ReadFails",
-                          {true, {OrdinaryFrame()}, true},
+                          "ReadFails", true, true,
                           u"Capture stopped: the network adapter could not be read"}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
 TEST_F(DialogTest, FramesFromTheWorkerReachTheTableAndOthersAreDropped) {
-  capture_.frames = {LldpFrame({{192, 168, 0, 1}}), OrdinaryFrame(), LldpFrame({{192, 168, 0, 2}}),
-                     LldpFrame({{192, 168, 0, 1}})};
+  for (Bytes frame : {LldpFrame({{192, 168, 0, 1}}), OrdinaryFrame(), LldpFrame({{192, 168, 0, 2}}),
+                      LldpFrame({{192, 168, 0, 1}})}) {
+    capture_->Push(std::move(frame));
+  }
   OpenQuerying();
   ASSERT_TRUE(Pump([&] { return dialog_->Devices().size() == 2; }));
   dialog_->OnTimer(kRefreshTimerId);
@@ -394,7 +400,8 @@ TEST_F(DialogTest, CaptureEndingDuringABatchLeavesTheBatchInCharge) {
 }
 
 TEST_F(DialogTest, ReadFailureDuringABatchReportsAndTheBatchGoesOn) {
-  capture_ = {true, {OrdinaryFrame()}, true};
+  capture_->Push(OrdinaryFrame());
+  capture_->PushReadFailure();
   OpenQuerying();
   Hear(1);
   dialog_->OnTimer(kRefreshTimerId);

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "fake_controls.h"
-#include "fake_services.h"
+#include "tests/support/fake_services.h"
 #include "tests/support/lldp_frames.h"
 #include "tests/support/temp_settings.h"
 #include "platform/ini.h"
@@ -24,7 +24,6 @@
 namespace quilmarr::test {
 
 inline constexpr UnixSeconds kStartTime = 1'700'000'000;
-inline constexpr std::chrono::milliseconds kPatience{10'000};
 
 class DialogTest : public ::testing::Test {
  protected:
@@ -41,13 +40,8 @@ class DialogTest : public ::testing::Test {
   CPendravelBatchDlg& Construct() {
     DialogControls controls{combo_,        list_,     queryButton_, batchButton_,
                             browseButton_, fileEdit_, host_};
-    DialogServices services{
-        queue_,
-        lister_,
-        [this] { return std::make_unique<ScriptedPacketSource>(capture_, openedAdapters_); },
-        clock_,
-        settings_,
-        launcher_};
+    DialogServices services{queue_, lister_,   ScriptedSources(capture_),
+                            clock_, settings_, launcher_};
     dialog_ = std::make_unique<CPendravelBatchDlg>(controls, services);
     return *dialog_;
   }
@@ -112,9 +106,7 @@ class DialogTest : public ::testing::Test {
   FakeInterfaceLister lister_;
   FakeClock clock_{kStartTime};
   FakeLauncher launcher_;
-  CaptureScript capture_;
-  std::shared_ptr<std::vector<std::string>> openedAdapters_ =
-      std::make_shared<std::vector<std::string>>();
+  std::shared_ptr<CaptureScript> capture_ = std::make_shared<CaptureScript>();
 
   FakeCombo combo_;
   FakeList list_;

@@ -22,9 +22,7 @@ Win32DialogTest::~Win32DialogTest() {
 }
 
 Win32BatchDialog& Win32DialogTest::Open() {
-  Win32DialogServices services{lister_,
-                               [feed = feed_] { return std::make_unique<FeedPacketSource>(feed); },
-                               clock_, settings_, launcher_};
+  Win32DialogServices services{lister_, ScriptedSources(capture_), clock_, settings_, launcher_};
   services.captureLibraryMissing = captureLibraryMissing_;
   Win32DialogOptions options;
   options.openFile = [this](HWND owner) {
@@ -95,15 +93,15 @@ void Win32DialogTest::TabTo(int id) const {
 }
 
 void Win32DialogTest::StartQuery() {
-  const int opened = feed_->opened.load();
+  const std::size_t opened = capture_->Opened().size();
   SelectAdapter(0);
   Click(IDC_BUTTON_QUERY);
-  ASSERT_TRUE(Pump([&] { return feed_->opened.load() > opened; }));
+  ASSERT_TRUE(Pump([&] { return capture_->Opened().size() > opened; }));
 }
 
 void Win32DialogTest::Announce(const std::vector<test::DeviceAnnouncement>& devices) {
   const std::size_t before = Controller().Devices().size();
-  for (const test::DeviceAnnouncement& device : devices) feed_->Push(test::LldpFrame(device));
+  for (const test::DeviceAnnouncement& device : devices) capture_->Push(test::LldpFrame(device));
   ASSERT_TRUE(Pump([&] { return Controller().Devices().size() >= before + devices.size(); }));
 }
 

@@ -17,17 +17,15 @@
 #include "platform/ini.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_folder_locator.h"
-#include "tests/support/frame_feed.h"
+#include "tests/support/scripted_capture.h"
 #include "tests/support/lldp_frames.h"
 #include "tests/support/temp_settings.h"
-#include "tests/ui/fake_services.h"
+#include "tests/support/fake_services.h"
 #include "ui/win32/win32_batch_dialog.h"
 #include "ui/win32/windows_api.h"
 #include "update/settings_file.h"
 
 namespace quilmarr::test {
-
-inline constexpr std::chrono::milliseconds kPatience{10'000};
 
 class Win32DialogTest : public ::testing::Test {
  protected:
@@ -69,7 +67,7 @@ class Win32DialogTest : public ::testing::Test {
   TempSettings temp_;
   SettingsFile& settings_ = temp_.File();
   FakeInterfaceLister lister_;
-  std::shared_ptr<FrameFeed> feed_ = std::make_shared<FrameFeed>();
+  std::shared_ptr<CaptureScript> capture_ = std::make_shared<CaptureScript>();
   test::FakeClock clock_;
   FakeLauncher launcher_;
   std::optional<std::u16string> openFileAnswer_;

@@ -363,7 +363,7 @@ class Win32ErrorBoxTest : public Win32DialogTest,
 
 TEST_P(Win32ErrorBoxTest, IsModalOwnedByTheDialogWithOneOkAndNoIcon) {
   Open();
-  feed_->openSucceeds = GetParam().opens;
+  capture_->opens = GetParam().opens;
   ModalWatcher boxes;
   SelectAdapter(GetParam().adapter);
   Click(IDC_BUTTON_QUERY);
@@ -423,7 +423,7 @@ TEST_F(Win32DialogTest, EnterPressesTheFocusedButtonElseBatchUpdateWhileEnabled)
 
   TabTo(IDC_BUTTON_QUERY);
   PressKey(VK_RETURN);  // Query Device, the focused button
-  ASSERT_TRUE(Pump([&] { return feed_->opened.load() == 1; }));
+  ASSERT_TRUE(Pump([&] { return capture_->Opened().size() == 1; }));
   EXPECT_EQ(Controller().Mode(), UiMode::Querying);
 
   // Elsewhere, Enter is "Batch Update": no file chosen yet.
@@ -479,9 +479,10 @@ TEST_F(Win32DialogTest, TheCloseWaitHandlesTheWorkerButNoInput) {
   SetTicked(0, true);
   // The capture takes a long read time-out to end, and meanwhile a click on
   // "Batch Update" waits in the queue.
-  feed_->readTimeoutMs = 400;
-  const int reads = feed_->reads.load();
-  ASSERT_TRUE(Pump([&] { return feed_->reads.load() > reads; }));  // now in a long read
+  capture_->readTimeoutMs = 400;
+  capture_->interruptible = false;
+  const int reads = capture_->reads.load();
+  ASSERT_TRUE(Pump([&] { return capture_->reads.load() > reads; }));  // now in a long read
   PostMessageW(Item(IDC_BUTTON_BATCH_UPDATE), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
   PostMessageW(Item(IDC_BUTTON_BATCH_UPDATE), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
   PostMessageW(Item(IDC_BUTTON_BATCH_UPDATE), BM_CLICK, 0, 0);

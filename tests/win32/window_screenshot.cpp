@@ -14,10 +14,10 @@
 #include <string>
 
 #include "tests/support/fake_clock.h"
-#include "tests/support/frame_feed.h"
+#include "tests/support/scripted_capture.h"
 #include "tests/support/lldp_frames.h"
 #include "tests/support/temp_settings.h"
-#include "tests/ui/fake_services.h"
+#include "tests/support/fake_services.h"
 #include "ui/win32/win32_batch_dialog.h"
 #include "ui/win32/win32_handles.h"
 #include "update/settings_file.h"
@@ -123,13 +123,12 @@ int wmain(int argc, wchar_t** argv) {
   FakeInterfaceLister lister;
   lister.entries = {Interface("\\Device\\NPF_{1}", "Ethernet (substation LAN)", {10, 20, 0, 5}),
                     Interface("\\Device\\NPF_{2}", "Wi-Fi", {192, 168, 1, 34})};
-  const auto feed = std::make_shared<FrameFeed>();
+  const auto capture = std::make_shared<CaptureScript>();
   const test::FakeClock clock;
   FakeLauncher launcher;
   int status = 1;
   {
-    Win32BatchDialog dialog({lister, [feed] { return std::make_unique<FeedPacketSource>(feed); },
-                             clock, settings.File(), launcher});
+    Win32BatchDialog dialog({lister, ScriptedSources(capture), clock, settings.File(), launcher});
     const HWND window = dialog.CreateModeless();
     if (window == nullptr) return 1;
     SetWindowPos(window, HWND_TOP, 40, 30, 0, 0, SWP_NOSIZE);
@@ -140,7 +139,7 @@ int wmain(int argc, wchar_t** argv) {
         {{10, 20, 0, 13}, "BAY-3", "FEEDER_3", "1.0.2", "4.2.0"},
         {{10, 20, 0, 14}, "BAY-4", "TRAFO_1", "1.0.1", "4.0.9"},
         {{10, 20, 0, 15}, "BAY-5", "BUSCOUPLER", "1.0.2", "4.1.7"}};
-    for (const auto& device : devices) feed->Push(test::LldpFrame(device));
+    for (const auto& device : devices) capture->Push(test::LldpFrame(device));
     Pump(window, [&] { return dialog.Controller().Devices().size() == std::size(devices); });
     SendMessageW(window, WM_TIMER, kRefreshTimerId, 0);
     const HWND list = GetDlgItem(window, IDC_LIST_DEVICES);
