@@ -1,17 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <functional>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "discovery/capture_worker.h"
 #include "ui/dialog_messages.h"
 #include "platform/text.h"
+#include "tests/support/recording_target.h"
 #include "tests/support/scripted_capture.h"
 
 namespace quilmarr::test {
@@ -42,44 +38,6 @@ std::shared_ptr<CaptureScript> Script(std::vector<Step> steps, bool opens = true
   return script;
 }
 
-struct Received {
-  unsigned id;
-  Bytes bytes;
-  const std::uint8_t* data;
-};
-
-class RecordingTarget final : public MessageTarget {
- public:
-  void Send(const Message& m) override {
-    {
-      const std::lock_guard lock(mutex_);
-      received.push_back({m.id, Bytes(m.frame.begin(), m.frame.end()), m.frame.data()});
-    }
-    if (onSend) onSend(m);
-    changed_.notify_all();
-  }
-  void Post(Message m) override { Send(m); }
-
-  std::vector<unsigned> Ids() {
-    const std::lock_guard lock(mutex_);
-    std::vector<unsigned> ids;
-    for (const auto& r : received) ids.push_back(r.id);
-    return ids;
-  }
-  bool WaitForCount(std::size_t count) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::seconds(10),
-                             [&] { return received.size() >= count; });
-  }
-
-  std::vector<Received> received;
-  std::function<void(const Message&)> onSend;
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-};
-
 struct Fixture {
   RecordingTarget target;
   WindowMessageSink sink{target};
@@ -109,9 +67,9 @@ TEST_P(WorkerSequenceTest, SendsFramesInOrderAndOneEndMessage) {
   const auto script = Script(c.steps);
   ScriptedPacketSource source(script);
   int packets = 0;
-  f.target.onSend = [&](const Message& m) {
+  f.target.SetHandler([&](const Message& m) {
     if (m.id == WM_CAPTURE_PACKET && ++packets == c.stopAtPacket) f.context.stopRequested = true;
-  };
+  });
   EXPECT_EQ(CaptureWorker(f.context, source), c.expectedExit);
   EXPECT_EQ(f.target.Ids(), c.expectedIds);
   EXPECT_EQ(script->reads.load(), c.expectedReads);
@@ -119,11 +77,12 @@ TEST_P(WorkerSequenceTest, SendsFramesInOrderAndOneEndMessage) {
   EXPECT_EQ(script->closes.load(), 1);
   EXPECT_FALSE(f.context.running);
   // Frame contents and lengths arrive unchanged, in order.
+  const auto received = f.target.Messages();
   std::size_t frame = 0;
   for (const auto& step : c.steps) {
-    if (step.status != Status::Frame || frame >= f.target.received.size()) continue;
-    if (f.target.received[frame].id != WM_CAPTURE_PACKET) break;
-    EXPECT_EQ(f.target.received[frame].bytes, step.frame) << "frame " << frame;
+    if (step.status != Status::Frame || frame >= received.size()) continue;
+    if (received[frame].id != WM_CAPTURE_PACKET) break;
+    EXPECT_EQ(received[frame].frame, step.frame) << "frame " << frame;
     ++frame;
   }
 }
@@ -183,7 +142,7 @@ TEST(Worker, OnlyFramesPassingTheHeaderChecksAreSentInArrivalOrder) {
                                     steps[11].frame};
   ASSERT_EQ(f.target.Ids(), (std::vector<unsigned>{P, P, P, P, R}));
   for (std::size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(f.target.received[i].bytes, expected[i]) << "packet " << i;
+    EXPECT_EQ(f.target.Messages()[i].frame, expected[i]) << "packet " << i;
   }
 }
 
@@ -255,9 +214,10 @@ TEST(Worker, PacketPointsAtTheSourcesBytesWithTheirLength) {
   script->Push(std::move(frame));
   ScriptedPacketSource source(script);
   static_cast<void>(CaptureWorker(f.context, source));
-  ASSERT_EQ(f.target.received.size(), 2u);
-  EXPECT_EQ(f.target.received[0].data, bytes);
-  EXPECT_EQ(f.target.received[0].bytes.size(), 1514u);
+  const auto received = f.target.Messages();
+  ASSERT_EQ(received.size(), 2u);
+  EXPECT_EQ(received[0].frameData, bytes);
+  EXPECT_EQ(received[0].frame.size(), 1514u);
 }
 
 TEST(WorkerThread, DestructorStopsAnIdleWorkerWhichReportsStoppedAndFreesItsSource) {
@@ -287,7 +247,7 @@ TEST(WorkerThread, RequestStopWakesAReadBlockedOnASilentAdapter) {
 
   const auto stopAt = std::chrono::steady_clock::now();
   worker.RequestStop();
-  ASSERT_TRUE(f.target.WaitForCount(1));
+  ASSERT_TRUE(f.target.WaitForCount(1, std::chrono::seconds(10)));
   EXPECT_LT(std::chrono::steady_clock::now() - stopAt, std::chrono::seconds(5));
   worker.Join();
   EXPECT_TRUE(f.context.stopRequested);
@@ -311,7 +271,7 @@ TEST(WorkerThread, RequestStopWhileTheWorkerEndsOnItsOwnIsSafe) {
     worker.Start(f.context, std::make_unique<ScriptedPacketSource>(failing));
     while (worker.IsAlive()) worker.RequestStop();
     worker.Join();
-    ASSERT_EQ(f.target.received.size(), 1u);
+    ASSERT_EQ(f.target.Messages().size(), 1u);
   }
   SUCCEED() << failing->interrupts.load() << " interrupts reached a live source";
 }
@@ -320,13 +280,14 @@ TEST(WorkerThread, CanBeStartedAgainAfterTheWorkerEnded) {
   Fixture f;
   CaptureWorkerThread worker;
   worker.Start(f.context, std::make_unique<ScriptedPacketSource>(Script({FrameOf(60, 1)})));
-  ASSERT_TRUE(f.target.WaitForCount(2));  // packet, then the read failure at the script's end
+  // The packet, then the read failure at the script's end.
+  ASSERT_TRUE(f.target.WaitForCount(2, std::chrono::seconds(10)));
   worker.Join();
   EXPECT_FALSE(worker.IsAlive());
 
   f.context.running = true;
   worker.Start(f.context, std::make_unique<ScriptedPacketSource>(Script({}, false)));
-  ASSERT_TRUE(f.target.WaitForCount(3));
+  ASSERT_TRUE(f.target.WaitForCount(3, std::chrono::seconds(10)));
   worker.Join();
   EXPECT_EQ(f.target.Ids(), (std::vector<unsigned>{P, R, WM_CAPTURE_OPEN_FAILED}));
 }

@@ -18,7 +18,7 @@
 #include "platform/ini.h"
 #include "platform/text.h"
 #include "ui/pendravel_batch_dlg.h"
-#include "ui_message_queue.h"
+#include "tests/support/recording_target.h"
 #include "update/settings_file.h"
 
 namespace quilmarr::test {
@@ -102,7 +102,7 @@ class DialogTest : public ::testing::Test {
 
   TempSettings temp_;
   SettingsFile& settings_ = temp_.File();
-  UiMessageQueue queue_;
+  RecordingTarget queue_{RecordingTarget::Delivery::WhenPumped};
   FakeInterfaceLister lister_;
   FakeClock clock_{kStartTime};
   FakeLauncher launcher_;
