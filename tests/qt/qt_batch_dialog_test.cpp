@@ -234,7 +234,6 @@ class QtBatchDialogTest : public QObject {
 
     h.capture->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
     h.capture->Push(test::LldpFrame({{192, 168, 0, 11}, "SYS_B", "IED_2", "1.0", "2.1"}));
-    QTRY_COMPARE(h.Controller().Devices().size(), std::size_t{2});
 
     const QTableWidget& list = h.dialog->DeviceList();
     QTRY_COMPARE_WITH_TIMEOUT(list.rowCount(), 2, 3000);  // the one-second timer
@@ -259,7 +258,7 @@ class QtBatchDialogTest : public QObject {
     QTRY_COMPARE(h.Controller().Mode(), UiMode::Idle);
     QVERIFY(h.dialog->QueryButton().isEnabled());
     QCOMPARE(h.dialog->QueryButton().text(), QStringLiteral("Query Device"));
-    QTRY_VERIFY(!h.Controller().WorkersAlive());
+    QTRY_COMPARE(h.capture->freed.load(), 1);
   }
 
   void errorBoxes_data() {
@@ -296,7 +295,7 @@ class QtBatchDialogTest : public QObject {
     QTRY_COMPARE(h.capture->Opened().size(), std::size_t{1});
     QVERIFY(h.dialog->close());
     QVERIFY(!h.dialog->isVisible());
-    QVERIFY(!h.Controller().WorkersAlive());
+    QCOMPARE(h.capture->freed.load(), 1);
   }
 
   void escapeGoesThroughTheCloseGuard() {
@@ -305,7 +304,7 @@ class QtBatchDialogTest : public QObject {
     QTRY_COMPARE(h.capture->Opened().size(), std::size_t{1});
     QTest::keyClick(h.dialog.get(), Qt::Key_Escape);
     QVERIFY(!h.dialog->isVisible());
-    QVERIFY(!h.Controller().WorkersAlive());
+    QCOMPARE(h.capture->freed.load(), 1);
   }
 
   void closeIsRefusedWhileABatchRuns() {
@@ -328,8 +327,6 @@ class QtBatchDialogTest : public QObject {
     QTest::mouseClick(&h.dialog->BatchUpdateButton(), Qt::LeftButton);
     QCOMPARE(h.Controller().Mode(), UiMode::Updating);
     QTRY_COMPARE(h.launcher.CallCount(), std::size_t{1});
-    QTRY_COMPARE(QString::fromStdU16String(h.Controller().UpdatingIp()),
-                 QStringLiteral("192.168.0.10"));  // posted
     QTRY_COMPARE_WITH_TIMEOUT(Cell(list, 0, 6), QStringLiteral("Updating"), 3000);
 
     QVERIFY(!h.dialog->close());
@@ -340,7 +337,7 @@ class QtBatchDialogTest : public QObject {
     h.launcher.ReleaseAll();
     QTRY_COMPARE(h.Controller().Mode(), UiMode::Querying);
     QTRY_VERIFY(h.dialog->close());
-    QVERIFY(!h.Controller().WorkersAlive());
+    QCOMPARE(h.capture->freed.load(), 1);
   }
 
   void browsePutsTheChosenPathIntoTheFileField() {
@@ -437,7 +434,7 @@ class QtBatchDialogTest : public QObject {
 
     QCOMPARE(dialogs, fileDialogs);
     QCOMPARE(h.Controller().Mode() == UiMode::Updating, batchStarts);
-    QCOMPARE(h.Controller().Capture()->stopRequested.load(), !captureRuns);
+    QCOMPARE(h.capture->interrupts.load() > 0, !captureRuns);  // Stop Query reached the capture
     if (batchStarts) QTRY_COMPARE(h.launcher.CallCount(), std::size_t{1});
     QTest::qWait(50);
     QCOMPARE(h.launcher.CallCount(), std::size_t{batchStarts ? 1u : 0u});
@@ -461,9 +458,8 @@ class QtBatchDialogTest : public QObject {
     QTest::mouseClick(&h.dialog->BatchUpdateButton(), Qt::LeftButton);
     QCOMPARE(h.Controller().Mode(), UiMode::Updating);
 
-    QTRY_VERIFY(!h.Controller().Capture()->running.load());
+    QTRY_COMPARE(h.capture->freed.load(), 1);  // the capture's report has been handled
     QTRY_COMPARE(h.launcher.CallCount(), std::size_t{1});
-    QTest::qWait(50);  // the capture's report has been handled
     QCOMPARE(h.Controller().Mode(), UiMode::Updating);
     for (QWidget* control : std::initializer_list<QWidget*>{
              &h.dialog->QueryButton(), &h.dialog->BatchUpdateButton(), &h.dialog->BrowseButton(),

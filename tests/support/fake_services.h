@@ -1,9 +1,9 @@
 #pragma once
-// The outside world of a dialog under test: adapters as the test lists them,
-// a scripted capture, a clock and an updater launcher that the test controls,
-// and a real settings file in a temporary folder.
+// The outside world of a dialog under test, as every front end's tests build
+// it: adapters as the test lists them, a scripted capture, a clock and an
+// updater launcher that the test controls, and a real settings file in a
+// temporary folder.
 #include <chrono>
-#include <memory>
 
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_interface_lister.h"
@@ -15,13 +15,5 @@ namespace quilmarr::test {
 
 // How long a test waits for a worker before it fails.
 inline constexpr std::chrono::milliseconds kPatience{10'000};
-
-struct FakeServices {
-  TempSettings settings;
-  FakeInterfaceLister interfaces;
-  std::shared_ptr<CaptureScript> capture = std::make_shared<CaptureScript>();
-  FakeClock clock;
-  FakeLauncher launcher;
-};
 
 }  // namespace quilmarr::test

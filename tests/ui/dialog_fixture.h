@@ -3,9 +3,8 @@
 // real settings file in a temporary folder, and the real worker threads.
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,11 +13,8 @@
 #include "fake_controls.h"
 #include "tests/support/fake_services.h"
 #include "tests/support/lldp_frames.h"
-#include "tests/support/temp_settings.h"
-#include "platform/ini.h"
-#include "platform/text.h"
-#include "ui/pendravel_batch_dlg.h"
 #include "tests/support/recording_target.h"
+#include "ui/pendravel_batch_dlg.h"
 #include "update/settings_file.h"
 
 namespace quilmarr::test {
@@ -85,6 +81,17 @@ class DialogTest : public ::testing::Test {
     }
     return texts;
   }
+  [[nodiscard]] std::vector<std::u16string> TickedIps() const {
+    std::vector<std::u16string> ips;
+    for (const FakeRow& row : list_.rows) {
+      if (row.checked) ips.push_back(row.cells.at(0));
+    }
+    return ips;
+  }
+  // True once every capture started has ended: its worker frees its source last.
+  [[nodiscard]] bool CapturesEnded() const {
+    return capture_->freed.load() == capture_->created.load();
+  }
 
   // Ends every worker so that the dialog can be destroyed.
   void CloseAndWait() {
@@ -96,7 +103,7 @@ class DialogTest : public ::testing::Test {
     while (!dialog_->OnClose() && std::chrono::steady_clock::now() < deadline) {
       queue_.PumpUntil([] { return false; }, std::chrono::milliseconds(20));
     }
-    EXPECT_TRUE(queue_.PumpUntil([this] { return !dialog_->WorkersAlive(); }, kPatience));
+    EXPECT_TRUE(Pump([this] { return CapturesEnded(); }));
     dialog_.reset();
   }
 
@@ -140,8 +147,15 @@ class BatchUpdateTest : public DialogTest {
     fileEdit_.SetText(u"/pkg/fw 1.pck");
   }
 
+  // Until the batch is over as the user sees it: the mode is back, and a
+  // refresh marks no row "Updating" (the worker clears `running` last).
   bool PumpUntilBatchEnded() {
-    return Pump([&] { return dialog_->Mode() == UiMode::Querying && !dialog_->Job()->running; });
+    return Pump([&] {
+      if (dialog_->Mode() != UiMode::Querying) return false;
+      dialog_->OnTimer(kRefreshTimerId);
+      const auto status = Column(6);
+      return std::find(status.begin(), status.end(), u"Updating") == status.end();
+    });
   }
 };
 

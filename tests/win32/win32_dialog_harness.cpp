@@ -100,9 +100,8 @@ void Win32DialogTest::StartQuery() {
 }
 
 void Win32DialogTest::Announce(const std::vector<test::DeviceAnnouncement>& devices) {
-  const std::size_t before = Controller().Devices().size();
   for (const test::DeviceAnnouncement& device : devices) capture_->Push(test::LldpFrame(device));
-  ASSERT_TRUE(Pump([&] { return Controller().Devices().size() >= before + devices.size(); }));
+  ASSERT_TRUE(Pump([&] { return capture_->Idle(); }));
 }
 
 std::u16string Win32DialogTest::Cell(int row, int column) const {

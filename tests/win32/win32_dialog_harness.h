@@ -54,7 +54,8 @@ class Win32DialogTest : public ::testing::Test {
   void TabTo(int id) const;
   // Selects the first adapter, clicks Query Device and waits for the capture to open.
   void StartQuery();
-  // Sends each device's LLDP frame through the capture and waits until the table holds them.
+  // Sends each device's LLDP frame through the capture and waits until the
+  // dialog has handled them all.
   void Announce(const std::vector<test::DeviceAnnouncement>& devices);
   // One tick of the refresh timer.
   void Tick() const { SendMessageW(Dialog(), WM_TIMER, kRefreshTimerId, 0); }
@@ -63,6 +64,10 @@ class Win32DialogTest : public ::testing::Test {
   [[nodiscard]] bool Ticked(int row) const;
   void SetTicked(int row, bool ticked) const;
   [[nodiscard]] int RowCount() const;
+  // True once every capture started has ended: its worker frees its source last.
+  [[nodiscard]] bool CapturesEnded() const {
+    return capture_->freed.load() == capture_->created.load();
+  }
 
   TempSettings temp_;
   SettingsFile& settings_ = temp_.File();

@@ -140,7 +140,7 @@ int wmain(int argc, wchar_t** argv) {
         {{10, 20, 0, 14}, "BAY-4", "TRAFO_1", "1.0.1", "4.0.9"},
         {{10, 20, 0, 15}, "BAY-5", "BUSCOUPLER", "1.0.2", "4.1.7"}};
     for (const auto& device : devices) capture->Push(test::LldpFrame(device));
-    Pump(window, [&] { return dialog.Controller().Devices().size() == std::size(devices); });
+    Pump(window, [&] { return capture->Idle(); });  // every frame handled
     SendMessageW(window, WM_TIMER, kRefreshTimerId, 0);
     const HWND list = GetDlgItem(window, IDC_LIST_DEVICES);
     for (const int row : {0, 1, 3}) ListView_SetCheckState(list, row, TRUE);
