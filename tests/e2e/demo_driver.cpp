@@ -12,8 +12,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QMessageBox>
-#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -23,6 +21,7 @@
 
 #include "discovery/pcap/pcap_packet_source.h"
 #include "tests/e2e/dialog_probe.h"
+#include "tests/qt/qt_test_support.h"
 #include "app/qt_dialog_services.h"
 #include "ui/qt/qt_batch_dialog.h"
 
@@ -42,30 +41,6 @@ void Say(const QString& line) {
   std::fputs((line + QLatin1Char('\n')).toUtf8().constData(), stdout);
   std::fflush(stdout);
 }
-
-// Closes every message box the way a user would, after reporting it.
-class BoxCloser final : public QObject {
- public:
-  BoxCloser() {
-    connect(&poll_, &QTimer::timeout, this, [] {
-      for (QWidget* widget : QApplication::topLevelWidgets()) {
-        auto* box = qobject_cast<QMessageBox*>(widget);
-        if (box != nullptr && box->isVisible()) {
-          Say(QStringLiteral("box %1: %2").arg(box->windowTitle(), box->text()));
-          if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
-            ok->click();
-          } else {
-            box->done(0);
-          }
-        }
-      }
-    });
-    poll_.start(10);
-  }
-
- private:
-  QTimer poll_;
-};
 
 class Walkthrough {
  public:
@@ -193,7 +168,11 @@ int main(int argc, char* argv[]) {
 
   QApplication application(argc, argv);
   PlatformServices services;
-  const test::BoxCloser boxCloser;
+  // Every message box is reported, then closed the way a user would.
+  test::ModalCatcher boxCloser;
+  boxCloser.onBox = [](const test::SeenBox& box) {
+    test::Say(QStringLiteral("box %1: %2").arg(box.caption, box.text));
+  };
 
   QString failure;
   {

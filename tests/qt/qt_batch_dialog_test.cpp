@@ -34,6 +34,11 @@ namespace {
 struct Harness {
   explicit Harness(OpenFileFunction openFile = nullptr) {
     launcher.Hold();  // each updater run waits until the test releases it
+    Open(std::move(openFile));
+  }
+  // The window over these fakes, shown; again: as at the program's next start.
+  void Open(OpenFileFunction openFile = nullptr) {
+    dialog.reset();
     dialog = std::make_unique<QtBatchDialog>(
         QtDialogServices{adapters, ScriptedSources(capture), clock, settings.File(), launcher},
         nullptr, std::move(openFile));
@@ -69,8 +74,7 @@ QString AccessibleName(QWidget* widget) {
 // held in its run, the window active.
 void ReadyForABatch(Harness& h) {
   QVERIFY(QTest::qWaitForWindowActive(h.dialog.get()));
-  h.settings.File().WriteString(settings::kSectionPendravel, settings::kKeyExePath,
-                                u"/opt/pendravel/");
+  h.settings.Write(settings::kSectionPendravel, settings::kKeyExePath, u"/opt/pendravel/");
   h.StartQuery();
   h.capture->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
   QTableWidget& list = h.dialog->DeviceList();
@@ -148,13 +152,9 @@ class QtBatchDialogTest : public QObject {
 
   void presetsAdapterAndFileFromSettings() {
     Harness h;
-    h.dialog.reset();
-    SettingsFile& settings = h.settings.File();
-    settings.WriteString(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"10.0.0.2");
-    settings.WriteString(settings::kSectionQuilmarr, settings::kKeyPckFile,
-                         u"/srv/fw/package v2.pck");
-    h.dialog = std::make_unique<QtBatchDialog>(QtDialogServices{
-        h.adapters, [] { return std::unique_ptr<PacketSource>(); }, h.clock, settings, h.launcher});
+    h.settings.Write(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"10.0.0.2");
+    h.settings.Write(settings::kSectionQuilmarr, settings::kKeyPckFile, u"/srv/fw/package v2.pck");
+    h.Open();
     QCOMPARE(h.dialog->AdapterCombo().currentIndex(), 1);
     QCOMPARE(h.dialog->FileEdit().text(), QStringLiteral("/srv/fw/package v2.pck"));
   }
@@ -312,8 +312,7 @@ class QtBatchDialogTest : public QObject {
       return u"/srv/fw/package.pck";
     };
     Harness h(openFile);
-    h.settings.File().WriteString(settings::kSectionPendravel, settings::kKeyExePath,
-                                  u"/opt/pendravel/");
+    h.settings.Write(settings::kSectionPendravel, settings::kKeyExePath, u"/opt/pendravel/");
     ModalCatcher catcher;
     h.StartQuery();
     h.capture->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
@@ -514,11 +513,8 @@ class QtBatchDialogTest : public QObject {
 
   void adapterBoxKeepsItsLabelWhenAnAdapterIsPreselected() {
     Harness h;
-    h.dialog.reset();
-    SettingsFile& settings = h.settings.File();
-    settings.WriteString(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"10.0.0.2");
-    h.dialog = std::make_unique<QtBatchDialog>(QtDialogServices{
-        h.adapters, [] { return std::unique_ptr<PacketSource>(); }, h.clock, settings, h.launcher});
+    h.settings.Write(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"10.0.0.2");
+    h.Open();
     QComboBox& combo = h.dialog->AdapterCombo();
     QCOMPARE(combo.currentIndex(), 1);
     QCOMPARE(AccessibleName(&combo), QStringLiteral("Network Adapter"));

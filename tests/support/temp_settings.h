@@ -15,7 +15,10 @@ namespace quilmarr::test {
 // through the platform's INI store; the folder exists.
 class TempSettings {
  public:
-  TempSettings();
+  TempSettings() {
+    file_.ResolveFolder();
+    std::filesystem::create_directories(std::filesystem::path(file_.Folder()));
+  }
 
   [[nodiscard]] SettingsFile& File() noexcept { return file_; }
   [[nodiscard]] const std::filesystem::path& Root() const noexcept { return root_.Path(); }
