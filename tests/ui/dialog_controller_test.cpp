@@ -150,10 +150,7 @@ TEST_F(DialogTest, QueryAfterAStopEmptiesTableListAndMarker) {
   Hear(1);
   Hear(2);
   dialog_->OnTimer(kRefreshTimerId);
-  list_.rows[1].checked = true;
-  fileEdit_.SetText(u"/pkg/fw.pck");
-  Write(settings::kSectionPendravel, settings::kKeyExePath, u"/opt/pendravel/");
-  launcher_.Hold();
+  ReadyForABatch(1);
   dialog_->OnBatchUpdateClicked();
   ASSERT_TRUE(launcher_.WaitForCalls(1, kPatience));
   dialog_->OnTimer(kRefreshTimerId);
@@ -261,10 +258,7 @@ class ModeTableTest : public DialogTest, public ::testing::WithParamInterface<Mo
     if (stage == Stage::Updating) {
       Hear(1);
       dialog_->OnTimer(kRefreshTimerId);
-      list_.rows[0].checked = true;
-      fileEdit_.SetText(u"/pkg/fw.pck");
-      Write(settings::kSectionPendravel, settings::kKeyExePath, u"/opt/pendravel/");
-      launcher_.Hold();
+      ReadyForABatch(0);
       dialog_->OnBatchUpdateClicked();
       ASSERT_TRUE(Pump([&] { return launcher_.CallCount() == 1; }));
     }
@@ -366,10 +360,7 @@ TEST_F(DialogTest, CaptureEndingDuringABatchLeavesTheBatchInCharge) {
   Hear(1);
   Hear(2);
   dialog_->OnTimer(kRefreshTimerId);
-  list_.rows[0].checked = true;
-  fileEdit_.SetText(u"/pkg/fw.pck");
-  Write(settings::kSectionPendravel, settings::kKeyExePath, u"/opt/pendravel/");
-  launcher_.Hold();
+  ReadyForABatch(0);
 
   dialog_->OnQueryClicked();  // Stop Query: the capture's report is still to come
   EXPECT_TRUE(host_.timers.empty());
@@ -409,10 +400,7 @@ TEST_F(DialogTest, ReadFailureDuringABatchReportsAndTheBatchGoesOn) {
   OpenQuerying();
   Hear(1);
   dialog_->OnTimer(kRefreshTimerId);
-  list_.rows[0].checked = true;
-  fileEdit_.SetText(u"/pkg/fw.pck");
-  Write(settings::kSectionPendravel, settings::kKeyExePath, u"/opt/pendravel/");
-  launcher_.Hold();
+  ReadyForABatch(0);
   dialog_->OnBatchUpdateClicked();
 
   ASSERT_TRUE(Pump([&] { return !host_.boxes.empty() && launcher_.CallCount() == 1; }));

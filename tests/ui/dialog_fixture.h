@@ -88,6 +88,14 @@ class DialogTest : public ::testing::Test {
     }
     return ips;
   }
+  // Ticks `row` and chooses a package; the updater is installed, and its runs
+  // wait until the test releases them.
+  void ReadyForABatch(std::size_t row) {
+    list_.rows.at(row).checked = true;
+    fileEdit_.SetText(u"/pkg/fw.pck");
+    Write(settings::kSectionPendravel, settings::kKeyExePath, u"/opt/pendravel/");
+    launcher_.Hold();
+  }
   // True once every capture started has ended: its worker frees its source last.
   [[nodiscard]] bool CapturesEnded() const {
     return capture_->freed.load() == capture_->created.load();
