@@ -25,12 +25,13 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/measured_pcap_source.h"
 #include "platform/clock.h"
-#include "platform/text.h"
 #include "ui/qt/qt_batch_dialog.h"
 #include "app/qt_dialog_services.h"
 
@@ -144,13 +145,25 @@ int RunStartup(ObservingApplication& app) {
   return 0;
 }
 
-int SelectAdapter(QtBatchDialog& dialog, const std::string& interfaceName) {
-  const AdapterList* adapters = dialog.Controller().Adapters();
-  if (adapters == nullptr) return -1;
-  for (std::size_t i = 0; i < adapters->size(); ++i) {
-    if (ToUtf8((*adapters)[i]->deviceName) == interfaceName) return static_cast<int>(i);
+// The platform's interfaces, of which only the one the harness captures on is listed.
+class OneInterface final : public InterfaceLister {
+ public:
+  OneInterface(InterfaceLister& all, std::string name) : all_(all), name_(std::move(name)) {}
+  [[nodiscard]] std::optional<std::vector<CaptureInterfaceEntry>> FindAllDevs() override {
+    auto entries = all_.FindAllDevs();
+    if (entries) std::erase_if(*entries, [&](const auto& entry) { return entry.name != name_; });
+    return entries;
   }
-  return -1;
+
+ private:
+  InterfaceLister& all_;
+  std::string name_;
+};
+
+// True once the capture's end has been handled and a new query can start.
+bool QueryStopped(const QtBatchDialog& dialog) {
+  return dialog.QueryButton().isEnabled() &&
+         dialog.QueryButton().text() == QStringLiteral("Query Device");
 }
 
 double Median(std::vector<double> values) {
@@ -163,18 +176,18 @@ int RunFlood(ObservingApplication& app, const std::string& interfaceName, int ex
   std::signal(SIGINT, OnStopSignal);
   std::signal(SIGTERM, OnStopSignal);
   PlatformServices services;
+  OneInterface interfaces(*services.interfaces, interfaceName);
   auto box = std::make_shared<CaptureFiguresBox>();
-  QtBatchDialog dialog(QtServicesFor(services, *services.interfaces, [box] {
+  QtBatchDialog dialog(QtServicesFor(services, interfaces, [box] {
     return std::unique_ptr<PacketSource>(std::make_unique<MeasuredPcapSource>(box));
   }));
   app.Observe(&dialog);
   dialog.show();
-  const int index = SelectAdapter(dialog, interfaceName);
-  if (index < 0) {
+  if (dialog.AdapterCombo().count() != 1) {
     std::fprintf(stderr, "flood_harness: no adapter %s\n", interfaceName.c_str());
     return 1;
   }
-  dialog.AdapterCombo().setCurrentIndex(index);
+  dialog.AdapterCombo().setCurrentIndex(0);
   PumpFor(std::chrono::milliseconds(200));
 
   const double uiCpuAtStart = ThreadCpuSeconds();
@@ -200,7 +213,7 @@ int RunFlood(ObservingApplication& app, const std::string& interfaceName, int ex
   PumpUntilSignalled();
   dialog.QueryButton().click();
   const double uiCpu = ThreadCpuSeconds() - uiCpuAtStart;
-  if (!PumpUntil([&] { return !dialog.Controller().WorkersAlive(); }, std::chrono::seconds(10))) {
+  if (!PumpUntil([&] { return QueryStopped(dialog); }, std::chrono::seconds(10))) {
     std::fprintf(stderr, "flood_harness: the capture did not stop\n");
     return 1;
   }

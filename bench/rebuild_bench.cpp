@@ -66,7 +66,8 @@ int StartQuery() {
 void StopQuery() {
   QtBatchDialog& dialog = g_bench->dialog;
   dialog.QueryButton().click();
-  while (dialog.Controller().WorkersAlive() || !dialog.QueryButton().isEnabled()) {
+  // Enabled again once the capture's end has been handled.
+  while (!dialog.QueryButton().isEnabled()) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
   }
 }

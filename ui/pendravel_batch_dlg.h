@@ -89,26 +89,19 @@ class CPendravelBatchDlg {
   std::intptr_t OnUpdateFinished();
   void OnTimer(unsigned timerId);
 
+  // What the user can do now; the front ends' drivers wait on it.
   [[nodiscard]] UiMode Mode() const noexcept { return m_uiMode; }
 
-  // Observers for drivers and tests.
-  [[nodiscard]] const DeviceTable& Devices() const noexcept { return m_devices; }
-  [[nodiscard]] const std::u16string& UpdatingIp() const noexcept { return m_updatingIp; }
-  [[nodiscard]] const AdapterList* Adapters() const noexcept { return m_adapters.get(); }
-  [[nodiscard]] const CaptureContext* Capture() const noexcept { return m_capture.get(); }
-  [[nodiscard]] const UpdateJob* Job() const noexcept { return m_updateJob.get(); }
-  // How the devices of the last batch went; null before the first batch and
-  // after the next Query Device click.
-  [[nodiscard]] const BatchOutcomes* Outcomes() const noexcept { return m_outcomes.get(); }
+  // The error box: "Error" and the narrow text. Public for the Win32 front
+  // end, which shows its handlers' failures and a missing capture library by it.
+  void ShowErrorBox(const char* text);
+
+ private:
   // True while a capture or update worker thread is alive.
   [[nodiscard]] bool WorkersAlive() const noexcept;
-
-  void ShowErrorBox(const char* text);
   void AddDeviceRow(const DeviceRecord& record, const std::vector<std::u16string>& ticked,
                     bool running, const std::u16string& updatingIp, int& row);
   [[nodiscard]] std::vector<std::u16string> CollectTickedIps() const;
-
- private:
   void FillAdapterCombo();
   void SetUpDeviceList();
   // Rebuilds the rows from the table; `running` is read for each record.

@@ -6,8 +6,9 @@
 
 #include "discovery/adapters.h"
 #include "platform/text.h"
+#include "tests/support/fake_interface_lister.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
 
 constexpr int kIpv6 = 10;
@@ -17,16 +18,6 @@ InterfaceAddressEntry V4(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::ui
 }
 InterfaceAddressEntry V6() { return {kIpv6, {}}; }
 
-class FakeLister final : public InterfaceLister {
- public:
-  explicit FakeLister(std::optional<std::vector<CaptureInterfaceEntry>> entries)
-      : entries_(std::move(entries)) {}
-  std::optional<std::vector<CaptureInterfaceEntry>> FindAllDevs() override { return entries_; }
-
- private:
-  std::optional<std::vector<CaptureInterfaceEntry>> entries_;
-};
-
 struct Listed {
   std::string ip;
   std::string description;
@@ -35,7 +26,7 @@ struct Listed {
 };
 
 std::vector<Listed> Enumerate(std::vector<CaptureInterfaceEntry> entries) {
-  FakeLister lister(std::move(entries));
+  FakeInterfaceLister lister(std::move(entries));
   const auto list = EnumerateAdapters(lister);
   std::vector<Listed> out;
   for (const auto& a : *list) {
@@ -110,7 +101,7 @@ TEST(Adapters, EqualAddressesAreBothListedSideBySide) {
 }
 
 TEST(Adapters, LibraryFailureThrowsWithItsText) {
-  FakeLister lister(std::nullopt);
+  FakeInterfaceLister lister(std::nullopt);
   try {
     static_cast<void>(EnumerateAdapters(lister));
     FAIL() << "no exception";
@@ -120,11 +111,12 @@ TEST(Adapters, LibraryFailureThrowsWithItsText) {
 }
 
 TEST(Adapters, SuccessWithoutUsableInterfaceIsAnEmptyListNotAnError) {
-  FakeLister lister(std::vector<CaptureInterfaceEntry>{{"lo", "", kInterfaceLoopbackFlag, {}}});
+  FakeInterfaceLister lister(
+      std::vector<CaptureInterfaceEntry>{{"lo", "", kInterfaceLoopbackFlag, {}}});
   const auto list = EnumerateAdapters(lister);
   ASSERT_NE(list, nullptr);
   EXPECT_TRUE(list->empty());
 }
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

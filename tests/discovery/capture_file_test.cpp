@@ -4,15 +4,15 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "discovery/capture_file.h"
+#include "tests/support/temp_folder.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -279,9 +279,8 @@ TEST(CaptureFile, EveryTruncatedPcapngIsRejectedCleanly) {
 }
 
 TEST(CaptureFile, FileReaderPassesTheFramesBeforeAFaultAndNamesIt) {
-  const auto folder = std::filesystem::temp_directory_path();
-  const auto path =
-      folder / ("quilmarr-capture-file-" + std::to_string(std::random_device{}()) + ".pcap");
+  const TempFolder folder;
+  const auto path = folder.File("capture.pcap");
   const Bytes whole = ClassicPcap(false, true, {Frame(60, 1), Frame(70, 2)});
   {
     std::ofstream out(path, std::ios::binary);
@@ -291,14 +290,13 @@ TEST(CaptureFile, FileReaderPassesTheFramesBeforeAFaultAndNamesIt) {
   std::vector<Bytes> frames;
   const std::string outcome = ReadCaptureFile(
       path, [&](std::span<const std::uint8_t> f) { frames.emplace_back(f.begin(), f.end()); });
-  std::filesystem::remove(path);
   EXPECT_EQ(outcome, error::kTruncated);
   EXPECT_EQ(frames, std::vector<Bytes>{Frame(60, 1)});
 
-  EXPECT_EQ(ReadCaptureFile(folder / "quilmarr-no-such-capture.pcap",
+  EXPECT_EQ(ReadCaptureFile(folder.File("no-such-capture.pcap"),
                             [](std::span<const std::uint8_t>) { ADD_FAILURE(); }),
             error::kCannotOpen);
 }
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

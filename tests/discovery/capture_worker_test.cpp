@@ -1,28 +1,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <functional>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "discovery/capture_worker.h"
 #include "ui/dialog_messages.h"
 #include "platform/text.h"
+#include "tests/support/recording_target.h"
+#include "tests/support/scripted_capture.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
 using Status = PacketSource::ReadStatus;
+using Step = CaptureStep;
 
-struct Step {
-  Status status;
-  Bytes bytes;
-};
 // A frame of `size` bytes (at least 14) that passes the LLDP header checks.
 Step FrameOf(std::size_t size, std::uint8_t fill, std::uint8_t lastAddressByte = 0x0E) {
   Bytes bytes(size, fill);
@@ -36,78 +29,14 @@ Step RawFrame(Bytes bytes) { return {Status::Frame, std::move(bytes)}; }
 const Step kTimeout{Status::Timeout, {}};
 const Step kError{Status::Error, {}};
 
-// Plays its steps in order, then reports Error (or Timeout when `idleAtEnd`).
-class ScriptedSource : public PacketSource {
- public:
-  ScriptedSource(std::vector<Step> steps, bool openSucceeds = true)
-      : steps_(std::move(steps)), openSucceeds_(openSucceeds) {}
-  bool Open(const std::string& name) override {
-    ++opens;
-    openedName = name;
-    return openSucceeds_;
-  }
-  ReadResult Read() override {
-    ++reads;
-    if (onRead) onRead(reads);
-    if (next_ >= steps_.size()) {
-      if (idleAtEnd) std::this_thread::yield();
-      return {idleAtEnd ? Status::Timeout : Status::Error, {}};
-    }
-    const Step& step = steps_[next_++];
-    return {step.status, step.bytes};
-  }
-  void Close() override { ++closes; }
-
-  int opens = 0;
-  int reads = 0;
-  int closes = 0;
-  bool idleAtEnd = false;
-  std::string openedName;
-  std::function<void(int)> onRead;
-
- private:
-  std::vector<Step> steps_;
-  std::size_t next_ = 0;
-  bool openSucceeds_;
-};
-
-struct Received {
-  unsigned id;
-  Bytes bytes;
-  const std::uint8_t* data;
-};
-
-class RecordingTarget final : public MessageTarget {
- public:
-  void Send(const Message& m) override {
-    {
-      const std::lock_guard lock(mutex_);
-      received.push_back({m.id, Bytes(m.frame.begin(), m.frame.end()), m.frame.data()});
-    }
-    if (onSend) onSend(m);
-    changed_.notify_all();
-  }
-  void Post(Message m) override { Send(m); }
-
-  std::vector<unsigned> Ids() {
-    const std::lock_guard lock(mutex_);
-    std::vector<unsigned> ids;
-    for (const auto& r : received) ids.push_back(r.id);
-    return ids;
-  }
-  bool WaitForCount(std::size_t count) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::seconds(10),
-                             [&] { return received.size() >= count; });
-  }
-
-  std::vector<Received> received;
-  std::function<void(const Message&)> onSend;
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-};
+// Plays its steps in order, then fails every read.
+std::shared_ptr<CaptureScript> Script(std::vector<Step> steps, bool opens = true) {
+  auto script = std::make_shared<CaptureScript>();
+  script->Push(std::move(steps));
+  script->opens = opens;
+  script->failWhenIdle = true;
+  return script;
+}
 
 struct Fixture {
   RecordingTarget target;
@@ -135,23 +64,25 @@ class WorkerSequenceTest : public ::testing::TestWithParam<SequenceCase> {};
 TEST_P(WorkerSequenceTest, SendsFramesInOrderAndOneEndMessage) {
   const auto& c = GetParam();
   Fixture f;
-  ScriptedSource source(c.steps);
+  const auto script = Script(c.steps);
+  ScriptedPacketSource source(script);
   int packets = 0;
-  f.target.onSend = [&](const Message& m) {
+  f.target.SetHandler([&](const Message& m) {
     if (m.id == WM_CAPTURE_PACKET && ++packets == c.stopAtPacket) f.context.stopRequested = true;
-  };
+  });
   EXPECT_EQ(CaptureWorker(f.context, source), c.expectedExit);
   EXPECT_EQ(f.target.Ids(), c.expectedIds);
-  EXPECT_EQ(source.reads, c.expectedReads);
-  EXPECT_EQ(source.opens, 1);
-  EXPECT_EQ(source.closes, 1);
+  EXPECT_EQ(script->reads.load(), c.expectedReads);
+  EXPECT_EQ(script->Opened().size(), 1u);
+  EXPECT_EQ(script->closes.load(), 1);
   EXPECT_FALSE(f.context.running);
   // Frame contents and lengths arrive unchanged, in order.
+  const auto received = f.target.Messages();
   std::size_t frame = 0;
   for (const auto& step : c.steps) {
-    if (step.status != Status::Frame || frame >= f.target.received.size()) continue;
-    if (f.target.received[frame].id != WM_CAPTURE_PACKET) break;
-    EXPECT_EQ(f.target.received[frame].bytes, step.bytes) << "frame " << frame;
+    if (step.status != Status::Frame || frame >= received.size()) continue;
+    if (received[frame].id != WM_CAPTURE_PACKET) break;
+    EXPECT_EQ(received[frame].frame, step.frame) << "frame " << frame;
     ++frame;
   }
 }
@@ -203,14 +134,15 @@ TEST(Worker, OnlyFramesPassingTheHeaderChecksAreSentInArrivalOrder) {
       FrameOf(1514, 4, 0x0E),
       kError};
   Fixture f;
-  ScriptedSource source(steps);
+  const auto script = Script(steps);
+  ScriptedPacketSource source(script);
   EXPECT_EQ(CaptureWorker(f.context, source), -1);
-  EXPECT_EQ(source.reads, static_cast<int>(steps.size()));
-  const std::vector<Bytes> expected{steps[1].bytes, steps[5].bytes, steps[10].bytes,
-                                    steps[11].bytes};
+  EXPECT_EQ(script->reads.load(), static_cast<int>(steps.size()));
+  const std::vector<Bytes> expected{steps[1].frame, steps[5].frame, steps[10].frame,
+                                    steps[11].frame};
   ASSERT_EQ(f.target.Ids(), (std::vector<unsigned>{P, P, P, P, R}));
   for (std::size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(f.target.received[i].bytes, expected[i]) << "packet " << i;
+    EXPECT_EQ(f.target.Messages()[i].frame, expected[i]) << "packet " << i;
   }
 }
 
@@ -218,79 +150,74 @@ TEST(Worker, StopRequestedWhileOnlyDroppedFramesArriveStillEndsTheLoop) {
   Fixture f;
   const Step goose =
       RawFrame(WithHeader({0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01, 2, 0, 0, 0, 0, 1, 0x88, 0xB8}, 200));
-  ScriptedSource source(std::vector<Step>(10, goose));
-  source.onRead = [&](int read) {
+  const auto script = Script(std::vector<Step>(10, goose));
+  script->onRead = [&](int read) {
     if (read == 3) f.context.stopRequested = true;
   };
+  ScriptedPacketSource source(script);
   EXPECT_EQ(CaptureWorker(f.context, source), 0);
-  EXPECT_EQ(source.reads, 3);
+  EXPECT_EQ(script->reads.load(), 3);
   EXPECT_EQ(f.target.Ids(), std::vector<unsigned>{S});
 }
 
 TEST(Worker, StopRequestedBeforeTheFirstReadStillOpensClosesAndReportsStopped) {
   Fixture f;
   f.context.stopRequested = true;
-  ScriptedSource source({FrameOf(60, 1)});
+  const auto script = Script({FrameOf(60, 1)});
+  ScriptedPacketSource source(script);
   EXPECT_EQ(CaptureWorker(f.context, source), 0);
-  EXPECT_EQ(source.reads, 0);
-  EXPECT_EQ(source.closes, 1);
+  EXPECT_EQ(script->reads.load(), 0);
+  EXPECT_EQ(script->closes.load(), 1);
   EXPECT_EQ(f.target.Ids(), std::vector<unsigned>{S});
   EXPECT_FALSE(f.context.running);
 }
 
 TEST(Worker, ReadFailureAfterAStopRequestReportsStoppedWithExitMinusOne) {
   Fixture f;
-  ScriptedSource source({kError});
-  source.onRead = [&](int) { f.context.stopRequested = true; };
+  const auto script = Script({kError});
+  script->onRead = [&](int) { f.context.stopRequested = true; };
+  ScriptedPacketSource source(script);
   EXPECT_EQ(CaptureWorker(f.context, source), -1);
   EXPECT_EQ(f.target.Ids(), std::vector<unsigned>{S});
 }
 
 TEST(Worker, FailedOpenSendsOneOpenFailedAndClearsRunning) {
   Fixture f;
-  ScriptedSource source({FrameOf(60, 1)}, /*openSucceeds=*/false);
+  const auto script = Script({FrameOf(60, 1)}, /*opens=*/false);
+  ScriptedPacketSource source(script);
   EXPECT_EQ(CaptureWorker(f.context, source), -1);
   EXPECT_EQ(f.target.Ids(), std::vector<unsigned>{WM_CAPTURE_OPEN_FAILED});
   EXPECT_FALSE(f.context.running);
-  EXPECT_EQ(source.reads, 0);
-  EXPECT_EQ(source.closes, 0);
+  EXPECT_EQ(script->reads.load(), 0);
+  EXPECT_EQ(script->closes.load(), 0);
   // The device name is opened in the platform's narrow text (UTF-8 here,
   // the ANSI code page on Windows).
-  EXPECT_EQ(source.openedName, NarrowForPlatform(u"eth-\u00e9").value());
+  EXPECT_EQ(script->Opened(), std::vector{NarrowForPlatform(u"eth-\u00e9").value()});
 }
 
 TEST(Worker, NameThatCannotBeNarrowedFailsWithoutOpening) {
   Fixture f;
   f.context.adapterName = std::u16string(1, char16_t{0xD800});
-  ScriptedSource source({FrameOf(60, 1)});
+  const auto script = Script({FrameOf(60, 1)});
+  ScriptedPacketSource source(script);
   EXPECT_EQ(CaptureWorker(f.context, source), -1);
-  EXPECT_EQ(source.opens, 0);
+  EXPECT_TRUE(script->Opened().empty());
   EXPECT_EQ(f.target.Ids(), std::vector<unsigned>{WM_CAPTURE_OPEN_FAILED});
   EXPECT_FALSE(f.context.running);
 }
 
 TEST(Worker, PacketPointsAtTheSourcesBytesWithTheirLength) {
   Fixture f;
-  const Bytes frame = FrameOf(1514, 0).bytes;
-  class OneFrame final : public PacketSource {
-   public:
-    explicit OneFrame(const Bytes& b) : bytes_(b) {}
-    bool Open(const std::string&) override { return true; }
-    ReadResult Read() override {
-      if (done_) return {};
-      done_ = true;
-      return {Status::Frame, bytes_};
-    }
-    void Close() override {}
-
-   private:
-    const Bytes& bytes_;
-    bool done_ = false;
-  } source(frame);
+  Bytes frame = FrameOf(1514, 0).frame;
+  const std::uint8_t* bytes = frame.data();
+  const auto script = Script({});
+  script->Push(std::move(frame));
+  ScriptedPacketSource source(script);
   static_cast<void>(CaptureWorker(f.context, source));
-  ASSERT_EQ(f.target.received.size(), 2u);
-  EXPECT_EQ(f.target.received[0].data, frame.data());
-  EXPECT_EQ(f.target.received[0].bytes.size(), 1514u);
+  const auto received = f.target.Messages();
+  ASSERT_EQ(received.size(), 2u);
+  EXPECT_EQ(received[0].frameData, bytes);
+  EXPECT_EQ(received[0].frame.size(), 1514u);
 }
 
 // Hands its frames over in scripted batches, as a live capture reads a ring:
@@ -330,14 +257,16 @@ const Bytes kGoose =
     WithHeader({0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01, 2, 0, 0, 0, 0, 1, 0x88, 0xB8}, 200);
 
 TEST(WorkerBatches, LldpFramesOfEveryBatchAreSentInArrivalOrder) {
-  const Bytes a = FrameOf(60, 1).bytes, b = FrameOf(61, 2).bytes, c = FrameOf(1514, 3).bytes;
+  const Bytes a = FrameOf(60, 1).frame, b = FrameOf(61, 2).frame, c = FrameOf(1514, 3).frame;
   Fixture f;
   BatchSource source({{kGoose, a, kGoose, kGoose, b}, {kGoose}, {}, {c, kGoose}}, Status::Error);
   EXPECT_EQ(CaptureWorker(f.context, source), -1);
   ASSERT_EQ(f.target.Ids(), (std::vector<unsigned>{P, P, P, R}));
-  EXPECT_EQ(f.target.received[0].bytes, a);
-  EXPECT_EQ(f.target.received[1].bytes, b);
-  EXPECT_EQ(f.target.received[2].bytes, c);
+  const auto frames = f.target.Frames();
+  ASSERT_EQ(frames.size(), 3u);
+  EXPECT_EQ(frames[0], a);
+  EXPECT_EQ(frames[1], b);
+  EXPECT_EQ(frames[2], c);
   EXPECT_EQ(source.handedOver, 8);
   EXPECT_EQ(source.closes, 1);
 }
@@ -347,12 +276,12 @@ TEST(WorkerBatches, LldpFramesOfEveryBatchAreSentInArrivalOrder) {
 TEST(WorkerBatches, StopDuringAFrameEndsTheBatchAfterThatFrame) {
   Fixture f;
   int packets = 0;
-  f.target.onSend = [&](const Message& m) {
+  f.target.SetHandler([&](const Message& m) {
     if (m.id == P && ++packets == 2) f.context.stopRequested = true;
-  };
+  });
   BatchSource source(
-      {{FrameOf(60, 1).bytes, kGoose, FrameOf(60, 2).bytes, kGoose, FrameOf(60, 3).bytes},
-       {FrameOf(60, 4).bytes}},
+      {{FrameOf(60, 1).frame, kGoose, FrameOf(60, 2).frame, kGoose, FrameOf(60, 3).frame},
+       {FrameOf(60, 4).frame}},
       Status::Timeout);
   EXPECT_EQ(CaptureWorker(f.context, source), 0);
   EXPECT_EQ(f.target.Ids(), (std::vector<unsigned>{P, P, S}));
@@ -393,66 +322,32 @@ TEST(WorkerBatches, StopSetWhileDroppedFramesAreHandedOverEndsTheBatch) {
 
 TEST(WorkerThread, DestructorStopsAnIdleWorkerWhichReportsStoppedAndFreesItsSource) {
   Fixture f;
-  bool sourceFreed = false;
+  const auto idle = std::make_shared<CaptureScript>();
   {
-    struct Tracked final : ScriptedSource {
-      bool* freed;
-      explicit Tracked(bool* flag) : ScriptedSource({}), freed(flag) { idleAtEnd = true; }
-      ~Tracked() override { *freed = true; }
-    };
     CaptureWorkerThread worker;
-    worker.Start(f.context, std::make_unique<Tracked>(&sourceFreed));
+    worker.Start(f.context, std::make_unique<ScriptedPacketSource>(idle));
     EXPECT_TRUE(worker.IsAlive());
   }
-  EXPECT_TRUE(sourceFreed);
+  EXPECT_EQ(idle->freed.load(), 1);
   EXPECT_TRUE(f.context.stopRequested);
   EXPECT_FALSE(f.context.running);
   EXPECT_EQ(f.target.Ids(), std::vector<unsigned>{S});
 }
 
-// A read on a silent adapter whose library never times out: it returns only
-// when interrupted (or, so that a missing interrupt fails rather than hangs,
-// after a long while).
-class SilentAdapterSource final : public PacketSource {
- public:
-  bool Open(const std::string&) override { return true; }
-  ReadResult Read() override {
-    std::unique_lock lock(mutex_);
-    reading_ = true;
-    changed_.notify_all();
-    changed_.wait_for(lock, std::chrono::seconds(20), [&] { return interrupted_; });
-    interrupted_ = false;
-    return {Status::Timeout, {}};
-  }
-  void Close() override {}
-  void Interrupt() noexcept override {
-    const std::lock_guard lock(mutex_);
-    interrupted_ = true;
-    changed_.notify_all();
-  }
-  bool WaitUntilReading() {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return reading_; });
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool reading_ = false;
-  bool interrupted_ = false;
-};
-
 TEST(WorkerThread, RequestStopWakesAReadBlockedOnASilentAdapter) {
   Fixture f;
+  // A library whose read never times out on a silent adapter: the read
+  // returns only when interrupted (or, so that a missing interrupt fails
+  // rather than hangs, after a long while).
+  const auto silent = std::make_shared<CaptureScript>();
+  silent->readTimeoutMs = 20'000;
   CaptureWorkerThread worker;
-  auto source = std::make_unique<SilentAdapterSource>();
-  SilentAdapterSource& reader = *source;
-  worker.Start(f.context, std::move(source));
-  ASSERT_TRUE(reader.WaitUntilReading());
+  worker.Start(f.context, std::make_unique<ScriptedPacketSource>(silent));
+  ASSERT_TRUE(silent->WaitUntilIdle(std::chrono::seconds(10)));
 
   const auto stopAt = std::chrono::steady_clock::now();
   worker.RequestStop();
-  ASSERT_TRUE(f.target.WaitForCount(1));
+  ASSERT_TRUE(f.target.WaitForCount(1, std::chrono::seconds(10)));
   EXPECT_LT(std::chrono::steady_clock::now() - stopAt, std::chrono::seconds(5));
   worker.Join();
   EXPECT_TRUE(f.context.stopRequested);
@@ -469,37 +364,33 @@ TEST(WorkerThread, RequestStopBeforeAnyStartDoesNothing) {
 // The worker frees its source when it ends on its own; a stop request at that
 // moment must never reach the freed source (the sanitizer builds check).
 TEST(WorkerThread, RequestStopWhileTheWorkerEndsOnItsOwnIsSafe) {
-  struct CountingSource final : ScriptedSource {
-    std::atomic<int>& interrupts;
-    explicit CountingSource(std::atomic<int>& counter) : ScriptedSource({}), interrupts(counter) {}
-    void Interrupt() noexcept override { ++interrupts; }
-  };
-  std::atomic<int> interrupts{0};
+  const auto failing = Script({});
   for (int run = 0; run < 200; ++run) {
     Fixture f;
     CaptureWorkerThread worker;
-    worker.Start(f.context, std::make_unique<CountingSource>(interrupts));
+    worker.Start(f.context, std::make_unique<ScriptedPacketSource>(failing));
     while (worker.IsAlive()) worker.RequestStop();
     worker.Join();
-    ASSERT_EQ(f.target.received.size(), 1u);
+    ASSERT_EQ(f.target.Messages().size(), 1u);
   }
-  SUCCEED() << interrupts.load() << " interrupts reached a live source";
+  SUCCEED() << failing->interrupts.load() << " interrupts reached a live source";
 }
 
 TEST(WorkerThread, CanBeStartedAgainAfterTheWorkerEnded) {
   Fixture f;
   CaptureWorkerThread worker;
-  worker.Start(f.context, std::make_unique<ScriptedSource>(std::vector<Step>{FrameOf(60, 1)}));
-  ASSERT_TRUE(f.target.WaitForCount(2));  // packet, then the read failure at the script's end
+  worker.Start(f.context, std::make_unique<ScriptedPacketSource>(Script({FrameOf(60, 1)})));
+  // The packet, then the read failure at the script's end.
+  ASSERT_TRUE(f.target.WaitForCount(2, std::chrono::seconds(10)));
   worker.Join();
   EXPECT_FALSE(worker.IsAlive());
 
   f.context.running = true;
-  worker.Start(f.context, std::make_unique<ScriptedSource>(std::vector<Step>{}, false));
-  ASSERT_TRUE(f.target.WaitForCount(3));
+  worker.Start(f.context, std::make_unique<ScriptedPacketSource>(Script({}, false)));
+  ASSERT_TRUE(f.target.WaitForCount(3, std::chrono::seconds(10)));
   worker.Join();
   EXPECT_EQ(f.target.Ids(), (std::vector<unsigned>{P, R, WM_CAPTURE_OPEN_FAILED}));
 }
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

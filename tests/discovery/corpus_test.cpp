@@ -17,7 +17,7 @@
 #include "inventory/device_table.h"
 #include "platform/clock.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
 
 const std::filesystem::path kCorpus = QUILMARR_CORPUS_DIR;
@@ -235,4 +235,4 @@ TEST(Corpus, EveryCaptureCarriesAPermissiveLicenceAndItsText) {
 }
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

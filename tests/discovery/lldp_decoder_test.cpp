@@ -5,11 +5,8 @@
 #include "discovery/lldp_frame_view.h"
 #include "tests/support/lldp_frames.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
-
-using test::Bytes;
-using test::FrameBuilder;
 
 struct Outcome {
   std::string error;  // empty when decoded
@@ -299,4 +296,4 @@ TEST(CheckEthernetHeader, AgreesWithTheDecodersFirstTwoChecks) {
 }
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

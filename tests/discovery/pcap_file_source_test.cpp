@@ -11,8 +11,9 @@
 #include "ui/dialog_messages.h"
 #include "discovery/lldp_frame_view.h"
 #include "discovery/pcap/pcap_packet_source.h"
+#include "tests/support/recording_target.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -41,17 +42,6 @@ std::vector<Bytes> ReadClassicPcap(const std::filesystem::path& path) {
   }
   return frames;
 }
-
-class RecordingTarget final : public MessageTarget {
- public:
-  void Send(const Message& m) override {
-    ids.push_back(m.id);
-    if (m.id == WM_CAPTURE_PACKET) frames.emplace_back(m.frame.begin(), m.frame.end());
-  }
-  void Post(Message m) override { Send(m); }
-  std::vector<unsigned> ids;
-  std::vector<Bytes> frames;
-};
 
 struct CaptureRun {
   int exitCode;
@@ -84,10 +74,11 @@ TEST(PcapFileSource, EveryCorpusLldpFrameArrivesInOrderWithItsLength) {
     CaptureFile(entry.path(), run);
     // The end of the file is a failed read without a stop request.
     EXPECT_EQ(run.exitCode, -1);
-    ASSERT_FALSE(run.target.ids.empty());
-    EXPECT_EQ(run.target.ids.back(), WM_CAPTURE_READ_FAILED);
-    EXPECT_EQ(run.target.ids.size(), expected.size() + 1);
-    EXPECT_TRUE(run.target.frames == expected);
+    const auto ids = run.target.Ids();
+    ASSERT_FALSE(ids.empty());
+    EXPECT_EQ(ids.back(), WM_CAPTURE_READ_FAILED);
+    EXPECT_EQ(ids.size(), expected.size() + 1);
+    EXPECT_TRUE(run.target.Frames() == expected);
   }
   EXPECT_GE(files, 10);
 }
@@ -95,8 +86,8 @@ TEST(PcapFileSource, EveryCorpusLldpFrameArrivesInOrderWithItsLength) {
 TEST(PcapFileSource, PcapngIsReadToo) {
   CaptureRun run;
   CaptureFile(kCorpus / "versamax_scalance_profinet.pcapng", run);
-  EXPECT_GT(run.target.frames.size(), 100u);
-  EXPECT_EQ(run.target.ids.back(), WM_CAPTURE_READ_FAILED);
+  EXPECT_GT(run.target.Frames().size(), 100u);
+  EXPECT_EQ(run.target.Ids().back(), WM_CAPTURE_READ_FAILED);
 }
 
 // The tool's own reader of saved captures and libpcap's agree on every corpus file.
@@ -129,7 +120,7 @@ TEST(PcapFileSource, MissingFileIsAnOpenFailure) {
   CaptureRun run;
   CaptureFile(kCorpus / "no-such-file.pcap", run);
   EXPECT_EQ(run.exitCode, -1);
-  EXPECT_EQ(run.target.ids, std::vector<unsigned>{WM_CAPTURE_OPEN_FAILED});
+  EXPECT_EQ(run.target.Ids(), std::vector<unsigned>{WM_CAPTURE_OPEN_FAILED});
 }
 
 TEST(PcapFileSource, ReadAfterCloseIsAnError) {
@@ -140,4 +131,4 @@ TEST(PcapFileSource, ReadAfterCloseIsAnError) {
 }
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

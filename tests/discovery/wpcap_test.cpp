@@ -17,9 +17,10 @@
 #include "discovery/pcap/wpcap_library.h"
 #include "discovery/pcap/wpcap_packet_source.h"
 #include "platform/text.h"
+#include "tests/support/recording_target.h"
 #include "ui/dialog_messages.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -276,29 +277,6 @@ TEST_F(WpcapTest, FailedOpenClosesNothing) {
   EXPECT_EQ(fake_.closes, 0);
 }
 
-class RecordingTarget final : public MessageTarget {
- public:
-  void Send(const Message& m) override {
-    const std::lock_guard lock(mutex_);
-    ids_.push_back(m.id);
-    changed_.notify_all();
-  }
-  void Post(Message m) override { Send(m); }
-  bool WaitForEnd(std::chrono::steady_clock::duration limit) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, limit, [&] { return !ids_.empty(); });
-  }
-  std::vector<unsigned> Ids() {
-    const std::lock_guard lock(mutex_);
-    return ids_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<unsigned> ids_;
-};
-
 TEST_F(WpcapTest, StopOnASilentAdapterWhoseReadNeverTimesOutEndsTheCapturePromptly) {
   fake_.blockWhenIdle = true;
   RecordingTarget target;
@@ -318,7 +296,7 @@ TEST_F(WpcapTest, StopOnASilentAdapterWhoseReadNeverTimesOutEndsTheCapturePrompt
     }
     const auto stopAt = std::chrono::steady_clock::now();
     worker.RequestStop();
-    ASSERT_TRUE(target.WaitForEnd(std::chrono::seconds(10)));
+    ASSERT_TRUE(target.WaitForCount(1, std::chrono::seconds(10)));
     EXPECT_LT(std::chrono::steady_clock::now() - stopAt, std::chrono::seconds(2));
   }
   EXPECT_EQ(target.Ids(), std::vector<unsigned>{WM_CAPTURE_STOPPED});
@@ -361,4 +339,4 @@ TEST(WpcapMissing, WinesOwnWpcapDllLoadsWithEveryEntryPoint) {
 }
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

@@ -12,8 +12,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QMessageBox>
-#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -23,10 +21,11 @@
 
 #include "discovery/pcap/pcap_packet_source.h"
 #include "tests/e2e/dialog_probe.h"
+#include "tests/qt/qt_test_support.h"
 #include "app/qt_dialog_services.h"
 #include "ui/qt/qt_batch_dialog.h"
 
-namespace quilmarr::e2e {
+namespace quilmarr::test {
 namespace {
 
 struct Options {
@@ -42,30 +41,6 @@ void Say(const QString& line) {
   std::fputs((line + QLatin1Char('\n')).toUtf8().constData(), stdout);
   std::fflush(stdout);
 }
-
-// Closes every message box the way a user would, after reporting it.
-class BoxCloser final : public QObject {
- public:
-  BoxCloser() {
-    connect(&poll_, &QTimer::timeout, this, [] {
-      for (QWidget* widget : QApplication::topLevelWidgets()) {
-        auto* box = qobject_cast<QMessageBox*>(widget);
-        if (box != nullptr && box->isVisible()) {
-          Say(QStringLiteral("box %1: %2").arg(box->windowTitle(), box->text()));
-          if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
-            ok->click();
-          } else {
-            box->done(0);
-          }
-        }
-      }
-    });
-    poll_.start(10);
-  }
-
- private:
-  QTimer poll_;
-};
 
 class Walkthrough {
  public:
@@ -172,11 +147,11 @@ class Walkthrough {
 };
 
 }  // namespace
-}  // namespace quilmarr::e2e
+}  // namespace quilmarr::test
 
 int main(int argc, char* argv[]) {
   using namespace quilmarr;
-  e2e::Options options;
+  test::Options options;
   CLI::App cli{"quilmarr-demo-driver: walks the real main window through a query and a batch"};
   cli.add_option("--adapter-ip", options.adapterIp, "IPv4 of the adapter to select")->required();
   cli.add_option("--devices", options.devices, "devices to wait for")
@@ -193,15 +168,19 @@ int main(int argc, char* argv[]) {
 
   QApplication application(argc, argv);
   PlatformServices services;
-  const e2e::BoxCloser boxCloser;
+  // Every message box is reported, then closed the way a user would.
+  test::ModalCatcher boxCloser;
+  boxCloser.onBox = [](const test::SeenBox& box) {
+    test::Say(QStringLiteral("box %1: %2").arg(box.caption, box.text));
+  };
 
   QString failure;
   {
     QtBatchDialog dialog(QtServicesFor(services));
-    e2e::Walkthrough walkthrough(dialog, options);
+    test::Walkthrough walkthrough(dialog, options);
     failure = walkthrough.Run();
   }
-  e2e::Say(failure.isEmpty() ? QStringLiteral("result ok")
+  test::Say(failure.isEmpty() ? QStringLiteral("result ok")
                              : QStringLiteral("result failed: ") + failure);
   return failure.isEmpty() ? 0 : 1;
 }

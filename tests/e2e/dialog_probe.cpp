@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 
-namespace quilmarr::e2e {
+namespace quilmarr::test {
 namespace {
 
 QString CellText(const QTableWidget& table, int row, int column) {
@@ -93,4 +93,4 @@ QString FormatRow(const ShownRow& row) {
       .join(QLatin1Char('|'));
 }
 
-}  // namespace quilmarr::e2e
+}  // namespace quilmarr::test

@@ -9,7 +9,7 @@
 
 #include "ui/qt/qt_batch_dialog.h"
 
-namespace quilmarr::e2e {
+namespace quilmarr::test {
 
 // One row of the device list as shown on screen.
 struct ShownRow {
@@ -50,4 +50,4 @@ bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds time
 // One line per row: "ticked|ip|system|ied|boot|original|current|status".
 [[nodiscard]] QString FormatRow(const ShownRow& row);
 
-}  // namespace quilmarr::e2e
+}  // namespace quilmarr::test

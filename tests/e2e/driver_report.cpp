@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 namespace {
 
 std::vector<std::string> Split(const std::string& text, char separator) {
@@ -63,4 +63,4 @@ std::vector<UpdaterRun> ParseUpdaterLog(std::string_view log) {
   return runs;
 }
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

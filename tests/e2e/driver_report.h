@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 
 struct ReportedRow {
   bool ticked = false;
@@ -39,4 +39,4 @@ struct UpdaterRun {
 
 [[nodiscard]] std::vector<UpdaterRun> ParseUpdaterLog(std::string_view log);
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

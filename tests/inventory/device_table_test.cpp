@@ -4,12 +4,8 @@
 #include "tests/support/fake_clock.h"
 #include "tests/support/lldp_frames.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
-
-using test::Bytes;
-using test::FakeClock;
-using test::FrameBuilder;
 
 Bytes Frame(std::uint8_t lastOctet, std::string_view name, std::string_view boot,
             std::string_view app, std::string_view ied) {
@@ -128,4 +124,4 @@ TEST(HasSameIp, ComparesWholeTextsCaseSensitively) {
 }
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

@@ -3,15 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
 #include <chrono>
 #include <condition_variable>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <sstream>
 #include <thread>
-#include <unistd.h>
 
 #include "discovery/adapters.h"
 #include "discovery/capture_worker.h"
@@ -20,10 +19,12 @@
 #include "discovery/pcap/pcap_packet_source.h"
 #include "inventory/device_table.h"
 #include "platform/text.h"
-#include "tests/live/netns_pair.h"
-#include "tests/tools/child_process.h"
+#include "tests/support/netns_pair.h"
+#include "tests/support/recording_target.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/child_process.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 namespace {
 
 using std::chrono::milliseconds;
@@ -33,44 +34,12 @@ using SteadyClock = std::chrono::steady_clock;
 const std::string kIedSim = IED_SIM_PATH;
 const std::string kCli = QUILMARR_CLI_PATH;
 
-// Runs the packet pipeline inline on the worker thread, as the cli does.
-class PipelineTarget final : public MessageTarget {
- public:
-  void Send(const Message& m) override {
-    {
-      const std::lock_guard lock(mutex_);
-      if (m.id == WM_CAPTURE_PACKET) {
-        if (m.frame.size() == 200 && m.frame[12] == 0x88 && m.frame[13] == 0xB8) ++floodFrames_;
-        ProcessCapturedFrame(m.frame, table_, clock_);
-      } else {
-        endIds_.push_back(m.id);
-      }
-    }
-    changed_.notify_all();
+const DeviceRecord* Find(const DeviceTable& table, std::u16string_view ip) {
+  for (const auto& r : table) {
+    if (r->ipText == ip) return r.get();
   }
-  void Post(Message m) override { Send(m); }
-
-  // Waits until `ready` holds for the table, the end messages and the flood count.
-  template <typename Predicate>
-  bool WaitFor(Predicate ready, SteadyClock::duration limit) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, limit, [&] { return ready(table_, endIds_, floodFrames_); });
-  }
-  const DeviceRecord* Find(const DeviceTable& table, std::u16string_view ip) {
-    for (const auto& r : table) {
-      if (r->ipText == ip) return r.get();
-    }
-    return nullptr;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  DeviceTable table_;
-  SystemClock clock_;
-  std::vector<unsigned> endIds_;
-  int floodFrames_ = 0;
-};
+  return nullptr;
+}
 
 // Tells the test when the worker has opened the adapter and entered its first read.
 class ObservedSource final : public PacketSource {
@@ -111,6 +80,26 @@ class LiveCapture : public ::testing::Test {
     if (!pair_) GTEST_SKIP() << whyNot;
     context_.sink = &sink_;
     ObservedSource::reading = false;
+    // The packet pipeline runs inline on the worker's thread, as the cli runs it.
+    target_.SetHandler([this](const Message& m) {
+      if (m.id != WM_CAPTURE_PACKET) return;
+      if (m.frame.size() == 200 && m.frame[12] == 0x88 && m.frame[13] == 0xB8) ++floodFrames_;
+      ProcessCapturedFrame(m.frame, table_, clock_);
+    });
+  }
+
+  // Waits until `ready` holds for the table, the end messages and the flood count.
+  template <typename Predicate>
+  bool WaitFor(Predicate ready, std::chrono::milliseconds limit) {
+    return target_.WaitFor(
+        [&](const std::vector<ReceivedMessage>& received) {
+          std::vector<unsigned> endIds;
+          for (const ReceivedMessage& m : received) {
+            if (m.id != WM_CAPTURE_PACKET) endIds.push_back(m.id);
+          }
+          return ready(std::as_const(table_), std::as_const(endIds), floodFrames_);
+        },
+        limit);
   }
 
   void StartCapture() {
@@ -139,16 +128,19 @@ class LiveCapture : public ::testing::Test {
     return std::make_unique<BackgroundProcess>(argv);
   }
   bool WaitForDevices(std::size_t count) {
-    return target_.WaitFor([&](const DeviceTable& t, auto&, int) { return t.size() >= count; },
-                           seconds(10));
+    return WaitFor([&](const DeviceTable& t, auto&, int) { return t.size() >= count; },
+                   seconds(10));
   }
   bool WaitForEnd() {
-    return target_.WaitFor(
-        [](auto&, const std::vector<unsigned>& ends, int) { return !ends.empty(); }, seconds(5));
+    return WaitFor([](auto&, const std::vector<unsigned>& ends, int) { return !ends.empty(); },
+                   seconds(5));
   }
 
   std::unique_ptr<NetnsPair> pair_;
-  PipelineTarget target_;
+  RecordingTarget target_;
+  DeviceTable table_;  // and the flood frames: under the target's lock
+  SystemClock clock_;
+  int floodFrames_ = 0;
   WindowMessageSink sink_{target_};
   CaptureContext context_;
   CaptureWorkerThread worker_;  // after the context: stopped and joined before it goes
@@ -172,10 +164,10 @@ TEST_F(LiveCapture, SimulatedDevicesAppearWithTheirFieldsAndStopEndsTheCapture) 
                 "SIM", "--boot-version", "B7", "--app-version", "A1"});
   StartCapture();
   ASSERT_TRUE(WaitForDevices(3));
-  target_.WaitFor(
+  WaitFor(
       [&](const DeviceTable& table, auto&, int) {
         for (int k = 0; k < 3; ++k) {
-          const auto* r = target_.Find(table, FromUtf8("192.0.2." + std::to_string(10 + k)));
+          const auto* r = Find(table, FromUtf8("192.0.2." + std::to_string(10 + k)));
           EXPECT_NE(r, nullptr) << k;
           if (r == nullptr) continue;
           EXPECT_EQ(ToUtf8(r->systemName), "SIM-" + std::to_string(k));
@@ -191,7 +183,7 @@ TEST_F(LiveCapture, SimulatedDevicesAppearWithTheirFieldsAndStopEndsTheCapture) 
   worker_.RequestStop();
   ASSERT_TRUE(WaitForEnd());
   worker_.Join();
-  target_.WaitFor(
+  WaitFor(
       [](auto&, const std::vector<unsigned>& ends, int) {
         EXPECT_EQ(ends, std::vector<unsigned>{WM_CAPTURE_STOPPED});
         return true;
@@ -217,7 +209,7 @@ TEST_F(LiveCapture, DeletingTheInterfaceDuringCaptureReportsAReadFailure) {
   ASSERT_TRUE(pair_->DeleteCaptureInterface());
   ASSERT_TRUE(WaitForEnd());
   worker_.Join();
-  target_.WaitFor(
+  WaitFor(
       [](auto&, const std::vector<unsigned>& ends, int) {
         EXPECT_EQ(ends, std::vector<unsigned>{WM_CAPTURE_READ_FAILED});
         return true;
@@ -227,32 +219,30 @@ TEST_F(LiveCapture, DeletingTheInterfaceDuringCaptureReportsAReadFailure) {
 }
 
 TEST_F(LiveCapture, StateFolderSilencesADeviceAndChangesItsVersionWhileRunning) {
-  const auto folder =
-      std::filesystem::temp_directory_path() / ("quilmarr-live-state-" + std::to_string(getpid()));
-  std::filesystem::create_directories(folder);
+  const TempFolder states;
+  const auto folder = states.Path();
   const auto now = static_cast<long long>(std::time(nullptr));
-  std::ofstream(folder / "192.0.2.41.silent-until") << now + 3600 << '\n';
+  WriteBytes(folder / "192.0.2.41.silent-until", std::to_string(now + 3600) + "\n");
 
   const auto sim = StartSim({"--count", "2", "--base-ip", "192.0.2.40", "--interval-ms", "100",
                              "--app-version", "A1", "--state-dir", folder.string()});
   StartCapture();
   ASSERT_TRUE(WaitForDevices(1));
-  std::ofstream(folder / "192.0.2.40.app") << "A2";
-  EXPECT_TRUE(target_.WaitFor(
+  WriteBytes(folder / "192.0.2.40.app", "A2");
+  EXPECT_TRUE(WaitFor(
       [&](const DeviceTable& t, auto&, int) {
-        const auto* r = target_.Find(t, u"192.0.2.40");
+        const auto* r = Find(t, u"192.0.2.40");
         return r != nullptr && r->currentAppVersion == u"A2" && r->originalAppVersion == u"A1";
       },
       seconds(5)));
-  target_.WaitFor(
+  WaitFor(
       [&](const DeviceTable& t, auto&, int) {
-        EXPECT_EQ(target_.Find(t, u"192.0.2.41"), nullptr) << "silent device was heard";
+        EXPECT_EQ(Find(t, u"192.0.2.41"), nullptr) << "silent device was heard";
         return true;
       },
       seconds(0));
   std::filesystem::remove(folder / "192.0.2.41.silent-until");
   EXPECT_TRUE(WaitForDevices(2));
-  std::filesystem::remove_all(folder);
 }
 
 // The worker drops what the decoder would reject anyway, so flood frames never cross.
@@ -263,8 +253,8 @@ TEST_F(LiveCapture, FloodFramesAreDroppedAndTheAnnouncementsStillArrive) {
   EXPECT_TRUE(WaitForDevices(1));
   // Several announcements (and about a thousand flood frames) later, none has crossed.
   const auto settled = SteadyClock::now() + milliseconds(600);
-  target_.WaitFor([&](auto&, auto&, int) { return SteadyClock::now() >= settled; }, seconds(1));
-  EXPECT_TRUE(target_.WaitFor([](auto&, auto&, int flood) { return flood == 0; }, seconds(0)));
+  WaitFor([&](auto&, auto&, int) { return SteadyClock::now() >= settled; }, seconds(1));
+  EXPECT_TRUE(WaitFor([](auto&, auto&, int flood) { return flood == 0; }, seconds(0)));
 }
 
 // A batch the handler ends early leaves the rest of the ring for the next
@@ -383,4 +373,4 @@ TEST_F(LiveCapture, CliListenWithoutCaptureRightsSaysOpenAdapterFailed) {
 }
 
 }  // namespace
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

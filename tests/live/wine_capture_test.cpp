@@ -9,18 +9,17 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <optional>
 #include <sstream>
 #include <thread>
-#include <unistd.h>
 
-#include "tests/live/netns_pair.h"
 #include "tests/live/wine_session.h"
-#include "tests/tools/child_process.h"
+#include "tests/support/child_process.h"
+#include "tests/support/netns_pair.h"
+#include "tests/support/temp_folder.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 namespace {
 
 using std::chrono::milliseconds;
@@ -97,15 +96,11 @@ TEST_F(WineCli, DecodesAndTablesCapturesExactlyAsTheLinuxBuildDoes) {
 }
 
 TEST_F(WineCli, IniValuesGoThroughTheWindowsProfileFunctions) {
-  const auto folder =
-      std::filesystem::temp_directory_path() / ("quilmarr-wine-ini-" + std::to_string(getpid()));
-  std::filesystem::create_directories(folder);
-  const std::string file = WindowsPath(folder / "Pendravel.ini");
+  const TempFolder folder;
+  const std::string file = WindowsPath(folder.File("Pendravel.ini"));
   EXPECT_EQ(Run({"ini", "set", file, "UDP", "REMOTE_IP", "10.0.0.7"}).status, 0);
   const auto read = Run({"ini", "get", file, "udp", "remote_ip", "50"});
-  std::ifstream written(folder / "Pendravel.ini");
-  const std::string text{std::istreambuf_iterator<char>(written), {}};
-  std::filesystem::remove_all(folder);
+  const std::string text = ReadBytes(folder.File("Pendravel.ini"));
   EXPECT_EQ(read.status, 0);
   EXPECT_EQ(WithoutCarriageReturns(read.out), "10.0.0.7\n");
   EXPECT_NE(text.find("REMOTE_IP=10.0.0.7"), std::string::npos) << text;
@@ -236,4 +231,4 @@ TEST_F(WineLive, DeletingTheInterfaceEndsTheCaptureWithTheReadFailure) {
 }
 
 }  // namespace
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

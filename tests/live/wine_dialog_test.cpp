@@ -19,12 +19,12 @@
 #include "platform/ini.h"
 #include "platform/text.h"
 #include "tests/e2e/driver_report.h"
-#include "tests/live/netns_pair.h"
+#include "tests/support/netns_pair.h"
 #include "tests/live/wine_session.h"
-#include "tests/platform/temp_folder.h"
-#include "tests/tools/child_process.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/child_process.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 namespace {
 
 constexpr int kDevices = 6;
@@ -295,4 +295,4 @@ TEST_F(WineDialog, BatchOfThreeUpdatesEachInTurnAndLeavesTheRestAlone) {
 }
 
 }  // namespace
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "tests/tools/child_process.h"
+#include "tests/support/child_process.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 
 bool StopWine() {
   static_cast<void>(RunCommand({"wineserver", "-k"}));
@@ -27,4 +27,4 @@ std::string WindowsPath(const std::filesystem::path& path) {
   return text;
 }
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

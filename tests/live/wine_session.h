@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 
 // Ends every process of the prefix and waits for its server to go.
 [[nodiscard]] bool StopWine();
@@ -20,4 +20,4 @@ namespace quilmarr::testing {
 // "Z:\..." for a path of this machine, as a Windows program under Wine sees it.
 [[nodiscard]] std::string WindowsPath(const std::filesystem::path& path);
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

@@ -12,7 +12,7 @@
 #include <shellapi.h>
 #endif
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
 
 struct CommandLineCase {
@@ -81,4 +81,4 @@ TEST(BuildWindowsCommandLine, PlatformParserGetsTheWordsBack) {
 #endif
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

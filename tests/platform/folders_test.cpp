@@ -12,7 +12,7 @@
 #include <unistd.h>
 #endif
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
 
 #ifdef _WIN32
@@ -90,4 +90,4 @@ TEST(PlatformFolderLocatorTest, FollowsTheXdgConfigHomeRules) {
 #endif
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

@@ -7,14 +7,10 @@
 #include <thread>
 
 #include "platform/ini_engine.h"
-#include "tests/platform/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
-
-using testing::ReadBytes;
-using testing::TempFolder;
-using testing::WriteBytes;
 
 struct EditCase {
   const char* name;
@@ -149,4 +145,4 @@ TEST(IniEngineStoreTest, WriteThroughLinkReplacesItsTarget) {
 #endif
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

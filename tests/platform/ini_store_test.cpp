@@ -10,14 +10,10 @@
 #include "platform/ini.h"
 #include "platform/ini_engine.h"
 #include "platform/text.h"
-#include "tests/platform/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
-
-using testing::ReadBytes;
-using testing::TempFolder;
-using testing::WriteBytes;
 
 struct EngineStore {
   static std::unique_ptr<IniStore> Make() { return std::make_unique<IniEngineStore>(); }
@@ -241,4 +237,4 @@ TEST(IniDifferentialTest, EngineAndWin32ReadTheSameAfterTheSameWrites) {
 #endif
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

@@ -4,13 +4,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/process.h"
 #include "platform/text.h"
+#include "tests/support/temp_folder.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -21,7 +21,7 @@
 #include <csignal>
 #endif
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -41,16 +41,6 @@ std::u16string Wide(const fs::path& path) { return path.u16string(); }
 
 class ProcessLauncherTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ =
-        fs::temp_directory_path() / ("quilmarr-process-" + std::to_string(std::random_device{}()));
-    fs::create_directories(folder_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
-  }
-
   [[nodiscard]] std::vector<std::string> ReportLines() const {
     std::ifstream in(Report());
     std::vector<std::string> lines;
@@ -65,7 +55,8 @@ class ProcessLauncherTest : public ::testing::Test {
     return launcher_->RunAndWait(program, arguments, limit).end == ProcessRun::End::Exited;
   }
 
-  fs::path folder_;
+  TempFolder temp_;
+  const fs::path folder_ = temp_.Path();
   std::unique_ptr<ProcessLauncher> launcher_ = MakePlatformProcessLauncher();
 };
 
@@ -220,4 +211,4 @@ TEST_F(ProcessLauncherTest, ProgramInAFolderWithBlanksRuns) {
 }
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

@@ -9,7 +9,7 @@
 #include "platform/csv.h"
 #include "platform/local_time.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
 
 TEST(CsvRecordTest, QuotesEveryFieldAndDoublesQuotes) {
@@ -62,4 +62,4 @@ TEST(LocalTimeTest, Iso8601CarriesTheOffsetOfTheLocalZone) {
 #endif
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

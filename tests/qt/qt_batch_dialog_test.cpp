@@ -19,53 +19,33 @@
 #include <memory>
 
 #include "app/about_dlg.h"
-#include "qt_fakes.h"
 #include "qt_test_support.h"
+#include "tests/support/fake_services.h"
+#include "tests/support/lldp_frames.h"
 #include "ui/qt/dialog_units.h"
 #include "ui/qt/qt_batch_dialog.h"
+#include "ui/qt/qt_text.h"
 
 using namespace quilmarr;
-using namespace quilmarr::testing;
+using namespace quilmarr::test;
 
 namespace {
 
-// Blocks the update worker inside the updater run until released.
-class GatedLauncher final : public ProcessLauncher {
- public:
-  [[nodiscard]] ProcessRun RunAndWait(const std::u16string& /*program*/,
-                                      const std::vector<std::u16string>& /*arguments*/,
-                                      std::chrono::seconds /*timeLimit*/) override {
-    ++entered;
-    std::unique_lock lock(mutex_);
-    released_.wait(lock, [this] { return open_; });
-    return {ProcessRun::End::Exited, 0};
-  }
-  void Release() {
-    {
-      const std::lock_guard lock(mutex_);
-      open_ = true;
-    }
-    released_.notify_all();
-  }
-  std::atomic<int> entered{0};
-
- private:
-  std::mutex mutex_;
-  std::condition_variable released_;
-  bool open_ = false;
-};
-
 struct Harness {
   explicit Harness(OpenFileFunction openFile = nullptr) {
+    launcher.Hold();  // each updater run waits until the test releases it
+    Open(std::move(openFile));
+  }
+  // The window over these fakes, shown; again: as at the program's next start.
+  void Open(OpenFileFunction openFile = nullptr) {
+    dialog.reset();
     dialog = std::make_unique<QtBatchDialog>(
-        QtDialogServices{adapters,
-                         [feed = feed] { return std::make_unique<FeedPacketSource>(feed); }, clock,
-                         settings.Settings(), launcher},
+        QtDialogServices{adapters, ScriptedSources(capture), clock, settings.File(), launcher},
         nullptr, std::move(openFile));
     dialog->show();
   }
   ~Harness() {
-    launcher.Release();
+    launcher.ReleaseAll();
     dialog.reset();
   }
   Harness(const Harness&) = delete;
@@ -78,10 +58,10 @@ struct Harness {
   }
 
   TempSettings settings;
-  TwoAdapters adapters;
-  std::shared_ptr<FrameFeed> feed = std::make_shared<FrameFeed>();
+  FakeInterfaceLister adapters{TwoAdapters()};
+  std::shared_ptr<CaptureScript> capture = std::make_shared<CaptureScript>();
   test::FakeClock clock;
-  GatedLauncher launcher;
+  FakeLauncher launcher;
   std::unique_ptr<QtBatchDialog> dialog;
 };
 
@@ -94,10 +74,9 @@ QString AccessibleName(QWidget* widget) {
 // held in its run, the window active.
 void ReadyForABatch(Harness& h) {
   QVERIFY(QTest::qWaitForWindowActive(h.dialog.get()));
-  h.settings.Settings().WriteString(settings::kSectionPendravel, settings::kKeyExePath,
-                                    u"/opt/pendravel/");
+  h.settings.Write(settings::kSectionPendravel, settings::kKeyExePath, u"/opt/pendravel/");
   h.StartQuery();
-  h.feed->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
+  h.capture->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
   QTableWidget& list = h.dialog->DeviceList();
   QTRY_COMPARE_WITH_TIMEOUT(list.rowCount(), 1, 3000);
   list.item(0, 0)->setCheckState(Qt::Checked);
@@ -173,13 +152,9 @@ class QtBatchDialogTest : public QObject {
 
   void presetsAdapterAndFileFromSettings() {
     Harness h;
-    h.dialog.reset();
-    SettingsFile& settings = h.settings.Settings();
-    settings.WriteString(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"10.0.0.2");
-    settings.WriteString(settings::kSectionQuilmarr, settings::kKeyPckFile,
-                         u"/srv/fw/package v2.pck");
-    h.dialog = std::make_unique<QtBatchDialog>(QtDialogServices{
-        h.adapters, [] { return std::unique_ptr<PacketSource>(); }, h.clock, settings, h.launcher});
+    h.settings.Write(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"10.0.0.2");
+    h.settings.Write(settings::kSectionQuilmarr, settings::kKeyPckFile, u"/srv/fw/package v2.pck");
+    h.Open();
     QCOMPARE(h.dialog->AdapterCombo().currentIndex(), 1);
     QCOMPARE(h.dialog->FileEdit().text(), QStringLiteral("/srv/fw/package v2.pck"));
   }
@@ -257,9 +232,8 @@ class QtBatchDialogTest : public QObject {
     QVERIFY(!h.dialog->AdapterCombo().isEnabled());
     QVERIFY(h.dialog->DeviceList().isEnabled());
 
-    h.feed->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
-    h.feed->Push(test::LldpFrame({{192, 168, 0, 11}, "SYS_B", "IED_2", "1.0", "2.1"}));
-    QTRY_COMPARE(h.Controller().Devices().size(), std::size_t{2});
+    h.capture->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
+    h.capture->Push(test::LldpFrame({{192, 168, 0, 11}, "SYS_B", "IED_2", "1.0", "2.1"}));
 
     const QTableWidget& list = h.dialog->DeviceList();
     QTRY_COMPARE_WITH_TIMEOUT(list.rowCount(), 2, 3000);  // the one-second timer
@@ -284,7 +258,7 @@ class QtBatchDialogTest : public QObject {
     QTRY_COMPARE(h.Controller().Mode(), UiMode::Idle);
     QVERIFY(h.dialog->QueryButton().isEnabled());
     QCOMPARE(h.dialog->QueryButton().text(), QStringLiteral("Query Device"));
-    QTRY_VERIFY(!h.Controller().WorkersAlive());
+    QTRY_COMPARE(h.capture->freed.load(), 1);
   }
 
   void errorBoxes_data() {
@@ -299,7 +273,7 @@ class QtBatchDialogTest : public QObject {
     QFETCH(bool, openSucceeds);
     QFETCH(QString, message);
     Harness h;
-    h.feed->openSucceeds = openSucceeds;
+    h.capture->opens = openSucceeds;
     ModalCatcher catcher;
     h.dialog->AdapterCombo().setCurrentIndex(selectAdapter ? 0 : -1);
     QTest::mouseClick(&h.dialog->QueryButton(), Qt::LeftButton);
@@ -318,19 +292,19 @@ class QtBatchDialogTest : public QObject {
   void closeWhileQueryingEndsTheWorkerFirst() {
     Harness h;
     h.StartQuery();
-    QTRY_COMPARE(h.feed->opened.load(), 1);
+    QTRY_COMPARE(h.capture->Opened().size(), std::size_t{1});
     QVERIFY(h.dialog->close());
     QVERIFY(!h.dialog->isVisible());
-    QVERIFY(!h.Controller().WorkersAlive());
+    QCOMPARE(h.capture->freed.load(), 1);
   }
 
   void escapeGoesThroughTheCloseGuard() {
     Harness h;
     h.StartQuery();
-    QTRY_COMPARE(h.feed->opened.load(), 1);
+    QTRY_COMPARE(h.capture->Opened().size(), std::size_t{1});
     QTest::keyClick(h.dialog.get(), Qt::Key_Escape);
     QVERIFY(!h.dialog->isVisible());
-    QVERIFY(!h.Controller().WorkersAlive());
+    QCOMPARE(h.capture->freed.load(), 1);
   }
 
   void closeIsRefusedWhileABatchRuns() {
@@ -338,11 +312,10 @@ class QtBatchDialogTest : public QObject {
       return u"/srv/fw/package.pck";
     };
     Harness h(openFile);
-    h.settings.Settings().WriteString(settings::kSectionPendravel, settings::kKeyExePath,
-                                      u"/opt/pendravel/");
+    h.settings.Write(settings::kSectionPendravel, settings::kKeyExePath, u"/opt/pendravel/");
     ModalCatcher catcher;
     h.StartQuery();
-    h.feed->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
+    h.capture->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
     QTableWidget& list = h.dialog->DeviceList();
     QTRY_COMPARE_WITH_TIMEOUT(list.rowCount(), 1, 3000);
     list.setFocus();
@@ -352,9 +325,7 @@ class QtBatchDialogTest : public QObject {
     QTest::mouseClick(&h.dialog->BrowseButton(), Qt::LeftButton);
     QTest::mouseClick(&h.dialog->BatchUpdateButton(), Qt::LeftButton);
     QCOMPARE(h.Controller().Mode(), UiMode::Updating);
-    QTRY_COMPARE(h.launcher.entered.load(), 1);
-    QTRY_COMPARE(QString::fromStdU16String(h.Controller().UpdatingIp()),
-                 QStringLiteral("192.168.0.10"));  // posted
+    QTRY_COMPARE(h.launcher.CallCount(), std::size_t{1});
     QTRY_COMPARE_WITH_TIMEOUT(Cell(list, 0, 6), QStringLiteral("Updating"), 3000);
 
     QVERIFY(!h.dialog->close());
@@ -362,10 +333,10 @@ class QtBatchDialogTest : public QObject {
     QCOMPARE(catcher.boxes.front().text, QStringLiteral("Please wait update interrupt"));
     QVERIFY(h.dialog->isVisible());
 
-    h.launcher.Release();
+    h.launcher.ReleaseAll();
     QTRY_COMPARE(h.Controller().Mode(), UiMode::Querying);
     QTRY_VERIFY(h.dialog->close());
-    QVERIFY(!h.Controller().WorkersAlive());
+    QCOMPARE(h.capture->freed.load(), 1);
   }
 
   void browsePutsTheChosenPathIntoTheFileField() {
@@ -462,10 +433,10 @@ class QtBatchDialogTest : public QObject {
 
     QCOMPARE(dialogs, fileDialogs);
     QCOMPARE(h.Controller().Mode() == UiMode::Updating, batchStarts);
-    QCOMPARE(h.Controller().Capture()->stopRequested.load(), !captureRuns);
-    if (batchStarts) QTRY_COMPARE(h.launcher.entered.load(), 1);
+    QCOMPARE(h.capture->interrupts.load() > 0, !captureRuns);  // Stop Query reached the capture
+    if (batchStarts) QTRY_COMPARE(h.launcher.CallCount(), std::size_t{1});
     QTest::qWait(50);
-    QCOMPARE(h.launcher.entered.load(), batchStarts ? 1 : 0);
+    QCOMPARE(h.launcher.CallCount(), std::size_t{batchStarts ? 1u : 0u});
   }
 
   void enterPressesNothingWhileBatchUpdateIsDisabled() {
@@ -475,7 +446,7 @@ class QtBatchDialogTest : public QObject {
     h.dialog->AdapterCombo().setFocus(Qt::TabFocusReason);
     QTest::keyClick(&h.dialog->AdapterCombo(), Qt::Key_Return);
     QCOMPARE(h.Controller().Mode(), UiMode::Idle);
-    QCOMPARE(h.feed->opened.load(), 0);
+    QVERIFY(h.capture->Opened().empty());
   }
 
   // Stop Query, then Batch Update before the capture has reported its end.
@@ -486,9 +457,8 @@ class QtBatchDialogTest : public QObject {
     QTest::mouseClick(&h.dialog->BatchUpdateButton(), Qt::LeftButton);
     QCOMPARE(h.Controller().Mode(), UiMode::Updating);
 
-    QTRY_VERIFY(!h.Controller().Capture()->running.load());
-    QTRY_COMPARE(h.launcher.entered.load(), 1);
-    QTest::qWait(50);  // the capture's report has been handled
+    QTRY_COMPARE(h.capture->freed.load(), 1);  // the capture's report has been handled
+    QTRY_COMPARE(h.launcher.CallCount(), std::size_t{1});
     QCOMPARE(h.Controller().Mode(), UiMode::Updating);
     for (QWidget* control : std::initializer_list<QWidget*>{
              &h.dialog->QueryButton(), &h.dialog->BatchUpdateButton(), &h.dialog->BrowseButton(),
@@ -499,7 +469,7 @@ class QtBatchDialogTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(Cell(list, 0, 6), QStringLiteral("Updating"), 3000);
     QCOMPARE(list.item(0, 0)->checkState(), Qt::Checked);
 
-    h.launcher.Release();
+    h.launcher.ReleaseAll();
     QTRY_COMPARE(h.Controller().Mode(), UiMode::Idle);
     QVERIFY(h.dialog->QueryButton().isEnabled());
     QCOMPARE(h.dialog->QueryButton().text(), QStringLiteral("Query Device"));
@@ -527,7 +497,7 @@ class QtBatchDialogTest : public QObject {
     QCOMPARE(h.Controller().Mode(), UiMode::Idle);
     QCoreApplication::processEvents();
     QTest::qWait(50);
-    QCOMPARE(h.launcher.entered.load(), 0);
+    QCOMPARE(h.launcher.CallCount(), std::size_t{0});
   }
 
   // The one word that tells which device is being flashed is never cut short.
@@ -543,11 +513,8 @@ class QtBatchDialogTest : public QObject {
 
   void adapterBoxKeepsItsLabelWhenAnAdapterIsPreselected() {
     Harness h;
-    h.dialog.reset();
-    SettingsFile& settings = h.settings.Settings();
-    settings.WriteString(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"10.0.0.2");
-    h.dialog = std::make_unique<QtBatchDialog>(QtDialogServices{
-        h.adapters, [] { return std::unique_ptr<PacketSource>(); }, h.clock, settings, h.launcher});
+    h.settings.Write(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"10.0.0.2");
+    h.Open();
     QComboBox& combo = h.dialog->AdapterCombo();
     QCOMPARE(combo.currentIndex(), 1);
     QCOMPARE(AccessibleName(&combo), QStringLiteral("Network Adapter"));
@@ -559,11 +526,11 @@ class QtBatchDialogTest : public QObject {
   void listContextMenuExportsTheRowsShown() {
     Harness h;
     h.StartQuery();
-    h.feed->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
+    h.capture->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
     QTableWidget& list = h.dialog->DeviceList();
     QTRY_COMPARE_WITH_TIMEOUT(list.rowCount(), 1, 3000);
     // A writable place: no error box opens inside the menu's own loop.
-    const QString file = QFileInfo(h.settings.FilePath()).dir().filePath(QStringLiteral("l.csv"));
+    const QString file = ToQString((h.settings.Root() / "l.csv").u16string());
     QString suggested;
     h.dialog->SetSaveFileFunction([&](QWidget*, std::u16string_view name) {
       suggested = ToQString(name);
@@ -588,9 +555,9 @@ class QtBatchDialogTest : public QObject {
   void screenshotWithThreeDevices() {
     Harness h;
     h.StartQuery();
-    h.feed->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
-    h.feed->Push(test::LldpFrame({{192, 168, 0, 11}, "SYS_B", "IED_2", "1.0", "2.0"}));
-    h.feed->Push(test::LldpFrame({{192, 168, 0, 12}, "SYS_C", "IED_3", "1.0", "2.1"}));
+    h.capture->Push(test::LldpFrame({{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"}));
+    h.capture->Push(test::LldpFrame({{192, 168, 0, 11}, "SYS_B", "IED_2", "1.0", "2.0"}));
+    h.capture->Push(test::LldpFrame({{192, 168, 0, 12}, "SYS_C", "IED_3", "1.0", "2.1"}));
     QTableWidget& list = h.dialog->DeviceList();
     QTRY_COMPARE_WITH_TIMEOUT(list.rowCount(), 3, 3000);
     list.item(1, 0)->setCheckState(Qt::Checked);

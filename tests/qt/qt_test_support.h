@@ -8,9 +8,10 @@
 #include <QPushButton>
 #include <QStringList>
 #include <QTimer>
+#include <functional>
 #include <vector>
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 
 struct SeenBox {
   QString text;
@@ -28,6 +29,7 @@ class ModalCatcher final : public QObject {
   }
   std::vector<SeenBox> boxes;
   std::vector<QStringList> menus;  // the item texts of each menu seen; its first item is triggered
+  std::function<void(const SeenBox&)> onBox;  // runs as each box is seen, before it is closed
 
  private:
   void Poll() {
@@ -41,6 +43,7 @@ class ModalCatcher final : public QObject {
           seen.buttons << button->text();
         }
         boxes.push_back(seen);
+        if (onBox) onBox(seen);
         if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
           ok->click();
         } else {
@@ -64,4 +67,4 @@ class ModalCatcher final : public QObject {
   QTimer poll_;
 };
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

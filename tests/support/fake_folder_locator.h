@@ -5,7 +5,7 @@
 
 #include "platform/folders.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 
 class FakeFolderLocator final : public AppDataFolderLocator {
  public:
@@ -23,4 +23,4 @@ class FakeFolderLocator final : public AppDataFolderLocator {
   std::u16string fallback_;
 };
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

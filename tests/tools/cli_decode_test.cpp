@@ -5,34 +5,25 @@
 
 #include "tests/support/lldp_frames.h"
 #include "tests/support/pcap_writer.h"
-#include "tests/tools/child_process.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/child_process.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
 
-using test::Bytes;
-using test::FrameBuilder;
-
-testing::CommandResult RunCli(std::vector<std::string> args) {
+CommandResult RunCli(std::vector<std::string> args) {
   args.insert(args.begin(), QUILMARR_CLI_PATH);
-  return testing::RunCommand(args);
+  return RunCommand(args);
 }
 
 class CliDecode : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("quilmarr-cli-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
   std::string Capture(const std::vector<Bytes>& frames) {
-    const std::string path = (dir_ / "capture.pcap").string();
+    const std::string path = folder_.File("capture.pcap").string();
     test::WritePcap(path, frames);
     return path;
   }
-  std::filesystem::path dir_;
+  TempFolder folder_;
 };
 
 Bytes Goose() {
@@ -95,10 +86,10 @@ TEST_F(CliDecode, TableAsCsvHasTheListsHeadersWithoutStatus) {
 }
 
 TEST_F(CliDecode, BadInputGivesStatusTwoAndNothingOnStdout) {
-  std::ofstream(dir_ / "junk.pcap") << "not a capture";
+  WriteBytes(folder_.File("junk.pcap"), "not a capture");
   const std::vector<std::vector<std::string>> cases = {
-      {"decode", (dir_ / "missing.pcap").string()},
-      {"table", (dir_ / "junk.pcap").string()},
+      {"decode", folder_.File("missing.pcap").string()},
+      {"table", folder_.File("junk.pcap").string()},
       {"decode"},
       {"frobnicate"},
   };
@@ -118,4 +109,4 @@ TEST_F(CliDecode, RealCaptureDecodesEveryFrame) {
 }
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

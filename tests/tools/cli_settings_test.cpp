@@ -6,19 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "tests/platform/temp_folder.h"
-#include "tests/tools/child_process.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/child_process.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
 
-using testing::ReadBytes;
-using testing::TempFolder;
-using testing::WriteBytes;
-
-testing::CommandResult RunCli(std::vector<std::string> args) {
+CommandResult RunCli(std::vector<std::string> args) {
   args.insert(args.begin(), QUILMARR_CLI_PATH);
-  return testing::RunCommand(args);
+  return RunCommand(args);
 }
 
 TEST(CliSettings, IniSetAndGetGoThroughTheToolsLayer) {
@@ -75,4 +71,4 @@ TEST(CliSettings, SettingsShowsThePathAndEveryKey) {
 }
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

@@ -20,13 +20,13 @@
 #include "platform/ini.h"
 #include "platform/text.h"
 #include "tests/e2e/driver_report.h"
-#include "tests/live/netns_pair.h"
-#include "tests/platform/temp_folder.h"
-#include "tests/tools/child_process.h"
+#include "tests/support/netns_pair.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/child_process.h"
 
 extern char** environ;
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -301,4 +301,4 @@ TEST_F(CliUpdate, BadInputIsRefusedAndNoUpdaterRuns) {
 }
 
 }  // namespace
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

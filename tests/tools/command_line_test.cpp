@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/tools/child_process.h"
+#include "tests/support/child_process.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 namespace {
 
 const std::string kIedSim = IED_SIM_PATH;
@@ -105,4 +105,4 @@ TEST(Tools, AdaptersPrintsThreeFieldsPerLine) {
 }
 
 }  // namespace
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

@@ -23,11 +23,11 @@
 
 #include "platform/ini.h"
 #include "platform/text.h"
-#include "tests/platform/temp_folder.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/lldp_frames.h"
-#include "tests/ui/fake_services.h"
+#include "tests/support/fake_services.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -407,4 +407,4 @@ TEST_F(HeadlessBatchTest, AReportThatCannotBeWrittenFailsTheBatch) {
 }
 
 }  // namespace
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

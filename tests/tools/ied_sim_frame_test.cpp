@@ -1,17 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
-#include <unistd.h>
 
 #include "discovery/lldp_frame_view.h"
 #include "tools/ied-sim/device_state.h"
 #include "discovery/lldp_constants.h"
 #include "tools/ied-sim/lldp_announcement.h"
+#include "tests/support/temp_folder.h"
 
-namespace quilmarr::iedsim {
+namespace quilmarr::test {
 namespace {
+
+using namespace iedsim;
 
 std::string Slice(const std::uint8_t* p, std::uint32_t n) {
   return {reinterpret_cast<const char*>(p), n};
@@ -76,18 +77,13 @@ TEST(IedSimAddress, DeviceAddressCarriesAcrossBytesAndStopsAtTheTop) {
 
 class DeviceStateTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = std::filesystem::temp_directory_path() /
-              ("ied-sim-state-" + std::to_string(getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(folder_);
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
   void Write(const std::string& name, const std::string& content) {
-    std::ofstream(folder_ / name, std::ios::binary) << content;
+    WriteBytes(folder_.File(name), content);
   }
-  DeviceState Read(std::int64_t now) { return ReadDeviceState(folder_, "10.0.0.1", "dflt", now); }
-  std::filesystem::path folder_;
+  DeviceState Read(std::int64_t now) {
+    return ReadDeviceState(folder_.Path(), "10.0.0.1", "dflt", now);
+  }
+  TempFolder folder_;
 };
 
 TEST_F(DeviceStateTest, NoFilesMeansDefaultVersionAndSending) {
@@ -115,4 +111,4 @@ TEST_F(DeviceStateTest, SilentWhileNowIsBeforeTheGivenTime) {
 }
 
 }  // namespace
-}  // namespace quilmarr::iedsim
+}  // namespace quilmarr::test

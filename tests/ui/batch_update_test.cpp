@@ -5,7 +5,7 @@
 
 #include "dialog_fixture.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 namespace {
 
 using Strings = std::vector<std::u16string>;
@@ -35,7 +35,6 @@ TEST_P(BatchCheckTest, FirstFailingCheckAloneIsReportedAndNothingChanges) {
   EXPECT_EQ(dialog_->Mode(), UiMode::Querying);
   EXPECT_EQ(Read(settings::kSectionQuilmarr, settings::kKeyPckFile), u"");
   EXPECT_EQ(Read(settings::kSectionQuilmarr, settings::kKeyAdapterIp), u"10.0.0.5");
-  EXPECT_EQ(dialog_->Job()->targetIps, nullptr);
   EXPECT_EQ(launcher_.CallCount(), 0u);
 }
 
@@ -61,13 +60,8 @@ TEST_F(BatchUpdateTest, ClickStoresSettingsFillsTheJobAndRunsEveryTickedDevice) 
   EXPECT_FALSE(combo_.IsEnabled());
   EXPECT_FALSE(list_.IsEnabled());
   EXPECT_EQ(Read(settings::kSectionQuilmarr, settings::kKeyPckFile), u"/pkg/fw 1.pck");
-  EXPECT_EQ(Read(settings::kSectionQuilmarr, settings::kKeyAdapterIp), u"10.0.0.5");
-  const UpdateJob& job = *dialog_->Job();
-  ASSERT_NE(job.targetIps, nullptr);
-  EXPECT_EQ(*job.targetIps, (Strings{u"192.168.0.1", u"192.168.0.3"}));
-  EXPECT_EQ(job.packagePath, u"/pkg/fw 1.pck");
-  EXPECT_EQ(job.adapterIp, u"10.0.0.5");
-  EXPECT_FALSE(job.interruptRequested);
+  ASSERT_TRUE(launcher_.WaitForCalls(1, kPatience));
+  EXPECT_EQ(Read(settings::kSectionUdp, settings::kKeyHostIp), u"10.0.0.5") << "the adapter";
 
   dialog_->OnBatchUpdateClicked();  // cannot normally happen: refused while the worker lives
   EXPECT_TRUE(host_.boxes.empty());
@@ -75,11 +69,17 @@ TEST_F(BatchUpdateTest, ClickStoresSettingsFillsTheJobAndRunsEveryTickedDevice) 
   launcher_.ReleaseAll();
   ASSERT_TRUE(PumpUntilBatchEnded());
   const std::vector<LaunchCall> calls = launcher_.Calls();
-  ASSERT_EQ(calls.size(), 2u);
+  ASSERT_EQ(calls.size(), 2u) << "every ticked device, none skipped";
   for (const LaunchCall& call : calls) {
     EXPECT_EQ(call.program, u"/opt/pendravel/Pendravel.exe");
     EXPECT_EQ(call.arguments, (Strings{u"/pkg/fw 1.pck", u"-P255"}));
   }
+  Strings started;
+  for (const ReceivedMessage& message : queue_.Messages()) {
+    if (message.id == WM_UPDATE_DEVICE_STARTED) started.push_back(message.text);
+    EXPECT_TRUE(message.id == WM_CAPTURE_PACKET || message.posted) << message.id;
+  }
+  EXPECT_EQ(started, (Strings{u"192.168.0.1", u"192.168.0.3"})) << "the ticked rows, in order";
   EXPECT_TRUE(batchButton_.IsEnabled());
   EXPECT_TRUE(host_.boxes.empty());
 }
@@ -90,18 +90,19 @@ TEST_F(BatchUpdateTest, CurrentDeviceIsMarkedAndTickedSilentDevicesStay) {
   Write(settings::kSectionQuilmarr, settings::kKeyVerifySeconds, u"0");
   launcher_.Hold();
   dialog_->OnBatchUpdateClicked();
-  ASSERT_TRUE(
-      Pump([&] { return launcher_.CallCount() == 1 && dialog_->UpdatingIp() == u"192.168.0.10"; }));
+  ASSERT_TRUE(Pump(
+      [&] { return launcher_.CallCount() == 1 && queue_.Count(WM_UPDATE_DEVICE_STARTED) == 1; }));
 
   clock_.Advance(60);  // every device silent
   dialog_->OnTimer(kRefreshTimerId);
   EXPECT_EQ(Column(0), (Strings{u"192.168.0.10", u"192.168.0.1"}));
+  // The marker matches whole addresses: ".10" does not mark ".1", nor (below) ".1" ".10".
   EXPECT_EQ(Column(6), (Strings{u"Updating", u""}));
   EXPECT_TRUE(list_.rows[0].checked && list_.rows[1].checked);
 
   launcher_.ReleaseOne();
-  ASSERT_TRUE(
-      Pump([&] { return launcher_.CallCount() == 2 && dialog_->UpdatingIp() == u"192.168.0.1"; }));
+  ASSERT_TRUE(Pump(
+      [&] { return launcher_.CallCount() == 2 && queue_.Count(WM_UPDATE_DEVICE_STARTED) == 2; }));
   dialog_->OnTimer(kRefreshTimerId);
   EXPECT_EQ(Column(6), (Strings{u"Done", u"Updating"}));
 
@@ -111,7 +112,6 @@ TEST_F(BatchUpdateTest, CurrentDeviceIsMarkedAndTickedSilentDevicesStay) {
   dialog_->OnTimer(kRefreshTimerId);
   EXPECT_EQ(Column(0), (Strings{u"192.168.0.10", u"192.168.0.1"})) << "listed with their outcome";
   EXPECT_EQ(Column(6), (Strings{u"Done", u"Done"})) << "the outcome instead of the marker";
-  EXPECT_EQ(dialog_->UpdatingIp(), u"192.168.0.1");
 }
 
 TEST_F(BatchUpdateTest, CloseDuringSecondOfThreeIsRefusedAndSkipsTheThird) {
@@ -124,15 +124,14 @@ TEST_F(BatchUpdateTest, CloseDuringSecondOfThreeIsRefusedAndSkipsTheThird) {
 
   EXPECT_FALSE(dialog_->OnClose());
   EXPECT_EQ(host_.BoxTexts(), Strings{u"Please wait update interrupt"});
-  EXPECT_TRUE(dialog_->Job()->interruptRequested);
   EXPECT_EQ(host_.endDialogCalls, 0);
 
   launcher_.ReleaseOne();
   ASSERT_TRUE(PumpUntilBatchEnded());
   ASSERT_TRUE(Pump([&] { return dialog_->OnClose(); }));
-  EXPECT_EQ(launcher_.CallCount(), 2u);
+  EXPECT_EQ(launcher_.CallCount(), 2u) << "the third device was skipped";
   EXPECT_EQ(host_.endDialogCalls, 1);
-  EXPECT_FALSE(dialog_->WorkersAlive());
+  EXPECT_TRUE(CapturesEnded());
 
   dialog_.reset();
   EXPECT_EQ(Read(settings::kSectionUdp, settings::kKeyRemoteIp), u"1.1.1.1");
@@ -148,16 +147,14 @@ TEST_F(BatchUpdateTest, BatchAfterAnInterruptedOneRunsAllItsDevices) {
   launcher_.ReleaseAll();
   ASSERT_TRUE(PumpUntilBatchEnded());
   ASSERT_EQ(launcher_.CallCount(), 1u);
-  ASSERT_TRUE(Pump([&] { return !dialog_->Job()->running; }));
 
   // The old worker may still be returning; the click is refused until it has.
   ASSERT_TRUE(Pump([&] {
     dialog_->OnBatchUpdateClicked();
     return dialog_->Mode() == UiMode::Updating;
   }));
-  EXPECT_FALSE(dialog_->Job()->interruptRequested);
   ASSERT_TRUE(PumpUntilBatchEnded());
-  EXPECT_EQ(launcher_.CallCount(), 4u);
+  EXPECT_EQ(launcher_.CallCount(), 4u) << "no interrupt left over: all three ran";
 }
 
 TEST_F(BatchUpdateTest, FailedBatchKeepsTheRememberedSettings) {
@@ -184,4 +181,4 @@ TEST_F(DialogTest, BrowseSetsTheChosenPathAndCancelChangesNothing) {
 }
 
 }  // namespace
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

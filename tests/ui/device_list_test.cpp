@@ -5,7 +5,7 @@
 
 #include "dialog_fixture.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 namespace {
 
 using Strings = std::vector<std::u16string>;
@@ -27,70 +27,44 @@ TEST_F(DialogTest, SetUpLeavesSevenCentredColumnsWithIpFirst) {
     EXPECT_EQ(list_.columns[i].header, expected[i].first) << i;
     EXPECT_EQ(list_.columns[i].width, expected[i].second) << i;
   }
-  EXPECT_TRUE(dialog_->UpdatingIp().empty());
 }
 
-struct RowCase {
+struct FreshnessCase {
   const char* name;
-  std::u16string ip;
   UnixSeconds secondsAgo;  // negative: in the future
-  Strings ticked;
-  bool running;
-  std::u16string updatingIp;
   bool shown;
-  bool checked;
-  std::u16string status;
 };
 
-class AddDeviceRowTest : public DialogTest, public ::testing::WithParamInterface<RowCase> {};
+class FreshnessTest : public DialogTest, public ::testing::WithParamInterface<FreshnessCase> {};
 
-TEST_P(AddDeviceRowTest, ShowsFreshOrKeptDevicesWithTickAndStatus) {
-  const RowCase& c = GetParam();
+TEST_P(FreshnessTest, ListsTheDevicesHeardWithinSixSeconds) {
   Open();
-  DeviceRecord record;
-  record.ipText = c.ip;
-  record.systemName = u"BAY-1";
-  record.iedName = u"FEEDER_1";
-  record.bootVersion = u"1.0.2";
-  record.originalAppVersion = u"4.1.7";
-  record.currentAppVersion = u"4.2.0";
-  record.lastSeen = kStartTime - c.secondsAgo;
-
-  int row = 0;
-  dialog_->AddDeviceRow(record, c.ticked, c.running, c.updatingIp, row);
-
-  ASSERT_EQ(list_.rows.size(), c.shown ? 1u : 0u);
-  EXPECT_EQ(row, c.shown ? 1 : 0);
-  if (c.shown) {
-    EXPECT_EQ(list_.rows[0].cells,
-              (Strings{c.ip, u"BAY-1", u"FEEDER_1", u"1.0.2", u"4.1.7", u"4.2.0", c.status}));
-    EXPECT_EQ(list_.rows[0].checked, c.checked);
-  }
+  clock_.Set(kStartTime - GetParam().secondsAgo);
+  Hear(1);
+  clock_.Set(kStartTime);
+  dialog_->OnTimer(kRefreshTimerId);
+  EXPECT_EQ(list_.rows.size(), GetParam().shown ? 1u : 0u);
 }
 
-const std::u16string kIp1 = u"192.168.0.1";
-const std::u16string kIp10 = u"192.168.0.10";
+INSTANTIATE_TEST_SUITE_P(Rows, FreshnessTest,
+                         ::testing::Values(FreshnessCase{"HeardNow", 0, true},
+                                           FreshnessCase{"SixSecondsAgo", 6, true},
+                                           FreshnessCase{"SevenSecondsAgo", 7, false},
+                                           FreshnessCase{"InTheFuture", -3600, true}),
+                         [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, AddDeviceRowTest,
-    ::testing::Values(
-        RowCase{"HeardNow", kIp1, 0, {}, false, u"", true, false, u""},
-        RowCase{"SixSecondsAgo", kIp1, 6, {}, false, u"", true, false, u""},
-        RowCase{"SevenSecondsAgo", kIp1, 7, {}, false, u"", false, false, u""},
-        RowCase{"InTheFuture", kIp1, -3600, {}, false, u"", true, false, u""},
-        RowCase{"TickedFresh", kIp1, 0, {kIp10, kIp1}, false, u"", true, true, u""},
-        RowCase{"TickIgnoresCase", u"dev-a", 0, {u"DEV-A"}, false, u"", true, true, u""},
-        RowCase{"TickedSilentKeptWhileRunning", kIp1, 60, {kIp1}, true, u"", true, true, u""},
-        RowCase{
-            "TickedSilentDroppedWhenNotRunning", kIp1, 60, {kIp1}, false, u"", false, false, u""},
-        RowCase{
-            "UntickedSilentDroppedWhileRunning", kIp1, 60, {kIp10}, true, u"", false, false, u""},
-        RowCase{"CurrentTargetMarked", kIp1, 60, {kIp1}, true, kIp1, true, true, u"Updating"},
-        RowCase{"MarkerIgnoresCase", u"dev-a", 0, {}, true, u"DEV-A", true, false, u"Updating"},
-        RowCase{"MarkerOnlyWhileRunning", kIp1, 0, {kIp1}, false, kIp1, true, true, u""},
-        RowCase{"LongerTargetDoesNotMarkPrefix", kIp1, 0, {kIp1}, true, kIp10, true, true, u""},
-        RowCase{"ShorterTargetDoesNotMarkLonger", kIp10, 0, {kIp10}, true, kIp1, true, true, u""}),
-    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+// Ticked silent devices stay listed, and the current one reads "Updating",
+// only while a batch runs (BatchUpdateTest); a start report alone marks nothing.
+TEST_F(DialogTest, TheUpdatingMarkNeedsARunningBatch) {
+  Open();
+  Hear(1);
+  dialog_->OnTimer(kRefreshTimerId);
+  list_.rows[0].checked = true;
+  dialog_->OnUpdateDeviceStarted(u"192.168.0.1");
+  dialog_->OnTimer(kRefreshTimerId);
+  EXPECT_EQ(Column(6), Strings{u""});
+  EXPECT_TRUE(list_.rows[0].checked);
+}
 
 TEST_F(DialogTest, TimerRebuildsRowsInTableOrderFromTheTable) {
   Open();
@@ -120,18 +94,18 @@ TEST_F(DialogTest, TicksSurviveRebuildsAndAreLostAfterSilence) {
   dialog_->OnTimer(kRefreshTimerId);
   list_.rows[1].checked = true;
   list_.rows[2].checked = true;
-  EXPECT_EQ(dialog_->CollectTickedIps(), (Strings{u"192.168.0.2", u"192.168.0.3"}));
+  EXPECT_EQ(TickedIps(), (Strings{u"192.168.0.2", u"192.168.0.3"}));
 
   clock_.Advance(3);
   Hear(1);
   Hear(3);
   dialog_->OnTimer(kRefreshTimerId);
-  EXPECT_EQ(dialog_->CollectTickedIps(), (Strings{u"192.168.0.2", u"192.168.0.3"}));
+  EXPECT_EQ(TickedIps(), (Strings{u"192.168.0.2", u"192.168.0.3"}));
 
   clock_.Advance(4);  // device 2 silent for 7 s
   dialog_->OnTimer(kRefreshTimerId);
   EXPECT_EQ(Column(0), (Strings{u"192.168.0.1", u"192.168.0.3"}));
-  EXPECT_EQ(dialog_->CollectTickedIps(), Strings{u"192.168.0.3"});
+  EXPECT_EQ(TickedIps(), Strings{u"192.168.0.3"});
 
   Hear(2);
   dialog_->OnTimer(kRefreshTimerId);
@@ -141,4 +115,4 @@ TEST_F(DialogTest, TicksSurviveRebuildsAndAreLostAfterSilence) {
 }
 
 }  // namespace
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

@@ -5,7 +5,7 @@
 
 #include "dialog_fixture.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 namespace {
 
 using Strings = std::vector<std::u16string>;
@@ -23,16 +23,9 @@ TEST_F(DialogTest, StartUpSetsTitleSelectsSavedAdapterAndPresetsThePackage) {
   EXPECT_TRUE(queryButton_.IsEnabled());
   EXPECT_EQ(fileEdit_.Text(), u"/pkg/fw 2.pck");
   EXPECT_TRUE(host_.boxes.empty());
-  ASSERT_NE(dialog_->Capture(), nullptr);
-  EXPECT_TRUE(dialog_->Capture()->stopRequested);
-  EXPECT_FALSE(dialog_->Capture()->running);
-  const auto* captureSink = dynamic_cast<const WindowMessageSink*>(dialog_->Capture()->sink);
-  ASSERT_NE(captureSink, nullptr);
-  EXPECT_EQ(&captureSink->Target(), &queue_);
-  ASSERT_NE(dialog_->Job(), nullptr);
-  const auto* updateSink = dynamic_cast<const WindowMessageSink*>(dialog_->Job()->sink);
-  ASSERT_NE(updateSink, nullptr);
-  EXPECT_EQ(&updateSink->Target(), &queue_);
+  // Nothing runs before a click.
+  EXPECT_EQ(capture_->created.load(), 0);
+  EXPECT_EQ(launcher_.CallCount(), 0u);
   EXPECT_EQ(dialog_->Mode(), UiMode::Idle);
 }
 
@@ -54,10 +47,8 @@ TEST_P(PreselectionTest, SelectsTheLastMatchingAdapterOrNone) {
   Open();
 
   int lastMatch = -1;
-  for (std::size_t i = 0; i < dialog_->Adapters()->size(); ++i) {
-    if ((*dialog_->Adapters())[i]->ipAddress == c.savedIp) {
-      lastMatch = static_cast<int>(i);
-    }
+  for (std::size_t i = 0; i < combo_.items.size(); ++i) {
+    if (combo_.items[i].starts_with(c.savedIp + u"   ")) lastMatch = static_cast<int>(i);
   }
   EXPECT_EQ(combo_.selection, c.expectSelection ? lastMatch : -1);
   if (c.expectSelection) {
@@ -92,7 +83,6 @@ TEST_F(DialogTest, EnumerationFailureShowsItsTextOnceAndStartUpContinues) {
   EXPECT_EQ(combo_.GetCount(), 0);
   EXPECT_FALSE(queryButton_.IsEnabled());
   EXPECT_EQ(list_.columns.size(), 7u);
-  EXPECT_NE(dialog_->Job(), nullptr);
   EXPECT_EQ(fileEdit_.Text(), u"/pkg/a.pck");
 }
 
@@ -111,14 +101,13 @@ TEST_F(DialogTest, QueryWithoutSelectionAsksForAnAdapterAndReenablesTheButton) {
   EXPECT_EQ(host_.BoxTexts(), Strings{u"Please select a network adapter"});
   EXPECT_TRUE(queryButton_.IsEnabled());
   EXPECT_EQ(dialog_->Mode(), UiMode::Idle);
-  EXPECT_FALSE(dialog_->WorkersAlive());
+  EXPECT_EQ(capture_->created.load(), 0) << "no capture started";
 }
 
 TEST_F(DialogTest, QueryStartsTheCaptureAndStopWaitsForTheWorkersReport) {
   OpenQuerying();
-  EXPECT_TRUE(dialog_->Capture()->running);
-  EXPECT_FALSE(dialog_->Capture()->stopRequested);
-  EXPECT_EQ(dialog_->Capture()->adapterName, u"eth0");
+  ASSERT_TRUE(Pump([&] { return capture_->Idle(); })) << "the capture reads";
+  EXPECT_EQ(capture_->Opened(), std::vector<std::string>{"eth0"});
   EXPECT_EQ(queryButton_.Text(), u"Stop Query");
   EXPECT_EQ(host_.timers, (std::map<unsigned, unsigned>{{1u, 1000u}}));
 
@@ -129,7 +118,7 @@ TEST_F(DialogTest, QueryStartsTheCaptureAndStopWaitsForTheWorkersReport) {
   // Nothing has been pumped yet, so the worker's report cannot have arrived.
   EXPECT_FALSE(queryButton_.IsEnabled());
   EXPECT_EQ(queryButton_.Text(), u"Stop Query");
-  EXPECT_TRUE(dialog_->Capture()->stopRequested);
+  EXPECT_EQ(capture_->interrupts.load(), 1) << "the stop reached the capture";
   EXPECT_TRUE(host_.timers.empty());
   EXPECT_EQ(dialog_->Mode(), UiMode::Querying);
 
@@ -138,7 +127,6 @@ TEST_F(DialogTest, QueryStartsTheCaptureAndStopWaitsForTheWorkersReport) {
   EXPECT_EQ(queryButton_.Text(), u"Query Device");
   EXPECT_TRUE(combo_.IsEnabled());
   EXPECT_FALSE(list_.IsEnabled());
-  EXPECT_EQ(*openedAdapters_, std::vector<std::string>{"eth0"});
   EXPECT_EQ(list_.rows.size(), 1u) << "rows stay until the next query";
   EXPECT_TRUE(host_.boxes.empty());
 }
@@ -153,14 +141,26 @@ TEST_F(DialogTest, QueryAfterAStopEmptiesTableListAndMarker) {
 
   dialog_->OnQueryClicked();
   EXPECT_EQ(dialog_->Mode(), UiMode::Querying);
-  EXPECT_TRUE(dialog_->Devices().empty());
   EXPECT_TRUE(list_.rows.empty());
-  EXPECT_TRUE(dialog_->UpdatingIp().empty());
+  dialog_->OnTimer(kRefreshTimerId);
+  EXPECT_TRUE(list_.rows.empty()) << "the table was emptied too";
+
+  // A batch whose first updater runs while its start report still waits in
+  // the queue: no row may carry the old marker.
+  Hear(1);
+  Hear(2);
+  dialog_->OnTimer(kRefreshTimerId);
+  ReadyForABatch(1);
+  dialog_->OnBatchUpdateClicked();
+  ASSERT_TRUE(launcher_.WaitForCalls(1, kPatience));
+  dialog_->OnTimer(kRefreshTimerId);
+  EXPECT_EQ(Column(6), (Strings{u"", u""}));
 }
 
 struct CaptureFailureCase {
   const char* name;
-  CaptureScript script;
+  bool opens;
+  bool readFails;  // after an ordinary frame
   std::u16string text;
 };
 
@@ -168,34 +168,42 @@ class CaptureFailureTest : public DialogTest,
                            public ::testing::WithParamInterface<CaptureFailureCase> {};
 
 TEST_P(CaptureFailureTest, ShowsTheBoxAndReturnsToIdle) {
-  capture_ = GetParam().script;
+  capture_->opens = GetParam().opens;
+  if (GetParam().readFails) {
+    capture_->Push(OrdinaryFrame());
+    capture_->PushReadFailure();
+  }
   OpenQuerying();
   ASSERT_TRUE(Pump([&] { return dialog_->Mode() == UiMode::Idle; }));
 
   EXPECT_EQ(host_.BoxTexts(), Strings{GetParam().text});
   EXPECT_TRUE(queryButton_.IsEnabled());
   EXPECT_EQ(queryButton_.Text(), u"Query Device");
-  EXPECT_FALSE(dialog_->Capture()->running);
-  EXPECT_TRUE(Pump([&] { return !dialog_->WorkersAlive(); }));
+  EXPECT_TRUE(Pump([&] { return CapturesEnded(); }));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Capture, CaptureFailureTest,
-    ::testing::Values(CaptureFailureCase{"OpenFails", {false, {}, false}, u"Open adapter failed"},
+    ::testing::Values(CaptureFailureCase{"OpenFails", false, false, u"Open adapter failed"},
                       CaptureFailureCase{
-                          "ReadFails",
-                          {true, {OrdinaryFrame()}, true},
+                          "ReadFails", true, true,
                           u"Capture stopped: the network adapter could not be read"}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
 TEST_F(DialogTest, FramesFromTheWorkerReachTheTableAndOthersAreDropped) {
-  capture_.frames = {LldpFrame({{192, 168, 0, 1}}), OrdinaryFrame(), LldpFrame({{192, 168, 0, 2}}),
-                     LldpFrame({{192, 168, 0, 1}})};
+  for (Bytes frame : {LldpFrame({{192, 168, 0, 1}}), OrdinaryFrame(), LldpFrame({{192, 168, 0, 2}}),
+                      LldpFrame({{192, 168, 0, 1}})}) {
+    capture_->Push(std::move(frame));
+  }
   OpenQuerying();
-  ASSERT_TRUE(Pump([&] { return dialog_->Devices().size() == 2; }));
+  ASSERT_TRUE(Pump([&] { return capture_->Idle(); }));  // every frame read and handed on
   dialog_->OnTimer(kRefreshTimerId);
   EXPECT_EQ(Column(0), (Strings{u"192.168.0.1", u"192.168.0.2"}));
   EXPECT_TRUE(host_.boxes.empty());
+  for (const ReceivedMessage& message : queue_.Messages()) {
+    EXPECT_EQ(message.id, WM_CAPTURE_PACKET);
+    EXPECT_FALSE(message.posted) << "the capture worker sends, and waits for the dialog";
+  }
 }
 
 TEST_F(DialogTest, CloseWhileQueryingWaitsForTheWorkerAndEnds) {
@@ -204,8 +212,8 @@ TEST_F(DialogTest, CloseWhileQueryingWaitsForTheWorkerAndEnds) {
 
   EXPECT_EQ(host_.endDialogCalls, 1);
   EXPECT_TRUE(host_.timers.empty());
-  EXPECT_TRUE(dialog_->Capture()->stopRequested);
-  EXPECT_FALSE(dialog_->WorkersAlive());
+  EXPECT_EQ(capture_->interrupts.load(), 1);
+  EXPECT_TRUE(CapturesEnded());
   EXPECT_EQ(dialog_->Mode(), UiMode::Idle) << "the stop report was handled while waiting";
   EXPECT_TRUE(host_.boxes.empty());
 }
@@ -250,10 +258,7 @@ class ModeTableTest : public DialogTest, public ::testing::WithParamInterface<Mo
     if (stage == Stage::Updating) {
       Hear(1);
       dialog_->OnTimer(kRefreshTimerId);
-      list_.rows[0].checked = true;
-      fileEdit_.SetText(u"/pkg/fw.pck");
-      Write(settings::kSectionPendravel, settings::kKeyExePath, u"/opt/pendravel/");
-      launcher_.Hold();
+      ReadyForABatch(0);
       dialog_->OnBatchUpdateClicked();
       ASSERT_TRUE(Pump([&] { return launcher_.CallCount() == 1; }));
     }
@@ -265,11 +270,10 @@ class ModeTableTest : public DialogTest, public ::testing::WithParamInterface<Mo
       case Event::BatchClick: dialog_->OnBatchUpdateClicked(); break;
       case Event::BatchFinished:
         launcher_.ReleaseAll();
-        ASSERT_TRUE(Pump([&] { return !dialog_->WorkersAlive() || !dialog_->Job()->running; }));
         ASSERT_TRUE(Pump([&] { return dialog_->Mode() != UiMode::Updating; }));
         break;
       case Event::CaptureReport:
-        ASSERT_TRUE(Pump([&] { return !dialog_->Capture()->running; }));
+        ASSERT_TRUE(Pump([&] { return CapturesEnded(); }));
         dialog_->OnCaptureStopped();  // a second, stray report changes nothing more
         break;
     }
@@ -324,11 +328,11 @@ TEST_P(ModeTableTest, EventChangesExactlyTheListedControls) {
   } else {
     EXPECT_EQ(queryButton_.Text(), c.caption);
   }
-  EXPECT_EQ(dialog_->Devices().empty(), c.startsQuery);
   EXPECT_EQ(list_.rows.empty(), c.startsQuery);
-  EXPECT_EQ(dialog_->UpdatingIp().empty(), c.startsQuery);
   EXPECT_EQ(host_.setTimerCalls, c.startsQuery ? 1 : 0);
   EXPECT_EQ(host_.killTimerCalls, 0);
+  dialog_->OnTimer(kRefreshTimerId);
+  EXPECT_EQ(list_.rows.empty(), c.startsQuery) << "the table goes with the list";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -356,10 +360,7 @@ TEST_F(DialogTest, CaptureEndingDuringABatchLeavesTheBatchInCharge) {
   Hear(1);
   Hear(2);
   dialog_->OnTimer(kRefreshTimerId);
-  list_.rows[0].checked = true;
-  fileEdit_.SetText(u"/pkg/fw.pck");
-  Write(settings::kSectionPendravel, settings::kKeyExePath, u"/opt/pendravel/");
-  launcher_.Hold();
+  ReadyForABatch(0);
 
   dialog_->OnQueryClicked();  // Stop Query: the capture's report is still to come
   EXPECT_TRUE(host_.timers.empty());
@@ -368,8 +369,8 @@ TEST_F(DialogTest, CaptureEndingDuringABatchLeavesTheBatchInCharge) {
   EXPECT_EQ(host_.timers, (std::map<unsigned, unsigned>{{1u, 1000u}}))
       << "the list refreshes while the batch runs";
 
-  ASSERT_TRUE(Pump([&] { return !dialog_->Capture()->running && launcher_.CallCount() == 1; }));
-  ASSERT_TRUE(Pump([&] { return dialog_->UpdatingIp() == u"192.168.0.1"; }));
+  ASSERT_TRUE(Pump([&] { return CapturesEnded() && launcher_.CallCount() == 1; }));
+  ASSERT_TRUE(Pump([&] { return queue_.Count(WM_UPDATE_DEVICE_STARTED) == 1; }));
   EXPECT_EQ(dialog_->Mode(), UiMode::Updating);
   for (const bool enabled : {batchButton_.IsEnabled(), queryButton_.IsEnabled(),
                              browseButton_.IsEnabled(), list_.IsEnabled(), combo_.IsEnabled()}) {
@@ -394,14 +395,12 @@ TEST_F(DialogTest, CaptureEndingDuringABatchLeavesTheBatchInCharge) {
 }
 
 TEST_F(DialogTest, ReadFailureDuringABatchReportsAndTheBatchGoesOn) {
-  capture_ = {true, {OrdinaryFrame()}, true};
+  capture_->Push(OrdinaryFrame());
+  capture_->PushReadFailure();
   OpenQuerying();
   Hear(1);
   dialog_->OnTimer(kRefreshTimerId);
-  list_.rows[0].checked = true;
-  fileEdit_.SetText(u"/pkg/fw.pck");
-  Write(settings::kSectionPendravel, settings::kKeyExePath, u"/opt/pendravel/");
-  launcher_.Hold();
+  ReadyForABatch(0);
   dialog_->OnBatchUpdateClicked();
 
   ASSERT_TRUE(Pump([&] { return !host_.boxes.empty() && launcher_.CallCount() == 1; }));
@@ -418,14 +417,11 @@ TEST_F(DialogTest, ReadFailureDuringABatchReportsAndTheBatchGoesOn) {
   EXPECT_TRUE(host_.timers.empty());
 }
 
-TEST_F(DialogTest, WorkerMessagesReachTheirHandlers) {
-  OpenQuerying();
-  Hear(7);
-  dialog_->OnTimer(kRefreshTimerId);
-  list_.rows[0].checked = true;
-  fileEdit_.SetText(u"/pkg/fw.pck");
+TEST_F(BatchUpdateTest, WorkerMessagesReachTheirHandlers) {
+  PrepareBatch({7, 8}, {1});
   launcher_.Hold();
-  dialog_->OnBatchUpdateClicked();  // no ExePath: the worker reports and finishes
+  dialog_->OnBatchUpdateClicked();
+  ASSERT_TRUE(Pump([&] { return queue_.Count(WM_UPDATE_DEVICE_STARTED) == 1; }));
 
   Message error;
   error.id = WM_UPDATE_ERROR;
@@ -435,11 +431,11 @@ TEST_F(DialogTest, WorkerMessagesReachTheirHandlers) {
   started.id = WM_UPDATE_DEVICE_STARTED;
   started.text = u"192.168.0.7";
   EXPECT_EQ(dialog_->OnMessage(started), 0);
-  ASSERT_TRUE(Pump([&] { return dialog_->Mode() == UiMode::Querying; }));
 
-  EXPECT_EQ(host_.BoxTexts(), (Strings{u"create process fail", u"Please install Pendravel"}));
+  EXPECT_EQ(host_.BoxTexts(), Strings{u"create process fail"});
   EXPECT_EQ(host_.boxes[0].caption, u"Error");
-  EXPECT_EQ(dialog_->UpdatingIp(), u"192.168.0.7");
+  dialog_->OnTimer(kRefreshTimerId);
+  EXPECT_EQ(Column(6), (Strings{u"Updating", u""})) << "the device the message names";
 }
 
 TEST_F(DialogTest, ErrorBoxWithoutTextIsEmpty) {
@@ -462,4 +458,4 @@ TEST(AboutCommandTest, LowFourBitsAreIgnored) {
 }
 
 }  // namespace
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

@@ -3,54 +3,27 @@
 // real settings file in a temporary folder, and the real worker threads.
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "fake_controls.h"
-#include "fake_services.h"
+#include "tests/support/fake_services.h"
 #include "tests/support/lldp_frames.h"
-#include "platform/ini.h"
-#include "platform/text.h"
+#include "tests/support/recording_target.h"
 #include "ui/pendravel_batch_dlg.h"
-#include "ui_message_queue.h"
 #include "update/settings_file.h"
 
-namespace quilmarr::testing {
-
-using test::DeviceAnnouncement;
-using test::LldpFrame;
-using test::OrdinaryFrame;
+namespace quilmarr::test {
 
 inline constexpr UnixSeconds kStartTime = 1'700'000'000;
-inline constexpr std::chrono::milliseconds kPatience{10'000};
-
-[[nodiscard]] inline std::filesystem::path MakeTempFolder() {
-  static std::atomic<unsigned> counter{0};
-  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  for (;;) {
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() /
-        ("quilmarr-ui-" + std::to_string(stamp) + "-" + std::to_string(counter++));
-    if (std::filesystem::create_directory(folder)) {
-      return folder;
-    }
-  }
-}
 
 class DialogTest : public ::testing::Test {
  protected:
-  DialogTest()
-      : tempFolder_(MakeTempFolder()),
-        locator_(tempFolder_.u16string()),
-        ini_(MakePlatformIniStore()),
-        settings_(locator_, *ini_) {
-    settings_.ResolveFolder();
-    std::filesystem::create_directories(std::filesystem::path(settings_.Folder()));
+  DialogTest() {
     queue_.SetHandler([this](const Message& message) {
       if (dialog_) {
         dialog_->OnMessage(message);
@@ -58,22 +31,13 @@ class DialogTest : public ::testing::Test {
     });
   }
 
-  ~DialogTest() override {
-    CloseAndWait();
-    std::error_code ignored;
-    std::filesystem::remove_all(tempFolder_, ignored);
-  }
+  ~DialogTest() override { CloseAndWait(); }
 
   CPendravelBatchDlg& Construct() {
     DialogControls controls{combo_,        list_,     queryButton_, batchButton_,
                             browseButton_, fileEdit_, host_};
-    DialogServices services{
-        queue_,
-        lister_,
-        [this] { return std::make_unique<ScriptedPacketSource>(capture_, openedAdapters_); },
-        clock_,
-        settings_,
-        launcher_};
+    DialogServices services{queue_, lister_,   ScriptedSources(capture_),
+                            clock_, settings_, launcher_};
     dialog_ = std::make_unique<CPendravelBatchDlg>(controls, services);
     return *dialog_;
   }
@@ -117,6 +81,25 @@ class DialogTest : public ::testing::Test {
     }
     return texts;
   }
+  [[nodiscard]] std::vector<std::u16string> TickedIps() const {
+    std::vector<std::u16string> ips;
+    for (const FakeRow& row : list_.rows) {
+      if (row.checked) ips.push_back(row.cells.at(0));
+    }
+    return ips;
+  }
+  // Ticks `row` and chooses a package; the updater is installed, and its runs
+  // wait until the test releases them.
+  void ReadyForABatch(std::size_t row) {
+    list_.rows.at(row).checked = true;
+    fileEdit_.SetText(u"/pkg/fw.pck");
+    Write(settings::kSectionPendravel, settings::kKeyExePath, u"/opt/pendravel/");
+    launcher_.Hold();
+  }
+  // True once every capture started has ended: its worker frees its source last.
+  [[nodiscard]] bool CapturesEnded() const {
+    return capture_->freed.load() == capture_->created.load();
+  }
 
   // Ends every worker so that the dialog can be destroyed.
   void CloseAndWait() {
@@ -128,21 +111,17 @@ class DialogTest : public ::testing::Test {
     while (!dialog_->OnClose() && std::chrono::steady_clock::now() < deadline) {
       queue_.PumpUntil([] { return false; }, std::chrono::milliseconds(20));
     }
-    EXPECT_TRUE(queue_.PumpUntil([this] { return !dialog_->WorkersAlive(); }, kPatience));
+    EXPECT_TRUE(Pump([this] { return CapturesEnded(); }));
     dialog_.reset();
   }
 
-  std::filesystem::path tempFolder_;
-  FakeFolderLocator locator_;
-  std::unique_ptr<IniStore> ini_;
-  SettingsFile settings_;
-  UiMessageQueue queue_;
+  TempSettings temp_;
+  SettingsFile& settings_ = temp_.File();
+  RecordingTarget queue_{RecordingTarget::Delivery::WhenPumped};
   FakeInterfaceLister lister_;
   FakeClock clock_{kStartTime};
   FakeLauncher launcher_;
-  CaptureScript capture_;
-  std::shared_ptr<std::vector<std::string>> openedAdapters_ =
-      std::make_shared<std::vector<std::string>>();
+  std::shared_ptr<CaptureScript> capture_ = std::make_shared<CaptureScript>();
 
   FakeCombo combo_;
   FakeList list_;
@@ -176,9 +155,16 @@ class BatchUpdateTest : public DialogTest {
     fileEdit_.SetText(u"/pkg/fw 1.pck");
   }
 
+  // Until the batch is over as the user sees it: the mode is back, and a
+  // refresh marks no row "Updating" (the worker clears `running` last).
   bool PumpUntilBatchEnded() {
-    return Pump([&] { return dialog_->Mode() == UiMode::Querying && !dialog_->Job()->running; });
+    return Pump([&] {
+      if (dialog_->Mode() != UiMode::Querying) return false;
+      dialog_->OnTimer(kRefreshTimerId);
+      const auto status = Column(6);
+      return std::find(status.begin(), status.end(), u"Updating") == status.end();
+    });
   }
 };
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "ui/controls.h"
-#include "ui_message_queue.h"
+#include "tests/support/recording_target.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 
 class FakeButton final : public ButtonControl {
  public:
@@ -149,7 +149,7 @@ struct ShownBox {
 
 class FakeHost final : public DialogHost {
  public:
-  explicit FakeHost(UiMessageQueue& queue) : queue_(queue) {}
+  explicit FakeHost(RecordingTarget& queue) : queue_(queue) {}
   void SetWindowTitle(std::u16string_view title) override { windowTitle = title; }
   void SetTimer(unsigned id, unsigned milliseconds) override {
     timers[id] = milliseconds;
@@ -197,7 +197,7 @@ class FakeHost final : public DialogHost {
   int endDialogCalls = 0;
 
  private:
-  UiMessageQueue& queue_;
+  RecordingTarget& queue_;
 };
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

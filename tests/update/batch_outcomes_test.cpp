@@ -7,7 +7,7 @@
 
 #include "update/batch_outcomes.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
 
 using std::chrono::seconds;
@@ -71,4 +71,4 @@ TEST(BatchOutcomesTest, OnlyAWellEndedRunIsWatched) {
 }
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

@@ -15,17 +15,12 @@
 #include "platform/folders.h"
 #include "platform/ini_engine.h"
 #include "platform/text.h"
-#include "tests/platform/temp_folder.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/fake_folder_locator.h"
 #include "update/settings_file.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
-
-using testing::FakeFolderLocator;
-using testing::ReadBytes;
-using testing::TempFolder;
-using testing::WriteBytes;
 
 // Writes '/' as the platform's separator, so one table serves both platforms.
 std::u16string Native(std::u16string_view text) {
@@ -244,4 +239,4 @@ TEST_F(SettingsFileTest, UnrelatedContentSurvivesByteForByte) {
 }
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

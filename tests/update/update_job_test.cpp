@@ -5,16 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/platform/temp_folder.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/fake_folder_locator.h"
 #include "update/update_job.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
-
-using testing::FakeFolderLocator;
-using testing::TempFolder;
-using testing::WriteBytes;
 
 class UpdateJobTest : public ::testing::Test {
  protected:
@@ -79,4 +75,4 @@ TEST_F(UpdateJobTest, DialogSnapshotIsRestoredAfterTheJob) {
 }
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

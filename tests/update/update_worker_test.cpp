@@ -11,7 +11,6 @@
 #include <functional>
 #include <mutex>
 #include <optional>
-#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -33,8 +32,10 @@
 #include "update/update_job.h"
 #include "update/update_worker.h"
 #include "tests/support/fake_folder_locator.h"
+#include "tests/support/recording_target.h"
+#include "tests/support/temp_folder.h"
 
-namespace quilmarr {
+namespace quilmarr::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -44,44 +45,6 @@ constexpr auto kPatience = seconds(60);
 constexpr char16_t kStartRemote[] = u"10.9.9.9";
 constexpr char16_t kStartHost[] = u"10.8.8.8";
 constexpr char16_t kAdapter[] = u"192.168.1.10";
-
-// Posted messages in order, each with the job's `running` flag as it was at the post.
-class RecordingTarget final : public MessageTarget {
- public:
-  struct Record {
-    unsigned id;
-    std::u16string text;
-    DeviceRun run;
-    bool runningAtPost;
-  };
-
-  void Watch(const std::atomic<bool>& running) { running_ = &running; }
-  void Send(const Message&) override { ADD_FAILURE() << "the update worker must never send"; }
-  void Post(Message message) override {
-    const std::lock_guard lock(mutex_);
-    records_.push_back({message.id, std::move(message.text), std::move(message.run),
-                        running_ != nullptr && running_->load()});
-    changed_.notify_all();
-  }
-  [[nodiscard]] bool WaitForFinished(std::size_t count = 1) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, kPatience, [&] {
-      return std::count_if(records_.begin(), records_.end(), [](const Record& r) {
-               return r.id == WM_UPDATE_FINISHED;
-             }) >= static_cast<std::ptrdiff_t>(count);
-    });
-  }
-  [[nodiscard]] std::vector<Record> Records() const {
-    const std::lock_guard lock(mutex_);
-    return records_;
-  }
-
- private:
-  const std::atomic<bool>* running_ = nullptr;
-  mutable std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<Record> records_;
-};
 
 std::string Ending(const DeviceRun& run) {
   switch (run.process.end) {
@@ -93,9 +56,10 @@ std::string Ending(const DeviceRun& run) {
 }
 
 // What a message list should look like, for readable failures.
-std::vector<std::string> Describe(const std::vector<RecordingTarget::Record>& records) {
+std::vector<std::string> Describe(const std::vector<ReceivedMessage>& records) {
   std::vector<std::string> lines;
   for (const auto& r : records) {
+    if (!r.posted) lines.push_back("sent, though the update worker must never wait");
     switch (r.id) {
       case WM_UPDATE_ERROR: lines.push_back("error " + ToUtf8(r.text)); break;
       case WM_UPDATE_DEVICE_STARTED: lines.push_back("started " + ToUtf8(r.text)); break;
@@ -237,7 +201,6 @@ void SetEnvironment(const char* name, const std::string& value) {
 class UpdateWorkerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    fs::create_directories(root_);
     SetEnvironment("QUILMARR_STANDIN_APPDATA", AppData().string());
     SetEnvironment("QUILMARR_STANDIN_LOG", Log().string());
     SetEnvironment("QUILMARR_STANDIN_DELAY_MS", "50");
@@ -249,7 +212,7 @@ class UpdateWorkerTest : public ::testing::Test {
     ini_.ForgetWrites();
 
     job_.emplace(settings_, &sink_);
-    target_.Watch(job_->running);
+    target_.SetHandler([this](const Message&) { runningAtPost_.push_back(job_->running.load()); });
     job_->adapterIp = kAdapter;
     job_->packagePath = (root_ / "fw.pck").u16string();
     job_->ReplaceTargets({u"10.0.0.1", u"10.0.0.2", u"10.0.0.3"});
@@ -258,8 +221,6 @@ class UpdateWorkerTest : public ::testing::Test {
     readGate_.Open();
     runGate_.Open();
     worker_.Join();
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
   }
 
   [[nodiscard]] static std::u16string StandinFolder() {
@@ -275,10 +236,19 @@ class UpdateWorkerTest : public ::testing::Test {
     return settings_.ReadString(section, key, kPathValueCapacity);
   }
   void RunBatch() { EXPECT_EQ(UpdateWorker(*job_, settings_, launcher_, clock_), 0); }
+  [[nodiscard]] bool WaitForFinished(std::size_t count = 1) {
+    return target_.WaitFor(
+        [count](const std::vector<ReceivedMessage>& received) {
+          return static_cast<std::size_t>(std::count_if(
+                     received.begin(), received.end(),
+                     [](const ReceivedMessage& m) { return m.id == WM_UPDATE_FINISHED; })) >= count;
+        },
+        kPatience);
+  }
 
-  const fs::path root_ =
-      fs::temp_directory_path() / ("quilmarr-worker-" + std::to_string(std::random_device{}()));
-  testing::FakeFolderLocator locator_{AppData().u16string()};
+  TempFolder temp_;
+  const fs::path root_ = temp_.Path();
+  FakeFolderLocator locator_{AppData().u16string()};
   std::unique_ptr<IniStore> platformIni_ = MakePlatformIniStore();
   ObservedIniStore ini_{*platformIni_};
   SettingsFile settings_{locator_, ini_};
@@ -286,6 +256,7 @@ class UpdateWorkerTest : public ::testing::Test {
   ObservedLauncher launcher_{*platformLauncher_};
   SystemClock clock_;
   RecordingTarget target_;
+  std::vector<bool> runningAtPost_;  // the job's `running` as each message was posted
   WindowMessageSink sink_{target_};
   std::optional<UpdateJob> job_;
   Gate readGate_;
@@ -300,16 +271,16 @@ TEST_F(UpdateWorkerTest, MissingOrEmptyExePathEndsTheBatchAtOnceAndLeavesUdpAlon
     if (keyPresent) Write(settings::kSectionPendravel, settings::kKeyExePath, u"");
     Write(settings::kSectionUdp, settings::kKeyRemoteIp, kStartRemote);
     ini_.ForgetWrites();
-    const std::size_t before = target_.Records().size();
+    const std::size_t before = target_.Messages().size();
 
     RunBatch();
 
-    const auto all = target_.Records();
-    const std::vector<RecordingTarget::Record> records(
-        all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+    const auto all = target_.Messages();
+    const std::vector<ReceivedMessage> records(all.begin() + static_cast<std::ptrdiff_t>(before),
+                                               all.end());
     EXPECT_EQ(Describe(records),
               (std::vector<std::string>{"error Please install Pendravel", "finished"}));
-    for (const auto& record : records) EXPECT_FALSE(record.runningAtPost);
+    for (std::size_t i = before; i < runningAtPost_.size(); ++i) EXPECT_FALSE(runningAtPost_[i]);
     EXPECT_TRUE(ini_.Writes().empty());
     EXPECT_EQ(Read(settings::kSectionUdp, settings::kKeyRemoteIp), kStartRemote);
     EXPECT_EQ(launcher_.calls, 0);
@@ -330,7 +301,7 @@ TEST_F(UpdateWorkerTest, ReadOnlySettingsFileStartsNoUpdater) {
 
   RunBatch();
 
-  EXPECT_EQ(Describe(target_.Records()),
+  EXPECT_EQ(Describe(target_.Messages()),
             (std::vector<std::string>{
                 "error The settings file could not be written: " + ToUtf8(settings_.FilePath()),
                 "finished"}));
@@ -360,7 +331,7 @@ TEST_F(UpdateWorkerTest, ReadOnlySettingsFolderStartsNoUpdater) {
     constexpr uid_t kNobody = 65534;
     if (geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(3);
     static_cast<void>(UpdateWorker(*job_, settings_, launcher_, clock_));
-    _exit(Describe(target_.Records()) == expected && launcher_.calls == 0 ? 0 : 1);
+    _exit(Describe(target_.Messages()) == expected && launcher_.calls == 0 ? 0 : 1);
   }
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -380,12 +351,11 @@ TEST_F(UpdateWorkerTest, DeviceWhoseAddressCannotBeWrittenIsSkipped) {
 
   const std::string notWritten =
       " skipped. The settings file could not be written: " + ToUtf8(settings_.FilePath());
-  EXPECT_EQ(Describe(target_.Records()),
-            (std::vector<std::string>{"started 10.0.0.1", "ended 10.0.0.1 exit 0",
-                                      "error Device 10.0.0.2" + notWritten,
-                                      "ended 10.0.0.2 not started",
-                                      "error Device 10.0.0.3" + notWritten,
-                                      "ended 10.0.0.3 not started", "finished"}));
+  EXPECT_EQ(Describe(target_.Messages()),
+            (std::vector<std::string>{
+                "started 10.0.0.1", "ended 10.0.0.1 exit 0", "error Device 10.0.0.2" + notWritten,
+                "ended 10.0.0.2 not started", "error Device 10.0.0.3" + notWritten,
+                "ended 10.0.0.3 not started", "finished"}));
   const auto runs = ReadLog(Log());
   ASSERT_EQ(runs.size(), 1U) << "no updater ran against an address that was not written";
   EXPECT_EQ(runs[0].remoteIp, "10.0.0.1");
@@ -396,13 +366,12 @@ TEST_F(UpdateWorkerTest, ExePathWithoutSeparatorFailsEveryDeviceAndStillFinishes
 
   RunBatch();
 
-  EXPECT_EQ(
-      Describe(target_.Records()),
-      (std::vector<std::string>{
-          "started 10.0.0.1", "error create process fail", "ended 10.0.0.1 not started",
-          "started 10.0.0.2", "error create process fail", "ended 10.0.0.2 not started",
-          "started 10.0.0.3", "error create process fail", "ended 10.0.0.3 not started",
-          "finished"}));
+  EXPECT_EQ(Describe(target_.Messages()),
+            (std::vector<std::string>{"started 10.0.0.1", "error create process fail",
+                                      "ended 10.0.0.1 not started", "started 10.0.0.2",
+                                      "error create process fail", "ended 10.0.0.2 not started",
+                                      "started 10.0.0.3", "error create process fail",
+                                      "ended 10.0.0.3 not started", "finished"}));
   ASSERT_EQ(launcher_.programs.size(), 3U);
   EXPECT_EQ(launcher_.programs.front(), StandinFolder() + u"Pendravel.exe");
   EXPECT_FALSE(job_->running.load());
@@ -411,19 +380,18 @@ TEST_F(UpdateWorkerTest, ExePathWithoutSeparatorFailsEveryDeviceAndStillFinishes
 
 TEST_F(UpdateWorkerTest, ThreeDevicesAreHandedOverOneAfterAnother) {
   worker_.Start(*job_, settings_, launcher_, clock_);
-  ASSERT_TRUE(target_.WaitForFinished());
+  ASSERT_TRUE(WaitForFinished());
   worker_.Join();
 
   EXPECT_EQ(ini_.Writes(),
             (std::vector<std::string>{"UDP HOST_IP=192.168.1.10", "UDP REMOTE_IP=10.0.0.1",
                                       "UDP REMOTE_IP=10.0.0.2", "UDP REMOTE_IP=10.0.0.3"}));
-  const auto records = target_.Records();
-  EXPECT_EQ(Describe(records),
+  EXPECT_EQ(Describe(target_.Messages()),
             (std::vector<std::string>{"started 10.0.0.1", "ended 10.0.0.1 exit 0",
                                       "started 10.0.0.2", "ended 10.0.0.2 exit 0",
                                       "started 10.0.0.3", "ended 10.0.0.3 exit 0", "finished"}));
-  for (const auto& record : records)
-    EXPECT_TRUE(record.runningAtPost) << "posted before `running` cleared";
+  for (const bool running : runningAtPost_)
+    EXPECT_TRUE(running) << "posted before `running` cleared";
   EXPECT_FALSE(job_->running.load());
   EXPECT_FALSE(worker_.IsAlive());
 
@@ -459,7 +427,7 @@ TEST_F(UpdateWorkerTest, UpdaterThatFailsIsNoErrorAndTheBatchGoesOn) {
   RunBatch();
 
   SetEnvironment("QUILMARR_STANDIN_EXIT", "0");
-  EXPECT_EQ(Describe(target_.Records()),
+  EXPECT_EQ(Describe(target_.Messages()),
             (std::vector<std::string>{"started 10.0.0.1", "ended 10.0.0.1 exit 3",
                                       "started 10.0.0.2", "ended 10.0.0.2 exit 3",
                                       "started 10.0.0.3", "ended 10.0.0.3 exit 3", "finished"}));
@@ -473,7 +441,7 @@ TEST_F(UpdateWorkerTest, FailureInsideTheBatchBecomesAnErrorAndTheBatchFinishes)
 
   RunBatch();
 
-  EXPECT_EQ(Describe(target_.Records()),
+  EXPECT_EQ(Describe(target_.Messages()),
             (std::vector<std::string>{"started 10.0.0.1", "ended 10.0.0.1 exit 0",
                                       "started 10.0.0.2", "error launcher broke", "finished"}));
   EXPECT_FALSE(job_->running.load());
@@ -490,7 +458,7 @@ TEST_F(UpdateWorkerTest, WorkerIsAliveBeforeItSetsRunning) {
   EXPECT_FALSE(job_->running.load());
 
   readGate_.Open();
-  ASSERT_TRUE(target_.WaitForFinished());
+  ASSERT_TRUE(WaitForFinished());
   worker_.Join();
   EXPECT_FALSE(worker_.IsAlive());
 }
@@ -504,10 +472,10 @@ TEST_F(UpdateWorkerTest, InterruptDuringSecondDeviceSkipsTheRestAndANewBatchRuns
   EXPECT_TRUE(job_->running.load()) << "a close attempt now is refused";
   job_->interruptRequested.store(true);  // what the close handler does
   runGate_.Open();
-  ASSERT_TRUE(target_.WaitForFinished());
+  ASSERT_TRUE(WaitForFinished());
   worker_.Join();
 
-  EXPECT_EQ(Describe(target_.Records()),
+  EXPECT_EQ(Describe(target_.Messages()),
             (std::vector<std::string>{"started 10.0.0.1", "ended 10.0.0.1 exit 0",
                                       "started 10.0.0.2", "ended 10.0.0.2 exit 0", "finished"}));
   auto runs = ReadLog(Log());
@@ -520,7 +488,7 @@ TEST_F(UpdateWorkerTest, InterruptDuringSecondDeviceSkipsTheRestAndANewBatchRuns
   job_->ReplaceTargets({u"10.0.1.1", u"10.0.1.2", u"10.0.1.3"});
   job_->interruptRequested.store(false);
   worker_.Start(*job_, settings_, launcher_, clock_);
-  ASSERT_TRUE(target_.WaitForFinished(2));
+  ASSERT_TRUE(WaitForFinished(2));
   worker_.Join();
 
   runs = ReadLog(Log());
@@ -560,4 +528,4 @@ TEST_F(UpdateWorkerTest, SimulatedPackageSilencesEachDeviceAndGivesItTheNewVersi
 }
 
 }  // namespace
-}  // namespace quilmarr
+}  // namespace quilmarr::test

@@ -2,7 +2,7 @@
 
 #include <array>
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 
 namespace {
 
@@ -63,4 +63,4 @@ void ModalWatcher::Record(HWND dialog) {
   seen.push_back(std::move(shown));
 }
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

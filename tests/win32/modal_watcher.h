@@ -8,7 +8,7 @@
 #include "ui/win32/win32_handles.h"
 #include "ui/win32/windows_api.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 
 struct SeenDialog {
   std::wstring caption;
@@ -37,4 +37,4 @@ class ModalWatcher {
   static inline ModalWatcher* active_ = nullptr;
 };
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

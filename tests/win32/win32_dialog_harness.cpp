@@ -3,58 +3,26 @@
 #include <commctrl.h>
 
 #include <array>
-#include <atomic>
 #include <vector>
 
 #include "app/win32/about_box.h"
 #include "ui/win32/win32_text.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 
-namespace {
-
-std::filesystem::path MakeTempFolder() {
-  static std::atomic<unsigned> counter{0};
-  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  for (;;) {
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() /
-        ("quilmarr-win32-" + std::to_string(stamp) + "-" + std::to_string(counter++));
-    if (std::filesystem::create_directory(folder)) return folder;
-  }
-}
-
-// The adapters of a typical engineer's PC: two with IPv4 addresses.
-std::vector<CaptureInterfaceEntry> TwoAdapters() {
-  return {Interface("\\Device\\NPF_{A}", "Test Adapter A", {10, 0, 0, 1}),
-          Interface("\\Device\\NPF_{B}", "Test Adapter B", {10, 0, 0, 2})};
-}
-
-}  // namespace
-
-Win32DialogTest::Win32DialogTest()
-    : tempFolder_(MakeTempFolder()),
-      locator_(tempFolder_.u16string()),
-      ini_(MakePlatformIniStore()),
-      settings_(locator_, *ini_) {
+Win32DialogTest::Win32DialogTest() {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
-  settings_.ResolveFolder();
-  std::filesystem::create_directories(std::filesystem::path(settings_.Folder()));
   lister_.entries = TwoAdapters();
 }
 
 Win32DialogTest::~Win32DialogTest() {
   launcher_.ReleaseAll();
   dialog_.reset();
-  std::error_code ignored;
-  std::filesystem::remove_all(tempFolder_, ignored);
 }
 
 Win32BatchDialog& Win32DialogTest::Open() {
-  Win32DialogServices services{lister_,
-                               [feed = feed_] { return std::make_unique<FeedPacketSource>(feed); },
-                               clock_, settings_, launcher_};
+  Win32DialogServices services{lister_, ScriptedSources(capture_), clock_, settings_, launcher_};
   services.captureLibraryMissing = captureLibraryMissing_;
   Win32DialogOptions options;
   options.openFile = [this](HWND owner) {
@@ -125,16 +93,15 @@ void Win32DialogTest::TabTo(int id) const {
 }
 
 void Win32DialogTest::StartQuery() {
-  const int opened = feed_->opened.load();
+  const std::size_t opened = capture_->Opened().size();
   SelectAdapter(0);
   Click(IDC_BUTTON_QUERY);
-  ASSERT_TRUE(Pump([&] { return feed_->opened.load() > opened; }));
+  ASSERT_TRUE(Pump([&] { return capture_->Opened().size() > opened; }));
 }
 
 void Win32DialogTest::Announce(const std::vector<test::DeviceAnnouncement>& devices) {
-  const std::size_t before = Controller().Devices().size();
-  for (const test::DeviceAnnouncement& device : devices) feed_->Push(test::LldpFrame(device));
-  ASSERT_TRUE(Pump([&] { return Controller().Devices().size() >= before + devices.size(); }));
+  for (const test::DeviceAnnouncement& device : devices) capture_->Push(test::LldpFrame(device));
+  ASSERT_TRUE(Pump([&] { return capture_->Idle(); }));
 }
 
 std::u16string Win32DialogTest::Cell(int row, int column) const {
@@ -158,4 +125,4 @@ void Win32DialogTest::SetTicked(int row, bool ticked) const {
 
 int Win32DialogTest::RowCount() const { return ListView_GetItemCount(Item(IDC_LIST_DEVICES)); }
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

@@ -17,16 +17,15 @@
 #include "platform/ini.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_folder_locator.h"
-#include "tests/support/frame_feed.h"
+#include "tests/support/scripted_capture.h"
 #include "tests/support/lldp_frames.h"
-#include "tests/ui/fake_services.h"
+#include "tests/support/temp_settings.h"
+#include "tests/support/fake_services.h"
 #include "ui/win32/win32_batch_dialog.h"
 #include "ui/win32/windows_api.h"
 #include "update/settings_file.h"
 
-namespace quilmarr::testing {
-
-inline constexpr std::chrono::milliseconds kPatience{10'000};
+namespace quilmarr::test {
 
 class Win32DialogTest : public ::testing::Test {
  protected:
@@ -55,7 +54,8 @@ class Win32DialogTest : public ::testing::Test {
   void TabTo(int id) const;
   // Selects the first adapter, clicks Query Device and waits for the capture to open.
   void StartQuery();
-  // Sends each device's LLDP frame through the capture and waits until the table holds them.
+  // Sends each device's LLDP frame through the capture and waits until the
+  // dialog has handled them all.
   void Announce(const std::vector<test::DeviceAnnouncement>& devices);
   // One tick of the refresh timer.
   void Tick() const { SendMessageW(Dialog(), WM_TIMER, kRefreshTimerId, 0); }
@@ -64,13 +64,15 @@ class Win32DialogTest : public ::testing::Test {
   [[nodiscard]] bool Ticked(int row) const;
   void SetTicked(int row, bool ticked) const;
   [[nodiscard]] int RowCount() const;
+  // True once every capture started has ended: its worker frees its source last.
+  [[nodiscard]] bool CapturesEnded() const {
+    return capture_->freed.load() == capture_->created.load();
+  }
 
-  std::filesystem::path tempFolder_;
-  FakeFolderLocator locator_;
-  std::unique_ptr<IniStore> ini_;
-  SettingsFile settings_;
+  TempSettings temp_;
+  SettingsFile& settings_ = temp_.File();
   FakeInterfaceLister lister_;
-  std::shared_ptr<FrameFeed> feed_ = std::make_shared<FrameFeed>();
+  std::shared_ptr<CaptureScript> capture_ = std::make_shared<CaptureScript>();
   test::FakeClock clock_;
   FakeLauncher launcher_;
   std::optional<std::u16string> openFileAnswer_;
@@ -83,4 +85,4 @@ class Win32DialogTest : public ::testing::Test {
   std::unique_ptr<Win32BatchDialog> dialog_;
 };
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

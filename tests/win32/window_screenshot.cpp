@@ -13,12 +13,11 @@
 #include <memory>
 #include <string>
 
-#include "platform/ini.h"
 #include "tests/support/fake_clock.h"
-#include "tests/support/fake_folder_locator.h"
-#include "tests/support/frame_feed.h"
+#include "tests/support/scripted_capture.h"
 #include "tests/support/lldp_frames.h"
-#include "tests/ui/fake_services.h"
+#include "tests/support/temp_settings.h"
+#include "tests/support/fake_services.h"
 #include "ui/win32/win32_batch_dialog.h"
 #include "ui/win32/win32_handles.h"
 #include "update/settings_file.h"
@@ -26,7 +25,7 @@
 namespace {
 
 using namespace quilmarr;
-using namespace quilmarr::testing;
+using namespace quilmarr::test;
 
 // Handles messages as the program's loop does until `done` holds or `ms` passed.
 template <typename Done>
@@ -116,28 +115,20 @@ int wmain(int argc, wchar_t** argv) {
   InitCommonControlsEx(&controls);
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
-  const std::filesystem::path folder =
-      std::filesystem::temp_directory_path() / "quilmarr-window-screenshot";
-  std::filesystem::remove_all(folder);
-  FakeFolderLocator locator(folder.u16string());
-  const std::unique_ptr<IniStore> ini = MakePlatformIniStore();
-  SettingsFile settings(locator, *ini);
-  settings.ResolveFolder();
-  std::filesystem::create_directories(std::filesystem::path(settings.Folder()));
-  settings.WriteString(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"10.20.0.5");
-  settings.WriteString(settings::kSectionQuilmarr, settings::kKeyPckFile,
-                       u"D:\\Firmware\\feeder-ied-4.2.0.pck");
+  TempSettings settings;
+  settings.Write(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"10.20.0.5");
+  settings.Write(settings::kSectionQuilmarr, settings::kKeyPckFile,
+                 u"D:\\Firmware\\feeder-ied-4.2.0.pck");
 
   FakeInterfaceLister lister;
   lister.entries = {Interface("\\Device\\NPF_{1}", "Ethernet (substation LAN)", {10, 20, 0, 5}),
                     Interface("\\Device\\NPF_{2}", "Wi-Fi", {192, 168, 1, 34})};
-  const auto feed = std::make_shared<FrameFeed>();
+  const auto capture = std::make_shared<CaptureScript>();
   const test::FakeClock clock;
   FakeLauncher launcher;
   int status = 1;
   {
-    Win32BatchDialog dialog({lister, [feed] { return std::make_unique<FeedPacketSource>(feed); },
-                             clock, settings, launcher});
+    Win32BatchDialog dialog({lister, ScriptedSources(capture), clock, settings.File(), launcher});
     const HWND window = dialog.CreateModeless();
     if (window == nullptr) return 1;
     SetWindowPos(window, HWND_TOP, 40, 30, 0, 0, SWP_NOSIZE);
@@ -148,8 +139,8 @@ int wmain(int argc, wchar_t** argv) {
         {{10, 20, 0, 13}, "BAY-3", "FEEDER_3", "1.0.2", "4.2.0"},
         {{10, 20, 0, 14}, "BAY-4", "TRAFO_1", "1.0.1", "4.0.9"},
         {{10, 20, 0, 15}, "BAY-5", "BUSCOUPLER", "1.0.2", "4.1.7"}};
-    for (const auto& device : devices) feed->Push(test::LldpFrame(device));
-    Pump(window, [&] { return dialog.Controller().Devices().size() == std::size(devices); });
+    for (const auto& device : devices) capture->Push(test::LldpFrame(device));
+    Pump(window, [&] { return capture->Idle(); });  // every frame handled
     SendMessageW(window, WM_TIMER, kRefreshTimerId, 0);
     const HWND list = GetDlgItem(window, IDC_LIST_DEVICES);
     for (const int row : {0, 1, 3}) ListView_SetCheckState(list, row, TRUE);
@@ -166,7 +157,6 @@ int wmain(int argc, wchar_t** argv) {
     const UniqueBitmap picture = CaptureWindow(window, size);
     status = SavePng(picture.Get(), size, argv[1]) ? 0 : 1;
   }
-  std::filesystem::remove_all(folder);
   CoUninitialize();
   return status;
 }

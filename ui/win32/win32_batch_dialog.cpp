@@ -21,8 +21,6 @@ constexpr DWORD kPumpSliceMs = 5;
 // Paint messages handled per slice of the close wait; a window that never
 // validates its area cannot hold the wait.
 constexpr int kPaintsPerSlice = 32;
-// One capture read time-out and a slow frame, with room to spare.
-constexpr std::chrono::milliseconds kWorkerEndWait{5000};
 
 HINSTANCE ResourceModule(HINSTANCE given) {
   return given != nullptr ? given : GetModuleHandleW(nullptr);
@@ -65,21 +63,13 @@ Win32BatchDialog::Win32BatchDialog(Win32DialogServices services, Win32DialogOpti
 
 Win32BatchDialog::~Win32BatchDialog() {
   if (window_ != nullptr) {
-    StopWorkers();
+    // The capture worker may be blocked in a send to this thread: the
+    // controller ends the workers while handling their messages.
+    controller_->OnDestroy();
     const HWND window = window_;
     DestroyWindow(window);
   }
   controller_.reset();
-}
-
-void Win32BatchDialog::StopWorkers() {
-  // As Stop Query does; the worker may be blocked in a send to this thread,
-  // so keep handling its messages until it has ended.
-  const CaptureContext* capture = controller_->Capture();
-  if (capture != nullptr && capture->running.load() && !capture->stopRequested.load()) {
-    controller_->OnQueryClicked();
-  }
-  PumpMessagesUntil([this] { return !controller_->WorkersAlive(); }, kWorkerEndWait);
 }
 
 INT_PTR Win32BatchDialog::DoModal(HWND owner) {

@@ -61,9 +61,8 @@ class Win32BatchDialog final : private DialogHost {
   explicit Win32BatchDialog(Win32DialogServices services, Win32DialogOptions options = {});
   Win32BatchDialog(const Win32BatchDialog&) = delete;
   Win32BatchDialog& operator=(const Win32BatchDialog&) = delete;
-  // Stops a capture still running, waits for the workers while handling their
-  // messages, destroys a modeless window, then the controller (which writes
-  // [UDP] back).
+  // Ends the workers while handling their messages, destroys a modeless
+  // window, then the controller (which writes [UDP] back).
   ~Win32BatchDialog() override;
 
   // Runs the dialog modally until the close guard ends it; the window is
@@ -98,7 +97,6 @@ class Win32BatchDialog final : private DialogHost {
   void OnDestroy();
   void AddAboutItem();
   void RequestClose();
-  void StopWorkers();
 
   // DialogHost
   void SetWindowTitle(std::u16string_view title) override;

@@ -1,4 +1,4 @@
-#include "tests/live/netns_pair.h"
+#include "tests/support/netns_pair.h"
 
 #include <fcntl.h>
 #include <sched.h>
@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "tests/tools/child_process.h"
+#include "tests/support/child_process.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 namespace {
 
 bool Ip(const std::vector<std::string>& arguments) {
@@ -99,4 +99,4 @@ std::unique_ptr<PacketSource> InNamespace(std::string ns, std::unique_ptr<Packet
   return std::make_unique<NamespacedSource>(std::move(ns), std::move(inner));
 }
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

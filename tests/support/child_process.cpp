@@ -1,4 +1,4 @@
-#include "tests/tools/child_process.h"
+#include "tests/support/child_process.h"
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -6,17 +6,14 @@
 
 #include <fcntl.h>
 
-#include <atomic>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <sstream>
+
+#include "tests/support/temp_folder.h"
 
 extern char** environ;
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 namespace {
 
 pid_t Spawn(const std::vector<std::string>& argv, const std::string& outPath,
@@ -42,30 +39,15 @@ int WaitFor(pid_t pid) {
   return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::string TempPath(const char* tag) {
-  static std::atomic<int> counter{0};
-  std::ostringstream name;
-  name << "/tmp/quilmarr-test-" << getpid() << '-' << ++counter << '.' << tag;
-  return name.str();
-}
-
 }  // namespace
 
 CommandResult RunCommand(const std::vector<std::string>& argv) {
-  const auto outPath = TempPath("out");
-  const auto errPath = TempPath("err");
+  const TempFolder output;
   CommandResult result;
-  const pid_t pid = Spawn(argv, outPath, errPath);
+  const pid_t pid = Spawn(argv, output.File("out").string(), output.File("err").string());
   if (pid > 0) result.status = WaitFor(pid);
-  result.out = Slurp(outPath);
-  result.err = Slurp(errPath);
-  std::remove(outPath.c_str());
-  std::remove(errPath.c_str());
+  result.out = ReadBytes(output.File("out"));
+  result.err = ReadBytes(output.File("err"));
   return result;
 }
 
@@ -86,4 +68,4 @@ int BackgroundProcess::Wait() {
   return status;
 }
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

@@ -7,7 +7,7 @@
 
 #include "discovery/packet_source.h"
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 
 class NetnsPair {
  public:
@@ -37,4 +37,4 @@ void RunInNamespace(const std::string& ns, const std::function<void()>& task);
 [[nodiscard]] std::unique_ptr<PacketSource> InNamespace(std::string ns,
                                                         std::unique_ptr<PacketSource> inner);
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

@@ -4,7 +4,7 @@
 #include <sys/types.h>
 #include <vector>
 
-namespace quilmarr::testing {
+namespace quilmarr::test {
 
 struct CommandResult {
   int status = -1;  // exit status, or -1 when it did not exit normally
@@ -31,4 +31,4 @@ class BackgroundProcess {
   pid_t pid_ = -1;
 };
 
-}  // namespace quilmarr::testing
+}  // namespace quilmarr::test

@@ -1,0 +1,39 @@
+#pragma once
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/ini.h"
+#include "tests/support/fake_folder_locator.h"
+#include "tests/support/temp_folder.h"
+#include "update/settings_file.h"
+
+namespace quilmarr::test {
+
+// "Pendravel.ini" in the application-data folder of a fresh temporary folder,
+// through the platform's INI store; the folder exists.
+class TempSettings {
+ public:
+  TempSettings() {
+    file_.ResolveFolder();
+    std::filesystem::create_directories(std::filesystem::path(file_.Folder()));
+  }
+
+  [[nodiscard]] SettingsFile& File() noexcept { return file_; }
+  [[nodiscard]] const std::filesystem::path& Root() const noexcept { return root_.Path(); }
+  void Write(std::u16string_view section, std::u16string_view key, std::u16string_view value) {
+    file_.WriteString(section, key, value);
+  }
+  [[nodiscard]] std::u16string Read(std::u16string_view section, std::u16string_view key) const {
+    return file_.ReadString(section, key, kPathValueCapacity);
+  }
+
+ private:
+  TempFolder root_;
+  FakeFolderLocator locator_{root_.Path().u16string()};
+  std::unique_ptr<IniStore> ini_ = MakePlatformIniStore();
+  SettingsFile file_{locator_, *ini_};
+};
+
+}  // namespace quilmarr::test
