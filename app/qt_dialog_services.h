@@ -11,8 +11,7 @@ namespace quilmarr {
 [[nodiscard]] inline QtDialogServices QtServicesFor(PlatformServices& services,
                                                     InterfaceLister& interfaces,
                                                     PacketSourceFactory openSource) {
-  return {interfaces, std::move(openSource), services.clock, services.settings,
-          *services.launcher};
+  return {interfaces, std::move(openSource), services.clock, services.settings, *services.launcher};
 }
 
 [[nodiscard]] inline QtDialogServices QtServicesFor(PlatformServices& services) {

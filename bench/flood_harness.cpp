@@ -132,8 +132,8 @@ bool PumpUntil(Predicate done, SteadyClock::duration limit) {
 
 int RunStartup(ObservingApplication& app) {
   PlatformServices services;
-  QtBatchDialog dialog(
-      QtServicesFor(services, *services.interfaces, [] { return std::unique_ptr<PacketSource>(); }));
+  QtBatchDialog dialog(QtServicesFor(services, *services.interfaces,
+                                     [] { return std::unique_ptr<PacketSource>(); }));
   app.Observe(&dialog);
   dialog.show();
   if (!PumpUntil([&] { return app.Painted(); }, std::chrono::seconds(10))) {

@@ -37,5 +37,4 @@ void ClearDeviceTable(DeviceTable& table) noexcept;
 const DeviceRecord* ProcessCapturedFrame(std::span<const std::uint8_t> frame, DeviceTable& table,
                                          const Clock& clock);
 
-
 }  // namespace quilmarr

@@ -52,8 +52,8 @@ std::string Iso8601LocalTime(UnixSeconds time) {
   char text[96] = {};
   std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02ld:%02ld",
                 t.local.tm_year + 1900, t.local.tm_mon + 1, t.local.tm_mday, t.local.tm_hour,
-                t.local.tm_min, t.local.tm_sec, t.offsetSeconds < 0 ? '-' : '+',
-                offsetMinutes / 60, offsetMinutes % 60);
+                t.local.tm_min, t.local.tm_sec, t.offsetSeconds < 0 ? '-' : '+', offsetMinutes / 60,
+                offsetMinutes % 60);
   return text;
 }
 

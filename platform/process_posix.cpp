@@ -114,7 +114,8 @@ bool WaitWithin(pid_t child, std::chrono::seconds limit, int& exitStatus) {
     if (left.count() <= 0) break;
     if (pidfd >= 0) {
       pollfd ready{pidfd, POLLIN, 0};
-      static_cast<void>(::poll(&ready, 1, static_cast<int>(std::min<long long>(left.count(), 60000))));
+      static_cast<void>(
+          ::poll(&ready, 1, static_cast<int>(std::min<long long>(left.count(), 60000))));
     } else {
       ::usleep(20000);
     }
@@ -125,8 +126,7 @@ bool WaitWithin(pid_t child, std::chrono::seconds limit, int& exitStatus) {
 
 class PosixProcessLauncher final : public ProcessLauncher {
  public:
-  ProcessRun RunAndWait(const std::u16string& program,
-                        const std::vector<std::u16string>& arguments,
+  ProcessRun RunAndWait(const std::u16string& program, const std::vector<std::u16string>& arguments,
                         std::chrono::seconds timeLimit) override {
     std::vector<std::string> words;
     words.reserve(arguments.size() + 1);

@@ -30,8 +30,7 @@ int ExitCodeOf(HANDLE process) {
 
 class WindowsProcessLauncher final : public ProcessLauncher {
  public:
-  ProcessRun RunAndWait(const std::u16string& program,
-                        const std::vector<std::u16string>& arguments,
+  ProcessRun RunAndWait(const std::u16string& program, const std::vector<std::u16string>& arguments,
                         std::chrono::seconds timeLimit) override {
     const std::u16string line = BuildWindowsCommandLine(program, arguments);
     // CreateProcessW may write into the command line, so it gets a copy.
@@ -65,8 +64,8 @@ class WindowsProcessLauncher final : public ProcessLauncher {
     }
     ResumeThread(thread.Get());
     const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(timeLimit);
-    const DWORD wait = milliseconds.count() >= INFINITE ? INFINITE - 1
-                                                        : static_cast<DWORD>(milliseconds.count());
+    const DWORD wait =
+        milliseconds.count() >= INFINITE ? INFINITE - 1 : static_cast<DWORD>(milliseconds.count());
     if (WaitForSingleObject(process.Get(), wait) == WAIT_OBJECT_0) {
       return {ProcessRun::End::Exited, ExitCodeOf(process.Get())};
     }

@@ -207,8 +207,7 @@ void CPendravelBatchDlg::OnBatchUpdateClicked() {
   m_updateJob->interruptRequested = false;
   m_updateJob->updateTimeLimit = chosen.updateTimeLimit;
   try {
-    m_updateThread.Start(*m_updateJob, m_services.settings, m_services.launcher,
-                         m_services.clock);
+    m_updateThread.Start(*m_updateJob, m_services.settings, m_services.launcher, m_services.clock);
   } catch (const std::exception& error) {
     ShowErrorBox(ExceptionText(error));
     OnUpdateFinished();
@@ -244,8 +243,7 @@ void CPendravelBatchDlg::OnDestroy() {
     m_updateJob->interruptRequested = true;
   }
   StopRefreshTimer();
-  static_cast<void>(
-      m_host.PumpMessagesUntil([this] { return !WorkersAlive(); }, kWorkerEndWait));
+  static_cast<void>(m_host.PumpMessagesUntil([this] { return !WorkersAlive(); }, kWorkerEndWait));
   WriteReportNow();
 }
 

@@ -111,11 +111,11 @@ class CPendravelBatchDlg {
   [[nodiscard]] const AdapterInfo* SelectedAdapter() const;
 
   // The mode's transitions, each with the control states of its new mode.
-  void EnterQuerying();            // a capture started from Idle
-  void EnterUpdating();            // a batch started while querying
-  void LeaveQuerying();            // the capture ended with no batch running
-  void LeaveUpdating();            // the batch ended
-  void OnCaptureEnded();           // any of the capture's ending messages
+  void EnterQuerying();   // a capture started from Idle
+  void EnterUpdating();   // a batch started while querying
+  void LeaveQuerying();   // the capture ended with no batch running
+  void LeaveUpdating();   // the batch ended
+  void OnCaptureEnded();  // any of the capture's ending messages
   void StartRefreshTimer();
   void StopRefreshTimer();
   // The batch report: written once the batch and its verification are over,

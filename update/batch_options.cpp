@@ -12,8 +12,8 @@ std::optional<std::chrono::seconds> ReadSeconds(const SettingsFile& settings,
                                                 std::u16string_view key,
                                                 std::chrono::seconds fallback,
                                                 std::u16string& error) {
-  const std::u16string text = settings.ReadString(settings::kSectionQuilmarr, key,
-                                                  kPathValueCapacity);
+  const std::u16string text =
+      settings.ReadString(settings::kSectionQuilmarr, key, kPathValueCapacity);
   if (text.empty()) return fallback;
   if (auto seconds = ParseOptionSeconds(text)) return seconds;
   error = u"Invalid [Quilmarr] " + std::u16string(key) + u" \"" + text +

@@ -95,16 +95,11 @@ void BatchOutcomes::DeviceEnded(const DeviceRun& run, const DeviceTable& table) 
   DeviceResult* result = FindMutable(run.ip);
   if (result == nullptr) return;
   switch (run.process.end) {
-    case ProcessRun::End::NotStarted:
-      result->outcome = DeviceOutcome::NotStarted;
-      return;
-    case ProcessRun::End::TimedOut:
-      result->outcome = DeviceOutcome::TimedOut;
-      break;
+    case ProcessRun::End::NotStarted: result->outcome = DeviceOutcome::NotStarted; return;
+    case ProcessRun::End::TimedOut: result->outcome = DeviceOutcome::TimedOut; break;
     case ProcessRun::End::Exited:
       result->exitStatus = run.process.exitStatus;
-      result->outcome =
-          run.process.exitStatus == 0 ? DeviceOutcome::Done : DeviceOutcome::Failed;
+      result->outcome = run.process.exitStatus == 0 ? DeviceOutcome::Done : DeviceOutcome::Failed;
       if (result->outcome == DeviceOutcome::Done && info_.verifyFor.count() > 0) {
         result->verifyUntil = run.end + info_.verifyFor.count();
       }

@@ -21,8 +21,7 @@ std::u16string TimeField(const std::optional<UnixSeconds>& time) {
 std::string BatchReportCsv(const BatchOutcomes& outcomes) {
   std::string csv = CsvRecord({u"IP", u"System name", u"IED name", u"Boot version",
                                u"App version before", u"App version after", u"Updater start",
-                               u"Updater end", u"Exit status", u"Outcome", u"Package",
-                               u"Adapter"});
+                               u"Updater end", u"Exit status", u"Outcome", u"Package", u"Adapter"});
   const BatchInfo& info = outcomes.Info();
   for (const DeviceResult& result : outcomes.Results()) {
     const std::u16string exitStatus =

@@ -35,7 +35,8 @@ void SettingsFile::ResolveFolder() {
 std::u16string SettingsFile::FilePath() const {
   // An unknown folder has no file: reads give defaults and writes fail,
   // rather than landing in whatever the current folder happens to be.
-  if (folder_.empty() || folder_.size() + settings::kFileName.size() > kMaxPathLength - 1) return {};
+  if (folder_.empty() || folder_.size() + settings::kFileName.size() > kMaxPathLength - 1)
+    return {};
   return folder_ + std::u16string(settings::kFileName);
 }
 

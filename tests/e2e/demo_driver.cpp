@@ -181,6 +181,6 @@ int main(int argc, char* argv[]) {
     failure = walkthrough.Run();
   }
   test::Say(failure.isEmpty() ? QStringLiteral("result ok")
-                             : QStringLiteral("result failed: ") + failure);
+                              : QStringLiteral("result failed: ") + failure);
   return failure.isEmpty() ? 0 : 1;
 }

@@ -50,8 +50,8 @@ class ProcessLauncherTest : public ::testing::Test {
   [[nodiscard]] fs::path Report() const { return folder_ / "report.txt"; }
 
   // True when the program started and ended by itself.
-  [[nodiscard]] bool Ran(const std::u16string& program, const std::vector<std::u16string>& arguments,
-                         seconds limit = seconds(0)) {
+  [[nodiscard]] bool Ran(const std::u16string& program,
+                         const std::vector<std::u16string>& arguments, seconds limit = seconds(0)) {
     return launcher_->RunAndWait(program, arguments, limit).end == ProcessRun::End::Exited;
   }
 
@@ -104,7 +104,8 @@ TEST_F(ProcessLauncherTest, ExitStatusIsReportedWithAndWithoutALimit) {
 TEST_F(ProcessLauncherTest, TimeLimitEndsTheProgramAndItsChildren) {
   const fs::path pids = folder_ / "pids.txt";
   const auto started = std::chrono::steady_clock::now();
-  const ProcessRun run = launcher_->RunAndWait(Wide(ProbePath()), {u"--hang", Wide(pids)}, seconds(2));
+  const ProcessRun run =
+      launcher_->RunAndWait(Wide(ProbePath()), {u"--hang", Wide(pids)}, seconds(2));
   EXPECT_EQ(run.end, ProcessRun::End::TimedOut);
   EXPECT_GE(std::chrono::steady_clock::now() - started, seconds(2));
 

@@ -13,8 +13,9 @@ namespace quilmarr::test {
 namespace {
 
 TEST(CsvRecordTest, QuotesEveryFieldAndDoublesQuotes) {
-  EXPECT_EQ(CsvRecord({u"192.168.0.1", u"", u"a,b", u"say \"hi\"", u"two\r\nlines", u"Zürich"}),
-            "\"192.168.0.1\",\"\",\"a,b\",\"say \"\"hi\"\"\",\"two\r\nlines\",\"Z\xC3\xBCrich\"\r\n");
+  EXPECT_EQ(
+      CsvRecord({u"192.168.0.1", u"", u"a,b", u"say \"hi\"", u"two\r\nlines", u"Zürich"}),
+      "\"192.168.0.1\",\"\",\"a,b\",\"say \"\"hi\"\"\",\"two\r\nlines\",\"Z\xC3\xBCrich\"\r\n");
   EXPECT_EQ(CsvRecord({}), "\r\n");
 }
 

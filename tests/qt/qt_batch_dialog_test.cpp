@@ -398,18 +398,16 @@ class QtBatchDialogTest : public QObject {
     QTest::addColumn<bool>("captureRuns");
     QTest::addColumn<int>("fileDialogs");
     QTest::addColumn<bool>("batchStarts");
-    QTest::newRow("Enter on Stop Query") << "queryButton" << int(Qt::Key_Return) << false << 1
-                                         << false;
+    QTest::newRow("Enter on Stop Query")
+        << "queryButton" << int(Qt::Key_Return) << false << 1 << false;
     QTest::newRow("keypad Enter on Stop Query")
         << "queryButton" << int(Qt::Key_Enter) << false << 1 << false;
-    QTest::newRow("Space on Stop Query") << "queryButton" << int(Qt::Key_Space) << false << 1
-                                         << false;
-    QTest::newRow("Enter on Browse") << "browseButton" << int(Qt::Key_Return) << true << 2
-                                     << false;
-    QTest::newRow("Enter in the list") << "deviceList" << int(Qt::Key_Return) << true << 1
-                                       << true;
-    QTest::newRow("Enter in the file field") << "fileEdit" << int(Qt::Key_Return) << true << 1
-                                             << true;
+    QTest::newRow("Space on Stop Query")
+        << "queryButton" << int(Qt::Key_Space) << false << 1 << false;
+    QTest::newRow("Enter on Browse") << "browseButton" << int(Qt::Key_Return) << true << 2 << false;
+    QTest::newRow("Enter in the list") << "deviceList" << int(Qt::Key_Return) << true << 1 << true;
+    QTest::newRow("Enter in the file field")
+        << "fileEdit" << int(Qt::Key_Return) << true << 1 << true;
   }
   void enterPressesTheFocusedButton() {
     QFETCH(QString, focus);
@@ -486,12 +484,12 @@ class QtBatchDialogTest : public QObject {
     QPushButton& batch = h.dialog->BatchUpdateButton();
     const QPoint centre = batch.rect().center();
     const QPoint global = batch.mapToGlobal(centre);
-    QCoreApplication::postEvent(&batch, new QMouseEvent(QEvent::MouseButtonPress, centre, global,
-                                                        Qt::LeftButton, Qt::LeftButton,
-                                                        Qt::NoModifier));
-    QCoreApplication::postEvent(&batch, new QMouseEvent(QEvent::MouseButtonRelease, centre, global,
-                                                        Qt::LeftButton, Qt::NoButton,
-                                                        Qt::NoModifier));
+    QCoreApplication::postEvent(
+        &batch, new QMouseEvent(QEvent::MouseButtonPress, centre, global, Qt::LeftButton,
+                                Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(
+        &batch, new QMouseEvent(QEvent::MouseButtonRelease, centre, global, Qt::LeftButton,
+                                Qt::NoButton, Qt::NoModifier));
     QVERIFY(h.dialog->close());
     QVERIFY(!h.dialog->isVisible());
     QCOMPARE(h.Controller().Mode(), UiMode::Idle);

@@ -386,8 +386,8 @@ TEST_F(HeadlessBatchTest, InterruptLetsTheRunningUpdaterFinishAndSkipsTheRest) {
   };
   EXPECT_EQ(Run(), cli::kBatchFailed);
   EXPECT_EQ(updater_.runs.size(), 1u);
-  EXPECT_EQ(events_.finished,
-            (Strings{"192.168.0.1 Verified 5.0.0 ok", "192.168.0.2 Skipped", "192.168.0.3 Skipped"}))
+  EXPECT_EQ(events_.finished, (Strings{"192.168.0.1 Verified 5.0.0 ok", "192.168.0.2 Skipped",
+                                       "192.168.0.3 Skipped"}))
       << "it came back before its updater ended";
   EXPECT_EQ(Read(u"UDP", u"REMOTE_IP"), "1.1.1.1");
   EXPECT_EQ(Read(u"UDP", u"HOST_IP"), "2.2.2.2");

@@ -33,9 +33,7 @@ std::vector<std::string> ReadLines(const fs::path& file) {
 
 class BatchOutcomeTest : public BatchUpdateTest {
  protected:
-  [[nodiscard]] fs::path ReportsFolder() const {
-    return fs::path(settings_.Folder()) / "Reports";
-  }
+  [[nodiscard]] fs::path ReportsFolder() const { return fs::path(settings_.Folder()) / "Reports"; }
   [[nodiscard]] std::vector<fs::path> Reports() const {
     std::vector<fs::path> files;
     std::error_code ignored;
@@ -136,8 +134,8 @@ TEST_F(BatchOutcomeTest, ReportHoldsOneRowPerTickedDevice) {
 
   const auto reports = Reports();
   ASSERT_EQ(reports.size(), 1u);
-  EXPECT_TRUE(std::regex_match(reports[0].filename().string(),
-                               std::regex(R"(batch-\d{8}-\d{6}\.csv)")));
+  EXPECT_TRUE(
+      std::regex_match(reports[0].filename().string(), std::regex(R"(batch-\d{8}-\d{6}\.csv)")));
   const auto lines = ReadLines(reports[0]);
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0],
@@ -149,7 +147,8 @@ TEST_F(BatchOutcomeTest, ReportHoldsOneRowPerTickedDevice) {
       lines[1], std::regex(R"("192\.168\.0\.1","BAY-1","FEEDER_1","1\.0\.2","4\.1\.7","4\.1\.7",)" +
                            time + "," + time + R"(,"0","Done","/pkg/fw 1\.pck","10\.0\.0\.5")")))
       << lines[1];
-  EXPECT_TRUE(std::regex_match(lines[2], std::regex(R"re("192\.168\.0\.3",.*,"7","Failed \(exit 7\)",.*)re")))
+  EXPECT_TRUE(std::regex_match(lines[2],
+                               std::regex(R"re("192\.168\.0\.3",.*,"7","Failed \(exit 7\)",.*)re")))
       << lines[2];
 }
 

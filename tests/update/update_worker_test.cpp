@@ -63,7 +63,9 @@ std::vector<std::string> Describe(const std::vector<ReceivedMessage>& records) {
     switch (r.id) {
       case WM_UPDATE_ERROR: lines.push_back("error " + ToUtf8(r.text)); break;
       case WM_UPDATE_DEVICE_STARTED: lines.push_back("started " + ToUtf8(r.text)); break;
-      case WM_UPDATE_DEVICE_ENDED: lines.push_back("ended " + ToUtf8(r.run.ip) + Ending(r.run)); break;
+      case WM_UPDATE_DEVICE_ENDED:
+        lines.push_back("ended " + ToUtf8(r.run.ip) + Ending(r.run));
+        break;
       case WM_UPDATE_FINISHED: lines.push_back("finished"); break;
       default: lines.push_back("unexpected " + std::to_string(r.id));
     }
@@ -109,8 +111,7 @@ class ObservedIniStore final : public IniStore {
 class ObservedLauncher final : public ProcessLauncher {
  public:
   explicit ObservedLauncher(ProcessLauncher& real) : real_(real) {}
-  ProcessRun RunAndWait(const std::u16string& program,
-                        const std::vector<std::u16string>& arguments,
+  ProcessRun RunAndWait(const std::u16string& program, const std::vector<std::u16string>& arguments,
                         seconds timeLimit) override {
     ++calls;
     programs.push_back(program);
@@ -289,8 +290,7 @@ TEST_F(UpdateWorkerTest, MissingOrEmptyExePathEndsTheBatchAtOnceAndLeavesUdpAlon
 }
 
 void MakeReadOnly(const fs::path& path) {
-  fs::permissions(path,
-                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+  fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
 }
 

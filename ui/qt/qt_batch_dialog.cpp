@@ -73,7 +73,8 @@ QtBatchDialog::QtBatchDialog(QtDialogServices services, QWidget* parent, OpenFil
       target_(*this) {
   setWindowTitle(QStringLiteral("Quilmarr"));
   CreateControls();
-  templateSize_ = DialogUnits::ForFont(font()).Size(layout::kMainDialog.width, layout::kMainDialog.height);
+  templateSize_ =
+      DialogUnits::ForFont(font()).Size(layout::kMainDialog.width, layout::kMainDialog.height);
   setMinimumSize(templateSize_);
   resize(templateSize_);
   PlaceControls();
