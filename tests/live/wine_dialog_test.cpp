@@ -18,6 +18,7 @@
 
 #include "platform/ini.h"
 #include "platform/text.h"
+#include "tests/e2e/batch_checks.h"
 #include "tests/e2e/driver_report.h"
 #include "tests/support/netns_pair.h"
 #include "tests/live/wine_session.h"
@@ -217,75 +218,14 @@ TEST_F(WineDialog, BatchOfThreeUpdatesEachInTurnAndLeavesTheRestAlone) {
   EXPECT_EQ(ReportedSettingsFile(), windowsSettingsFile_) << output_;
   ExpectHostUntouched();
 
-  // Six devices, all on the old version, none ticked, none updating.
-  const auto& before = report.rowsByStage.at("devices");
-  ASSERT_EQ(before.size(), static_cast<std::size_t>(kDevices)) << output_;
-  std::vector<std::string> ips;
-  for (const auto& row : before) {
-    EXPECT_EQ(row.originalAppVersion, kOldVersion) << row.ip;
-    EXPECT_EQ(row.currentAppVersion, kOldVersion) << row.ip;
-    EXPECT_FALSE(row.ticked) << row.ip;
-    EXPECT_EQ(row.status, "") << row.ip;
-    ips.push_back(row.ip);
-  }
-  std::vector<std::string> sortedIps = ips;
-  std::sort(sortedIps.begin(), sortedIps.end());
-  EXPECT_EQ(std::adjacent_find(sortedIps.begin(), sortedIps.end()), sortedIps.end())
-      << "duplicate rows";
-  std::vector<std::string> tickedIps;
-  for (const int row : kTickedRows) tickedIps.push_back(ips[static_cast<std::size_t>(row)]);
-
-  // The "Updating" mark visits the ticked rows top to bottom, once each.
-  EXPECT_EQ(report.updatingSequence, tickedIps) << output_;
-
-  // Ticked devices are back with the new version and verified; their
-  // first-heard version stays; the other rows are exactly as before.
-  const auto& after = report.rowsByStage.at("updated");
-  ASSERT_EQ(after.size(), before.size()) << output_;
-  for (const auto& row : after) {
-    const bool ticked = std::find(tickedIps.begin(), tickedIps.end(), row.ip) != tickedIps.end();
-    EXPECT_EQ(row.ticked, ticked) << row.ip;
-    EXPECT_EQ(row.originalAppVersion, kOldVersion) << row.ip;
-    if (ticked) {
-      EXPECT_EQ(row.currentAppVersion, kNewVersion) << row.ip;
-      EXPECT_EQ(row.status, "Verified " + std::string(kNewVersion)) << row.ip;
-    } else {
-      const auto old = std::find_if(before.begin(), before.end(),
-                                    [&](const ReportedRow& r) { return r.ip == row.ip; });
-      ASSERT_NE(old, before.end()) << row.ip;
-      EXPECT_EQ(row, *old);
-    }
-  }
-
-  // One run of the Windows updater per ticked device, in row order, never two
-  // at once, each reading its device and the adapter from [UDP].
-  const std::string log = ReadBytes(updaterLog_);
-  const auto runs = ParseUpdaterLog(log);
-  ASSERT_EQ(runs.size(), tickedIps.size()) << log;
-  for (std::size_t i = 0; i < runs.size(); ++i) {
-    SCOPED_TRACE("run " + std::to_string(i));
-    EXPECT_EQ(runs[i].remoteIp, tickedIps[i]);
-    EXPECT_EQ(runs[i].hostIp, pair_->captureAddress);
-    EXPECT_EQ(runs[i].arguments, (std::vector<std::string>{package_, "-P255"}));
-    if (i > 0) {
-      EXPECT_GE(runs[i].start, runs[i - 1].end);
-    }
-  }
-
-  // The batch report beside the settings file: a header and one row per device.
-  std::vector<std::filesystem::path> reports;
-  for (const auto& entry :
-       std::filesystem::directory_iterator(settingsFile_.parent_path() / "Reports")) {
-    reports.push_back(entry.path());
-  }
-  ASSERT_EQ(reports.size(), 1U);
-  const std::string csv = ReadBytes(reports[0]);
-  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + static_cast<long>(tickedIps.size()))
-      << csv;
-  for (const std::string& ip : tickedIps) {
-    EXPECT_NE(csv.find("\"" + ip + "\","), std::string::npos) << csv;
-  }
-  EXPECT_NE(csv.find("\"Verified " + std::string(kNewVersion) + "\""), std::string::npos) << csv;
+  ASSERT_EQ(report.rowsByStage.at("devices").size(), static_cast<std::size_t>(kDevices)) << output_;
+  ExpectBatchOfTickedRows(report, ReadBytes(updaterLog_),
+                          {{kTickedRows.begin(), kTickedRows.end()},
+                           kOldVersion,
+                           kNewVersion,
+                           pair_->captureAddress,
+                           package_,
+                           settingsFile_});
 
   // After the close, [UDP] is back to its start values; [Quilmarr] keeps the batch's.
   EXPECT_EQ(ReadIni(settingsFile_, u"UDP", u"REMOTE_IP"), kStartRemoteIp);
