@@ -109,9 +109,10 @@ bool WaitWithin(pid_t child, std::chrono::seconds limit, int& exitStatus) {
       exitStatus = ExitStatusOf(status);
       return true;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) break;
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) break;
+    // Rounded up: a wait cut to whole milliseconds must not end the run early.
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
     if (pidfd >= 0) {
       pollfd ready{pidfd, POLLIN, 0};
       static_cast<void>(
