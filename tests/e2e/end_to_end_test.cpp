@@ -52,10 +52,10 @@ class EndToEnd : public ::testing::Test {
 
   // Runs the driver in the capture namespace against ied-sim in the other one.
   DriverReport RunDriver() {
-    const BackgroundProcess devices(
-        {"ip", "netns", "exec", pair_->senderNamespace, IED_SIM_PATH, "--interface",
-         pair_->senderInterface, "--count", std::to_string(kDevices), "--base-ip", "192.0.2.10",
-         "--interval-ms", "500", "--app-version", kOldVersion, "--state-dir", stateDir_.string()});
+    const BackgroundProcess devices(pair_->IedSimCommand(
+        IED_SIM_PATH,
+        {"--count", std::to_string(kDevices), "--base-ip", "192.0.2.10", "--interval-ms", "500",
+         "--app-version", kOldVersion, "--state-dir", stateDir_.string()}));
     std::vector<std::string> argv{
         "ip", "netns", "exec", pair_->captureNamespace, "env",
         "XDG_CONFIG_HOME=" + (temp_.Path() / "config").string(), "QT_QPA_PLATFORM=offscreen",

@@ -115,17 +115,8 @@ class LiveCapture : public ::testing::Test {
                                                    [] { return ObservedSource::reading; });
   }
   std::unique_ptr<BackgroundProcess> StartSim(std::vector<std::string> options) {
-    std::vector<std::string> argv{"ip",
-                                  "netns",
-                                  "exec",
-                                  pair_->senderNamespace,
-                                  kIedSim,
-                                  "--interface",
-                                  pair_->senderInterface,
-                                  "--seconds",
-                                  "30"};
-    argv.insert(argv.end(), options.begin(), options.end());
-    return std::make_unique<BackgroundProcess>(argv);
+    options.insert(options.begin(), {"--seconds", "30"});
+    return std::make_unique<BackgroundProcess>(pair_->IedSimCommand(kIedSim, std::move(options)));
   }
   bool WaitForDevices(std::size_t count) {
     return WaitFor([&](const DeviceTable& t, auto&, int) { return t.size() >= count; },
@@ -298,9 +289,9 @@ TEST_F(LiveCapture, BurstWhileTheHandlerIsBusyIsKeptWhole) {
   RunInNamespace(pair_->captureNamespace, [&] {
     PcapPacketSource source;
     ASSERT_TRUE(source.Open(pair_->captureInterface));
-    BackgroundProcess sim({"ip", "netns", "exec", pair_->senderNamespace, kIedSim, "--interface",
-                           pair_->senderInterface, "--count", "1", "--base-ip", "192.0.2.80",
-                           "--seconds", "0.3", "--flood-rate", "200000"});
+    BackgroundProcess sim(pair_->IedSimCommand(
+        kIedSim,
+        {"--count", "1", "--base-ip", "192.0.2.80", "--seconds", "0.3", "--flood-rate", "200000"}));
     std::uint64_t handedOver = 0;
     const auto count = [&](std::span<const std::uint8_t>) {
       // The first frame is handled only once the whole burst has been sent.
@@ -326,10 +317,13 @@ TEST_F(LiveCapture, BurstWhileTheHandlerIsBusyIsKeptWhole) {
 // flood benchmark compares captures over the sender's run time.
 TEST_F(LiveCapture, SimFloodEndsAtItsDeadlineEvenAboveWhatThePairCarries) {
   const auto start = SteadyClock::now();
-  const auto run =
-      RunCommand({"timeout", "-s", "KILL", "15", "ip", "netns", "exec", pair_->senderNamespace,
-                  kIedSim, "--interface", pair_->senderInterface, "--count", "1", "--base-ip",
-                  "192.0.2.60", "--seconds", "2", "--flood-rate", "1000000000"});
+  std::vector<std::string> argv{"timeout", "-s", "KILL", "15"};
+  for (std::string& word :
+       pair_->IedSimCommand(kIedSim, {"--count", "1", "--base-ip", "192.0.2.60", "--seconds", "2",
+                                      "--flood-rate", "1000000000"})) {
+    argv.push_back(std::move(word));
+  }
+  const auto run = RunCommand(argv);
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_LT(SteadyClock::now() - start, seconds(5));
   EXPECT_TRUE(run.out.starts_with("announcements ")) << run.out;

@@ -137,17 +137,8 @@ class WineLive : public WineCli {
   }
 
   std::unique_ptr<BackgroundProcess> StartSim(std::vector<std::string> options) const {
-    std::vector<std::string> argv{"ip",
-                                  "netns",
-                                  "exec",
-                                  pair_->senderNamespace,
-                                  kIedSim,
-                                  "--interface",
-                                  pair_->senderInterface,
-                                  "--seconds",
-                                  kRunLimitSeconds};
-    argv.insert(argv.end(), options.begin(), options.end());
-    return std::make_unique<BackgroundProcess>(argv);
+    options.insert(options.begin(), {"--seconds", kRunLimitSeconds});
+    return std::make_unique<BackgroundProcess>(pair_->IedSimCommand(kIedSim, std::move(options)));
   }
 
   // True once a packet socket is open in the capture namespace: wpcap.dll

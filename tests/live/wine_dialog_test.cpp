@@ -152,11 +152,10 @@ class WineDialog : public ::testing::Test {
 
   // The driver under Wine in the capture namespace, against ied-sim in the other.
   DriverReport RunDriver() {
-    const BackgroundProcess devices(
-        {"ip", "netns", "exec", pair_->senderNamespace, IED_SIM_PATH, "--interface",
-         pair_->senderInterface, "--count", std::to_string(kDevices), "--base-ip", "198.51.100.20",
-         "--interval-ms", "500", "--app-version", kOldVersion, "--state-dir", stateDir_.string(),
-         "--seconds", kRunLimitSeconds});
+    const BackgroundProcess devices(pair_->IedSimCommand(
+        IED_SIM_PATH, {"--count", std::to_string(kDevices), "--base-ip", "198.51.100.20",
+                       "--interval-ms", "500", "--app-version", kOldVersion, "--state-dir",
+                       stateDir_.string(), "--seconds", kRunLimitSeconds}));
     std::vector<std::string> argv{"timeout",
                                   kRunLimitSeconds,
                                   "ip",

@@ -84,6 +84,14 @@ NetnsPair::~NetnsPair() {
   static_cast<void>(Ip({"netns", "delete", senderNamespace}));
 }
 
+std::vector<std::string> NetnsPair::IedSimCommand(const std::string& iedSim,
+                                                  std::vector<std::string> options) const {
+  std::vector<std::string> argv{"ip",   "netns",       "exec",         senderNamespace,
+                                iedSim, "--interface", senderInterface};
+  argv.insert(argv.end(), options.begin(), options.end());
+  return argv;
+}
+
 bool NetnsPair::DeleteCaptureInterface() const {
   return Ip({"-n", captureNamespace, "link", "delete", captureInterface});
 }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "discovery/packet_source.h"
 
@@ -25,6 +26,10 @@ class NetnsPair {
 
   // Deletes the capture end of the pair (and with it the sender end).
   [[nodiscard]] bool DeleteCaptureInterface() const;
+  // The command line of ied-sim announcing on the sender end, with its own
+  // `options` (--count, --base-ip ...).
+  [[nodiscard]] std::vector<std::string> IedSimCommand(const std::string& iedSim,
+                                                       std::vector<std::string> options) const;
 
  private:
   NetnsPair() = default;

@@ -93,10 +93,9 @@ class CliUpdate : public ::testing::Test {
   }
 
   void StartDevices(int count) {
-    devices_ = std::make_unique<BackgroundProcess>(Strings{
-        "ip", "netns", "exec", pair_->senderNamespace, IED_SIM_PATH, "--interface",
-        pair_->senderInterface, "--count", std::to_string(count), "--base-ip", "192.0.2.10",
-        "--interval-ms", "250", "--app-version", "1.0.0", "--state-dir", stateDir_.string()});
+    devices_ = std::make_unique<BackgroundProcess>(pair_->IedSimCommand(
+        IED_SIM_PATH, {"--count", std::to_string(count), "--base-ip", "192.0.2.10", "--interval-ms",
+                       "250", "--app-version", "1.0.0", "--state-dir", stateDir_.string()}));
   }
 
   // quilmarr-cli update in the capture namespace; `environment` adds to or
