@@ -56,6 +56,13 @@ const DeviceRecord& MergeDeviceRecord(std::unique_ptr<DeviceRecord> record, Devi
 
 void ClearDeviceTable(DeviceTable& table) noexcept { table.clear(); }
 
+const DeviceRecord* FindDevice(const DeviceTable& table, std::u16string_view ip) {
+  for (const auto& record : table) {
+    if (record && EqualsNoCase(record->ipText, ip)) return record.get();
+  }
+  return nullptr;
+}
+
 const DeviceRecord* ProcessCapturedFrame(std::span<const std::uint8_t> frame, DeviceTable& table,
                                          const Clock& clock) {
   // Most traffic fails the header checks; dropping it here, before the copy

@@ -31,6 +31,9 @@ using DeviceTable = std::vector<std::unique_ptr<DeviceRecord>>;
 const DeviceRecord& MergeDeviceRecord(std::unique_ptr<DeviceRecord> record, DeviceTable& table,
                                       const Clock& clock);
 void ClearDeviceTable(DeviceTable& table) noexcept;
+// The record of the device with this address (ignoring case, as the list
+// compares addresses), or null when it has not been heard.
+[[nodiscard]] const DeviceRecord* FindDevice(const DeviceTable& table, std::u16string_view ip);
 
 // The WM_CAPTURE_PACKET pipeline: copy, decode, build, merge. A frame the
 // decoder rejects is dropped silently (null); otherwise the merged record.

@@ -8,8 +8,6 @@
 #include <variant>
 #include <vector>
 
-#include "platform/atomic_file.h"
-#include "platform/csv.h"
 #include "platform/text.h"
 #include "quilmarr_version.h"
 #include "update/batch_options.h"
@@ -268,7 +266,7 @@ std::intptr_t CPendravelBatchDlg::OnMessage(const Message& message) {
 std::intptr_t CPendravelBatchDlg::OnCapturePacket(std::span<const std::uint8_t> frame) {
   try {
     const DeviceRecord* heard = ProcessCapturedFrame(frame, m_devices, m_services.clock);
-    if (heard != nullptr && m_outcomes) m_outcomes->DeviceHeard(*heard, m_services.clock.Now());
+    if (heard != nullptr && m_outcomes) m_outcomes->DeviceHeard(*heard);
   } catch (const std::exception& error) {
     ShowErrorBox(ExceptionText(error));
   }
@@ -344,7 +342,6 @@ void CPendravelBatchDlg::OnCaptureEnded() {
 }
 
 void CPendravelBatchDlg::EnterQuerying() {
-  m_uiMode = UiMode::Querying;
   m_batchUpdateButton.Enable(true);
   m_queryButton.Enable(true);
   m_queryButton.SetText(kStopCaption);
@@ -360,7 +357,6 @@ void CPendravelBatchDlg::EnterQuerying() {
 }
 
 void CPendravelBatchDlg::EnterUpdating() {
-  m_uiMode = UiMode::Updating;
   m_batchUpdateButton.Enable(false);
   m_queryButton.Enable(false);
   m_adapterCombo.Enable(false);
@@ -372,7 +368,6 @@ void CPendravelBatchDlg::EnterUpdating() {
 }
 
 void CPendravelBatchDlg::LeaveQuerying() {
-  m_uiMode = UiMode::Idle;
   m_batchUpdateButton.Enable(false);
   m_queryButton.Enable(true);
   m_queryButton.SetText(kQueryCaption);
@@ -391,7 +386,6 @@ void CPendravelBatchDlg::LeaveUpdating() {
     LeaveQuerying();
     return;
   }
-  m_uiMode = UiMode::Querying;
   m_batchUpdateButton.Enable(true);
   m_queryButton.Enable(true);
   m_adapterCombo.Enable(false);

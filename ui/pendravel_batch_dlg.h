@@ -90,7 +90,11 @@ class CPendravelBatchDlg {
   void OnTimer(unsigned timerId);
 
   // What the user can do now; the front ends' drivers wait on it.
-  [[nodiscard]] UiMode Mode() const noexcept { return m_uiMode; }
+  // A batch makes the mode Updating, else a capture (running or stopping) Querying.
+  [[nodiscard]] UiMode Mode() const noexcept {
+    if (m_batchActive) return UiMode::Updating;
+    return m_captureActive ? UiMode::Querying : UiMode::Idle;
+  }
 
   // The error box: "Error" and the narrow text. Public for the Win32 front
   // end, which shows its handlers' failures and a missing capture library by it.
@@ -143,7 +147,6 @@ class CPendravelBatchDlg {
   std::unique_ptr<BatchOutcomes> m_outcomes;
   std::u16string m_reportPath;
   bool m_reportWritten = false;
-  UiMode m_uiMode = UiMode::Idle;
   bool m_captureActive = false;  // from a capture's start until its end is handled
   bool m_batchActive = false;    // from a batch's start until its end is handled
   bool m_timerRunning = false;

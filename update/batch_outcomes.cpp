@@ -8,13 +8,6 @@
 namespace quilmarr {
 namespace {
 
-const DeviceRecord* FindRecord(const DeviceTable& table, std::u16string_view ip) {
-  for (const auto& record : table) {
-    if (record && EqualsNoCase(record->ipText, ip)) return record.get();
-  }
-  return nullptr;
-}
-
 void TakeNames(DeviceResult& result, const DeviceRecord& record) {
   result.systemName = record.systemName;
   result.iedName = record.iedName;
@@ -63,7 +56,7 @@ BatchOutcomes::BatchOutcomes(BatchInfo info, const std::vector<std::u16string>& 
   for (const std::u16string& ip : targets) {
     DeviceResult result;
     result.ip = ip;
-    if (const DeviceRecord* record = FindRecord(table, ip)) {
+    if (const DeviceRecord* record = FindDevice(table, ip)) {
       TakeNames(result, *record);
       result.appVersionBefore = record->currentAppVersion;
     }
@@ -85,7 +78,7 @@ void BatchOutcomes::DeviceStarted(const std::u16string& ip, const DeviceTable& t
   DeviceResult* result = FindMutable(ip);
   if (result == nullptr) return;
   result->outcome = DeviceOutcome::Updating;
-  if (const DeviceRecord* record = FindRecord(table, ip)) {
+  if (const DeviceRecord* record = FindDevice(table, ip)) {
     TakeNames(*result, *record);
     result->appVersionBefore = record->currentAppVersion;
   }
@@ -107,13 +100,13 @@ void BatchOutcomes::DeviceEnded(const DeviceRun& run, const DeviceTable& table) 
   }
   result->start = run.start;
   result->end = run.end;
-  if (const DeviceRecord* record = FindRecord(table, run.ip);
+  if (const DeviceRecord* record = FindDevice(table, run.ip);
       record != nullptr && record->currentAppVersion != result->appVersionBefore) {
     Hear(*result, *record);  // it came back with the new version before its updater ended
   }
 }
 
-void BatchOutcomes::DeviceHeard(const DeviceRecord& record, UnixSeconds /*now*/) {
+void BatchOutcomes::DeviceHeard(const DeviceRecord& record) {
   if (DeviceResult* result = FindMutable(record.ipText)) Hear(*result, record);
 }
 
@@ -130,7 +123,7 @@ void BatchOutcomes::Tick(UnixSeconds now, const DeviceTable& table) {
   for (DeviceResult& result : results_) {
     if (!UnderWatch(result)) continue;
     // A frame merged before the run's end was reported is seen here.
-    const DeviceRecord* record = FindRecord(table, result.ip);
+    const DeviceRecord* record = FindDevice(table, result.ip);
     if (record != nullptr && result.end && record->lastSeen > *result.end) Hear(result, *record);
     if (UnderWatch(result) && now >= result.verifyUntil) {
       result.outcome = result.heardSinceRun ? DeviceOutcome::Unchanged : DeviceOutcome::NotBack;

@@ -63,8 +63,8 @@ class BatchOutcomes {
   // A device that already announces another version when its updater ends
   // well is verified at once.
   void DeviceEnded(const DeviceRun& run, const DeviceTable& table);
-  // After a frame of the device was merged at `now`.
-  void DeviceHeard(const DeviceRecord& record, UnixSeconds now);
+  // After a frame of the device was merged into the table.
+  void DeviceHeard(const DeviceRecord& record);
   // The worker has finished: devices never started were skipped (interrupted)
   // or could not be started.
   void BatchEnded(bool interrupted);
@@ -73,7 +73,6 @@ class BatchOutcomes {
   // Nothing more can be heard (the capture ended): watched devices stay Done.
   void StopWatching();
 
-  [[nodiscard]] bool BatchHasEnded() const noexcept { return batchEnded_; }
   [[nodiscard]] bool Watching() const noexcept;
   // The batch and every verification are over.
   [[nodiscard]] bool Over() const noexcept { return batchEnded_ && !Watching(); }

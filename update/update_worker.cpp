@@ -44,11 +44,11 @@ void RunDevices(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& l
     const std::u16string program = UpdaterProgramPath(exePath);
     const std::vector<std::u16string> arguments{job.packagePath, FromUtf8(kUpdaterPortArgument)};
     const std::u16string& ip = (*job.targetIps)[i];
-    DeviceRun run{ip, clock.Now(), 0, {}};
+    DeviceRun run{ip, 0, 0, {}};
     if (!settings.WriteString(settings::kSectionUdp, settings::kKeyRemoteIp, ip)) {
       // Otherwise the updater would update whatever device the file named before.
       PostError(job, u"Device " + ip + u" skipped. " + SettingsNotWrittenText(settings));
-      run.end = run.start;
+      run.start = run.end = clock.Now();
       PostDeviceEnded(job, std::move(run));
       continue;
     }

@@ -79,18 +79,6 @@ TEST_F(BatchOutcomeTest, WithoutALimitTheUpdaterRunsAsLongAsItTakes) {
   EXPECT_EQ(launcher_.Calls()[0].timeLimit, seconds(0));
 }
 
-TEST_F(BatchOutcomeTest, DevicesNotRunBecauseOfACloseAreSkipped) {
-  PrepareBatch({1, 2, 3}, {0, 1, 2});
-  Write(settings::kSectionQuilmarr, settings::kKeyVerifySeconds, u"0");
-  launcher_.Hold();
-  dialog_->OnBatchUpdateClicked();
-  ASSERT_TRUE(Pump([&] { return launcher_.CallCount() == 1; }));
-  EXPECT_FALSE(dialog_->OnClose());
-  launcher_.ReleaseAll();
-  ASSERT_TRUE(PumpUntilBatchEnded());
-  EXPECT_EQ(Statuses(), (Strings{u"Done", u"Skipped", u"Skipped"}));
-}
-
 // After an updater ended with status 0 the device is watched: heard with a
 // new version it is verified at once; at the end of the window it is
 // unchanged if heard only with the old version, and not back if not heard.

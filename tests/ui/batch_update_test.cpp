@@ -147,6 +147,9 @@ TEST_F(BatchUpdateTest, BatchAfterAnInterruptedOneRunsAllItsDevices) {
   launcher_.ReleaseAll();
   ASSERT_TRUE(PumpUntilBatchEnded());
   ASSERT_EQ(launcher_.CallCount(), 1u);
+  dialog_->OnTimer(kRefreshTimerId);
+  EXPECT_EQ(Column(6), (Strings{u"Done", u"Skipped", u"Skipped"}))
+      << "not run because of the close";
 
   // The old worker may still be returning; the click is refused until it has.
   ASSERT_TRUE(Pump([&] {

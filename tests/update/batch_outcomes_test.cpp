@@ -45,7 +45,7 @@ TEST(BatchOutcomesTest, NewVersionHeardDuringTheRunVerifiesWhenItEndsWell) {
   BatchOutcomes outcomes({100, u"fw.pck", u"10.0.0.9", seconds(60)}, {u"10.0.0.1"}, table);
   outcomes.DeviceStarted(u"10.0.0.1", table);
   table[0]->currentAppVersion = u"2.0";
-  outcomes.DeviceHeard(*table[0], 120);
+  outcomes.DeviceHeard(*table[0]);
   EXPECT_EQ(OutcomeText(*outcomes.Find(u"10.0.0.1")), u"Updating");
   outcomes.DeviceEnded({u"10.0.0.1", 101, 130, {ProcessRun::End::Exited, 0}}, table);
   EXPECT_EQ(OutcomeText(*outcomes.Find(u"10.0.0.1")), u"Verified 2.0");

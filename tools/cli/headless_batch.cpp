@@ -28,13 +28,6 @@ std::u16string Joined(const std::vector<std::u16string>& texts) {
   return joined;
 }
 
-const DeviceRecord* FindHeard(const DeviceTable& table, std::u16string_view ip) {
-  const auto found = std::find_if(table.begin(), table.end(), [&](const auto& record) {
-    return record && EqualsNoCase(record->ipText, ip);
-  });
-  return found == table.end() ? nullptr : found->get();
-}
-
 std::optional<std::u16string> FirstRepeated(const std::vector<std::u16string>& ips) {
   for (std::size_t i = 0; i < ips.size(); ++i) {
     for (std::size_t j = 0; j < i; ++j) {
@@ -80,7 +73,7 @@ HeadlessBatch::~HeadlessBatch() {
     if (job_) job_->interruptRequested = true;
     StopCapture();
   } catch (...) {
-    capture_.stopRequested = true;
+    captureThread_.RequestStop();
   }
 }
 
@@ -193,7 +186,7 @@ std::optional<std::vector<std::u16string>> HeadlessBatch::ChooseTargets(
   }
   std::vector<std::u16string> unheard;
   for (const std::u16string& ip : request.deviceIps) {
-    if (const DeviceRecord* record = FindHeard(devices_, ip)) {
+    if (const DeviceRecord* record = FindDevice(devices_, ip)) {
       targets.push_back(record->ipText);
     } else {
       unheard.push_back(ip);
@@ -292,9 +285,7 @@ void HeadlessBatch::OnMessage(const Message& message) {
     switch (message.id) {
       case WM_CAPTURE_PACKET: {
         const DeviceRecord* heard = ProcessCapturedFrame(message.frame, devices_, services_.clock);
-        if (heard != nullptr && outcomes_) {
-          outcomes_->DeviceHeard(*heard, services_.clock.Now());
-        }
+        if (heard != nullptr && outcomes_) outcomes_->DeviceHeard(*heard);
         break;
       }
       case WM_CAPTURE_STOPPED: OnCaptureEnded(); break;
@@ -406,7 +397,8 @@ void HeadlessBatch::ReportProgress() {
 }
 
 void HeadlessBatch::StopCapture() {
-  capture_.stopRequested = true;
+  // Also wakes a read blocked on a silent adapter (wpcap.dll under Wine).
+  captureThread_.RequestStop();
   PumpUntil([this] { return !captureThread_.IsAlive(); });
   captureThread_.Join();
 }
