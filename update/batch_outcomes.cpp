@@ -49,6 +49,11 @@ std::u16string OutcomeText(const DeviceResult& result) {
   return {};
 }
 
+bool DeviceSucceeded(const DeviceResult& result, std::chrono::seconds verifyFor) noexcept {
+  return result.outcome == DeviceOutcome::Verified ||
+         (result.outcome == DeviceOutcome::Done && verifyFor.count() == 0);
+}
+
 BatchOutcomes::BatchOutcomes(BatchInfo info, const std::vector<std::u16string>& targets,
                              const DeviceTable& table)
     : info_(std::move(info)) {
@@ -144,6 +149,11 @@ bool BatchOutcomes::Watching() const noexcept {
 bool BatchOutcomes::IsWatched(std::u16string_view ip) const noexcept {
   const DeviceResult* result = Find(ip);
   return result != nullptr && UnderWatch(*result);
+}
+
+bool BatchOutcomes::IsFinal(const DeviceResult& result) const noexcept {
+  return result.outcome != DeviceOutcome::Waiting && result.outcome != DeviceOutcome::Updating &&
+         !UnderWatch(result);
 }
 
 }  // namespace quilmarr

@@ -53,6 +53,10 @@ struct BatchInfo {
 // "Done", "Failed (exit 3)", "Verified 2.0.0", ...; empty while waiting.
 [[nodiscard]] std::u16string OutcomeText(const DeviceResult& result);
 
+// Verified, or Done when the batch verifies nothing: what a batch is for.
+[[nodiscard]] bool DeviceSucceeded(const DeviceResult& result,
+                                   std::chrono::seconds verifyFor) noexcept;
+
 class BatchOutcomes {
  public:
   // One result per target, in update order, with the names last heard.
@@ -78,6 +82,8 @@ class BatchOutcomes {
   [[nodiscard]] bool Over() const noexcept { return batchEnded_ && !Watching(); }
   // While watched, a device stays listed whether or not it is heard.
   [[nodiscard]] bool IsWatched(std::u16string_view ip) const noexcept;
+  // Its outcome will not change any more.
+  [[nodiscard]] bool IsFinal(const DeviceResult& result) const noexcept;
   [[nodiscard]] const DeviceResult* Find(std::u16string_view ip) const noexcept;
   [[nodiscard]] const std::vector<DeviceResult>& Results() const noexcept { return results_; }
   [[nodiscard]] const BatchInfo& Info() const noexcept { return info_; }

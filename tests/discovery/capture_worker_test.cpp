@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "discovery/capture_worker.h"
-#include "ui/dialog_messages.h"
+#include "session/worker_messages.h"
 #include "platform/text.h"
 #include "tests/support/recording_target.h"
 #include "tests/support/scripted_capture.h"

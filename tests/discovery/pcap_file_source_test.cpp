@@ -8,7 +8,7 @@
 
 #include "discovery/capture_file.h"
 #include "discovery/capture_worker.h"
-#include "ui/dialog_messages.h"
+#include "session/worker_messages.h"
 #include "discovery/lldp_frame_view.h"
 #include "discovery/pcap/pcap_packet_source.h"
 #include "tests/support/recording_target.h"

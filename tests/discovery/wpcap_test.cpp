@@ -18,7 +18,7 @@
 #include "discovery/pcap/wpcap_packet_source.h"
 #include "platform/text.h"
 #include "tests/support/recording_target.h"
-#include "ui/dialog_messages.h"
+#include "session/worker_messages.h"
 
 namespace quilmarr::test {
 namespace {

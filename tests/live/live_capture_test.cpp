@@ -14,7 +14,7 @@
 
 #include "discovery/adapters.h"
 #include "discovery/capture_worker.h"
-#include "ui/dialog_messages.h"
+#include "session/worker_messages.h"
 #include "discovery/pcap/pcap_interface_lister.h"
 #include "discovery/pcap/pcap_packet_source.h"
 #include "inventory/device_table.h"

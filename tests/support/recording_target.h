@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/dialog_messages.h"
+#include "session/worker_messages.h"
 
 namespace quilmarr::test {
 

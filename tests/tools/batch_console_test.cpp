@@ -59,19 +59,20 @@ TEST(BatchConsole, DeviceLinesCarryTheOutcomeAndTheReportsColumns) {
 }
 
 TEST(BatchConsole, ProgressSaysWhatHappensNow) {
-  BatchProgress listening;
+  RunProgress listening;
   listening.listening = true;
   listening.heard = 1;
   listening.listenLeft = std::chrono::seconds(5);
   EXPECT_EQ(ProgressText(listening), "Listening: 1 device heard, 5 s left");
 
-  BatchProgress batch;
+  RunProgress run;
+  BatchProgress& batch = run.batch;
   batch.total = 3;
   batch.finished = 1;
   batch.watched = 1;
   batch.updatingIp = u"10.0.0.2";
   batch.updatingFor = std::chrono::seconds(14);
-  EXPECT_EQ(ProgressText(batch), "1 of 3 finished, 1 verifying, updating 10.0.0.2 (14 s)");
+  EXPECT_EQ(ProgressText(run), "1 of 3 finished, 1 verifying, updating 10.0.0.2 (14 s)");
 }
 
 // On a terminal the progress line is overwritten in place and cleared before
@@ -83,11 +84,11 @@ TEST(BatchConsole, ProgressLineGivesWayToDeviceLinesAndMessages) {
   ASSERT_NE(err, nullptr);
   {
     ConsoleReporter reporter(out, err, DeviceLineFormat::Text, true);
-    BatchProgress progress;
-    progress.total = 10;
-    progress.updatingIp = u"10.0.0.200";
+    RunProgress progress;
+    progress.batch.total = 10;
+    progress.batch.updatingIp = u"10.0.0.200";
     reporter.Progress(progress);
-    progress.updatingIp = u"10.0.0.2";
+    progress.batch.updatingIp = u"10.0.0.2";
     reporter.Progress(progress);  // shorter: blanks cover the rest
     reporter.Say(u"done");
   }

@@ -32,7 +32,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using cli::BatchRequest;
+using cli::UpdateRequest;
 using cli::HeadlessBatch;
 using Strings = std::vector<std::string>;
 
@@ -164,7 +164,7 @@ class Recorder final : public cli::BatchEvents {
                          [&](const std::string& m) { return m.starts_with(start); });
     });
   }
-  void Progress(const cli::BatchProgress& /*progress*/) override { clock_.Advance(1); }
+  void Progress(const cli::RunProgress& /*progress*/) override { clock_.Advance(1); }
   void DeviceFinished(const DeviceResult& result, bool succeeded) override {
     finished.push_back(ToUtf8(result.ip) + " " + ToUtf8(OutcomeText(result)) +
                        (succeeded ? " ok" : ""));
@@ -234,7 +234,7 @@ class HeadlessBatchTest : public ::testing::Test {
   ScriptedUpdater updater_{settings_, wire_};
   Recorder events_{clock_};
   std::atomic<bool> interrupt_{false};
-  BatchRequest request_;
+  UpdateRequest request_;
 };
 
 struct BadInput {
@@ -394,7 +394,7 @@ TEST_F(HeadlessBatchTest, InterruptLetsTheRunningUpdaterFinishAndSkipsTheRest) {
   EXPECT_EQ(Reports().size(), 1u);
 
   events_.messages.clear();
-  EXPECT_EQ(Run(), cli::kBatchFailed) << "still set: interrupted during the listen";
+  EXPECT_EQ(Run(), cli::kNothingUpdated) << "still set: interrupted during the listen";
   EXPECT_EQ(events_.messages, Strings{"Interrupted: nothing was updated"});
   EXPECT_EQ(updater_.runs.size(), 1u);
 }

@@ -60,7 +60,7 @@ TEST_F(DialogTest, TheUpdatingMarkNeedsARunningBatch) {
   Hear(1);
   dialog_->OnTimer(kRefreshTimerId);
   list_.rows[0].checked = true;
-  dialog_->OnUpdateDeviceStarted(u"192.168.0.1");
+  Deliver(WM_UPDATE_DEVICE_STARTED, u"192.168.0.1");
   dialog_->OnTimer(kRefreshTimerId);
   EXPECT_EQ(Column(6), Strings{u""});
   EXPECT_TRUE(list_.rows[0].checked);

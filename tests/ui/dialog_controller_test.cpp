@@ -135,7 +135,7 @@ TEST_F(DialogTest, QueryAfterAStopEmptiesTableListAndMarker) {
   OpenQuerying();
   Hear(1);
   dialog_->OnTimer(kRefreshTimerId);
-  dialog_->OnUpdateDeviceStarted(u"192.168.0.1");
+  Deliver(WM_UPDATE_DEVICE_STARTED, u"192.168.0.1");
   dialog_->OnQueryClicked();
   ASSERT_TRUE(Pump([&] { return dialog_->Mode() == UiMode::Idle; }));
 
@@ -274,7 +274,7 @@ class ModeTableTest : public DialogTest, public ::testing::WithParamInterface<Mo
         break;
       case Event::CaptureReport:
         ASSERT_TRUE(Pump([&] { return CapturesEnded(); }));
-        dialog_->OnCaptureStopped();  // a second, stray report changes nothing more
+        Deliver(WM_CAPTURE_STOPPED);  // a second, stray report changes nothing more
         break;
     }
   }
@@ -295,7 +295,7 @@ TEST_P(ModeTableTest, EventChangesExactlyTheListedControls) {
     Hear(1);
     dialog_->OnTimer(kRefreshTimerId);
   }
-  dialog_->OnUpdateDeviceStarted(u"192.168.0.1");
+  Deliver(WM_UPDATE_DEVICE_STARTED, u"192.168.0.1");
   if (c.event == Event::BatchClick) {
     list_.rows[0].checked = true;
     fileEdit_.SetText(u"/pkg/fw.pck");

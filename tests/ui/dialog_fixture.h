@@ -60,6 +60,14 @@ class DialogTest : public ::testing::Test {
 
   bool Pump(const std::function<bool()>& done) { return queue_.PumpUntil(done, kPatience); }
 
+  // A worker's message, handed to the dialog as its window would.
+  void Deliver(unsigned id, std::u16string text = {}) {
+    Message message;
+    message.id = id;
+    message.text = std::move(text);
+    dialog_->OnMessage(message);
+  }
+
   void Hear(std::uint8_t lastByte, std::string_view appVersion = "4.1.7") {
     DeviceAnnouncement device;
     device.ip = {192, 168, 0, lastByte};

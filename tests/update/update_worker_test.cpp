@@ -25,7 +25,7 @@
 #include "platform/clock.h"
 #include "platform/folders.h"
 #include "platform/ini.h"
-#include "ui/dialog_messages.h"
+#include "session/worker_messages.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "update/settings_file.h"

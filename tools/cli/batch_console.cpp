@@ -64,11 +64,12 @@ std::string DeviceJsonLine(const DeviceResult& result, bool succeeded) {
   return line + '}';
 }
 
-std::string ProgressText(const BatchProgress& progress) {
-  if (progress.listening) {
-    return "Listening: " + Count(progress.heard, "device", "devices") + " heard, " +
-           std::to_string(progress.listenLeft.count()) + " s left";
+std::string ProgressText(const RunProgress& run) {
+  if (run.listening) {
+    return "Listening: " + Count(run.heard, "device", "devices") + " heard, " +
+           std::to_string(run.listenLeft.count()) + " s left";
   }
+  const BatchProgress& progress = run.batch;
   std::string text =
       std::to_string(progress.finished) + " of " + std::to_string(progress.total) + " finished";
   if (progress.watched > 0) {
@@ -87,7 +88,7 @@ void ConsoleReporter::Say(std::u16string_view text) {
   std::fflush(err_);
 }
 
-void ConsoleReporter::Progress(const BatchProgress& progress) {
+void ConsoleReporter::Progress(const RunProgress& progress) {
   if (!progressLine_) return;
   std::string line = ProgressText(progress);
   const std::size_t width = line.size();

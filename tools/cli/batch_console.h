@@ -22,7 +22,7 @@ class ConsoleReporter final : public BatchEvents {
   ~ConsoleReporter() override { ClearProgress(); }
 
   void Say(std::u16string_view text) override;
-  void Progress(const BatchProgress& progress) override;
+  void Progress(const RunProgress& progress) override;
   void DeviceFinished(const DeviceResult& result, bool succeeded) override;
 
  private:
@@ -49,6 +49,6 @@ class ConsoleReporter final : public BatchEvents {
 // "Listening: 3 devices heard, 5 s left"; "1 of 3 finished, 1 verifying,
 // updating 10.0.0.2 (4 s)". Short enough for one line of an 80-column terminal,
 // which a carriage return can rewrite.
-[[nodiscard]] std::string ProgressText(const BatchProgress& progress);
+[[nodiscard]] std::string ProgressText(const RunProgress& progress);
 
 }  // namespace quilmarr::cli

@@ -17,7 +17,7 @@
 #include "platform/clock.h"
 #include "platform/csv.h"
 #include "tools/cli/commands.h"
-#include "ui/pendravel_batch_dlg.h"
+#include "session/device_rows.h"
 
 namespace quilmarr::cli {
 namespace {

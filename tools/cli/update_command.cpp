@@ -90,7 +90,7 @@ int Update(const UpdateArguments& arguments) {
                            arguments.json ? DeviceLineFormat::JsonLines : DeviceLineFormat::Text,
                            IsTerminal(stderr));
 
-  BatchRequest request;
+  UpdateRequest request;
   request.adapterIp = FromUtf8(arguments.adapterIp);
   request.packagePath = FromUtf8(arguments.packagePath);
   for (const std::string& ip : arguments.deviceIps) request.deviceIps.push_back(FromUtf8(ip));
@@ -100,8 +100,8 @@ int Update(const UpdateArguments& arguments) {
   request.overrides.updateTimeLimit = Seconds(arguments.timeoutSeconds);
   request.reportPath = FromUtf8(arguments.reportPath);
 
-  HeadlessBatch batch({*services.interfaces, services.openPacketSource, services.clock,
-                       services.settings, *services.launcher},
+  HeadlessBatch batch(HeadlessServices{*services.interfaces, services.openPacketSource,
+                                       services.clock, services.settings, *services.launcher},
                       reporter, g_interrupted);
   return batch.Run(request);
 }

@@ -3,7 +3,7 @@
 #include <QObject>
 #include <functional>
 
-#include "ui/dialog_messages.h"
+#include "session/worker_messages.h"
 
 namespace quilmarr {
 

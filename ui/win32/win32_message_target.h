@@ -1,6 +1,6 @@
 #pragma once
 // The workers reach the dialog by real window messages, with the ids of
-// ui/dialog_messages.h. A sent message points at the sender's Message, which
+// session/worker_messages.h. A sent message points at the sender's Message, which
 // stays valid while the sender blocks; a posted one carries a heap copy that
 // the receiving window owns.
 #include "ui/win32/windows_api.h"
@@ -8,7 +8,7 @@
 #include <atomic>
 #include <memory>
 
-#include "ui/dialog_messages.h"
+#include "session/worker_messages.h"
 
 namespace quilmarr {
 

@@ -1,4 +1,4 @@
-#include "ui/dialog_messages.h"
+#include "session/worker_messages.h"
 
 #include <utility>
 

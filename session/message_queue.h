@@ -1,8 +1,8 @@
 #pragma once
-// The dialog's message target without a window: the workers' messages are
-// handled on the thread that pumps, in the order they came. The capture
-// worker's sends block until then, as a window's would, so a frame's bytes
-// stay valid while it is handled; the update worker's posts return at once.
+// The workers' messages without a window: they are handled on the thread that
+// pumps, in the order they came. The capture worker's sends block until then,
+// as a window's would, so a frame's bytes stay valid while it is handled; the
+// update worker's posts return at once. quilmarr-cli and the tests pump it.
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -10,15 +10,19 @@
 #include <functional>
 #include <mutex>
 
-#include "ui/dialog_messages.h"
+#include "session/worker_messages.h"
 
-namespace quilmarr::cli {
+namespace quilmarr {
 
-class MessageLoop final : public MessageTarget {
+class MessageQueue final : public MessageTarget {
  public:
   using Handler = std::function<void(const Message&)>;
 
-  explicit MessageLoop(Handler handler) : handler_(std::move(handler)) {}
+  MessageQueue() = default;
+  explicit MessageQueue(Handler handler) : handler_(std::move(handler)) {}
+
+  // Set before any worker starts.
+  void SetHandler(Handler handler) { handler_ = std::move(handler); }
 
   void Send(const Message& message) override;
   void Post(Message message) override;
@@ -26,6 +30,8 @@ class MessageLoop final : public MessageTarget {
   // Waits until a message is queued or `until` has passed, then handles every
   // queued message. Call only from the pumping thread.
   void HandleUntil(std::chrono::steady_clock::time_point until);
+  // Handles messages until `done` holds; false when `timeout` passed first.
+  bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
 
  private:
   struct Entry {
@@ -42,4 +48,4 @@ class MessageLoop final : public MessageTarget {
   std::uint64_t handledTicket_ = 0;
 };
 
-}  // namespace quilmarr::cli
+}  // namespace quilmarr

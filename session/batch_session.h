@@ -1,0 +1,185 @@
+#pragma once
+// One batch's life, the same under both windows and quilmarr-cli: the capture
+// and the device table it feeds, the update job and its worker, each device's
+// outcome and verification, the report, and every worker message. A front end
+// maps its state to controls or lines and its users' actions to its calls.
+// Runs on the thread that handles the workers' messages.
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "discovery/adapters.h"
+#include "discovery/capture_worker.h"
+#include "inventory/device_table.h"
+#include "platform/clock.h"
+#include "platform/process.h"
+#include "session/device_rows.h"
+#include "session/worker_messages.h"
+#include "update/batch_options.h"
+#include "update/batch_outcomes.h"
+#include "update/settings_file.h"
+#include "update/update_job.h"
+#include "update/update_worker.h"
+
+namespace quilmarr {
+
+// What the user can do follows from the workers that are alive: a batch makes
+// the mode Updating, otherwise a capture (running or stopping) makes it Querying.
+enum class UiMode : std::int32_t { Idle = 0, Querying = 1, Updating = 2 };
+
+inline constexpr char kWaitUpdateInterrupt[] = "Please wait update interrupt";
+
+// What the session needs from outside; all must outlive it.
+struct SessionServices {
+  MessageTarget& window;  // where the workers report; its messages come back to HandleMessage
+  InterfaceLister& interfaces;
+  PacketSourceFactory openPacketSource;
+  const Clock& clock;
+  SettingsFile& settings;
+  ProcessLauncher& launcher;
+};
+
+// The front end as the session sees it.
+class SessionHost {
+ public:
+  virtual ~SessionHost() = default;
+  // An error for the user: the window's error box, a line on standard error.
+  virtual void ShowError(std::u16string_view text) = 0;
+  // Keeps handling the workers' messages (the capture worker may be blocked in
+  // a send) until `done` holds or `timeout` has passed; returns done().
+  virtual bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) = 0;
+  // After the session has handled a capture's end, or a batch's.
+  virtual void CaptureEnded() {}
+  virtual void BatchEnded() {}
+};
+
+// Where a batch stands, for a progress line or a title.
+struct BatchProgress {
+  std::size_t total = 0;     // devices in the batch
+  std::size_t finished = 0;  // with their final outcome
+  std::size_t watched = 0;   // waiting to be heard back
+  std::u16string updatingIp;  // whose updater runs now, if any
+  std::size_t updatingNumber = 0;  // its place in the batch, from 1
+  std::chrono::seconds updatingFor{0};
+};
+
+struct BatchRequest {
+  std::u16string packagePath;
+  std::u16string adapterIp;
+  std::vector<std::u16string> targets;  // in update order
+  BatchOptionOverrides overrides;
+  std::u16string reportPath;  // empty: the Reports folder beside the settings file
+};
+
+class BatchSession {
+ public:
+  BatchSession(SessionServices services, SessionHost& host);
+  BatchSession(const BatchSession&) = delete;
+  BatchSession& operator=(const BatchSession&) = delete;
+  // Joins the workers, then restores [UDP] as the last batch found it.
+  ~BatchSession();
+
+  // Adapters, enumerated once; a failure is shown and leaves none.
+  void LoadAdapters();
+  [[nodiscard]] const AdapterList* Adapters() const noexcept { return adapters_.get(); }
+  [[nodiscard]] const AdapterInfo* AdapterAt(int index) const noexcept;
+  [[nodiscard]] const AdapterInfo* FindAdapter(std::u16string_view ip) const;
+  // The last adapter whose address is [Quilmarr] "AdapterIp" (ignoring case), or -1.
+  [[nodiscard]] int SavedAdapterIndex() const;
+
+  // Starts a capture on the adapter and empties the table, the outcomes and
+  // the marker; false when it could not start (the reason is shown).
+  bool StartCapture(const AdapterInfo& adapter);
+  // Asks the capture to stop; its end arrives as a message.
+  void RequestCaptureStop();
+  [[nodiscard]] bool CaptureActive() const noexcept { return captureActive_; }
+  [[nodiscard]] bool CaptureStopping() const noexcept {
+    return captureActive_ && capture_.stopRequested.load();
+  }
+
+  // Writes [Quilmarr] and starts the update worker; false when refused (the
+  // reason is shown), or silently while an earlier batch's worker lives.
+  bool StartBatch(const BatchRequest& request);
+  // A batch, from its start until its worker has returned.
+  [[nodiscard]] bool BatchAlive() const noexcept;
+  [[nodiscard]] bool BatchActive() const noexcept { return batchActive_; }
+  // During a batch: the running updater finishes, the rest are skipped.
+  // After it: devices not yet heard back stay "Done".
+  void Interrupt();
+
+  [[nodiscard]] UiMode Mode() const noexcept {
+    if (batchActive_) return UiMode::Updating;
+    return captureActive_ ? UiMode::Querying : UiMode::Idle;
+  }
+
+  // Refused while a batch runs: it is asked to stop and the user told to
+  // wait. Otherwise ends the capture, writes the report and restores [UDP].
+  bool Close();
+  // The window goes away without a close: stops both workers and waits.
+  void Shutdown();
+
+  void HandleMessage(const Message& message);
+  // Once a second: ends the verification windows that ran out.
+  void Tick();
+
+  // The devices to list, in table order: heard within kFreshSeconds, ticked
+  // during a batch, or in the last batch; with "Updating" or the outcome.
+  // `batchJustEnded`: the last rows after a batch, with no marker.
+  [[nodiscard]] std::vector<DeviceRow> Rows(const std::vector<std::u16string>& ticked,
+                                            bool batchJustEnded = false) const;
+
+  // The devices heard with these addresses, as the table spells them, in the
+  // order given; empty ones: every device heard, in the order first heard.
+  // Nullopt when one was not heard, or none was (the reason is shown).
+  [[nodiscard]] std::optional<std::vector<std::u16string>> HeardTargets(
+      const std::vector<std::u16string>& ips) const;
+  // Nullopt while no batch has run since the last query.
+  [[nodiscard]] std::optional<BatchProgress> Progress() const;
+
+  [[nodiscard]] const DeviceTable& Devices() const noexcept { return devices_; }
+  [[nodiscard]] const BatchOutcomes* Outcomes() const noexcept { return outcomes_.get(); }
+  [[nodiscard]] const std::u16string& UpdatingIp() const noexcept { return updatingIp_; }
+  [[nodiscard]] const std::u16string& ReportPath() const noexcept { return reportPath_; }
+  // Whether the report of the last batch has been written (true) or failed (false).
+  [[nodiscard]] std::optional<bool> ReportWritten() const noexcept { return reportWritten_; }
+  // The report, once the batch and its verification are over, or now with
+  // the outcomes known so far; a failure is shown.
+  void WriteReport();
+
+ private:
+  bool WaitForCaptureEnd();
+  void OnCaptureEnded();
+  void OnUpdateFinished();
+  void WriteReportIfOver();
+  // Joins an ended update worker and frees its job, which restores [UDP].
+  void ReleaseBatch();
+  void ShowError(std::u16string_view text) { host_.ShowError(text); }
+
+  SessionServices services_;
+  SessionHost& host_;
+  WindowMessageSink sink_{services_.window};
+  std::unique_ptr<AdapterList> adapters_;
+  CaptureContext capture_;
+  std::u16string captureIp_;  // the address of the adapter captured on
+  DeviceTable devices_;
+  std::unique_ptr<UpdateJob> job_;
+  std::unique_ptr<BatchOutcomes> outcomes_;
+  std::u16string reportPath_;
+  std::optional<bool> reportWritten_;
+  std::u16string updatingIp_;
+  std::chrono::steady_clock::time_point updatingSince_{};
+  bool captureActive_ = false;  // from a capture's start until its end is handled
+  bool batchActive_ = false;    // from a batch's start until its end is handled
+  // Declared last: destroyed first, joining the workers before the records
+  // they share are freed.
+  UpdateWorkerThread updateThread_;
+  CaptureWorkerThread captureThread_;
+};
+
+}  // namespace quilmarr
