@@ -15,7 +15,7 @@ for tool in x86_64-w64-mingw32-g++-posix wine xvfb-run; do
 done
 
 cmake --preset windows-app -B "$build" >/dev/null
-cmake --build "$build" -j 2 --target window_screenshot
+cmake --build "$build" -j "$(nproc)" --target window_screenshot
 
 # A prefix of its own: this one draws on a display, the tests' prefix does not.
 export WINEPREFIX="$build/wine-desktop"
