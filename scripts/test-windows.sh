@@ -11,7 +11,6 @@ set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
-build_dir="${QUILMARR_WINDOWS_BUILD_DIR:-$root/build/windows-app}"
 
 if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 || ! command -v wine >/dev/null 2>&1 ||
    ! command -v makensis >/dev/null 2>&1; then
@@ -28,8 +27,9 @@ cmake --build "$build" -j "$(nproc)"
 [ -f build/default/CMakeCache.txt ] || cmake --preset default >/dev/null
 cmake --build build/default -j "$(nproc)" --target wine_capture_test wine_dialog_test ied-sim quilmarr-cli
 
-# A Wine prefix of this build's own, kept between runs; windows are created
-# without a display through Wine's null graphics driver.
+# The build folder's one Wine prefix, kept between runs, where the preset
+# windows-app puts it (<build folder>/wine); windows are created without a
+# display through Wine's null graphics driver.
 export WINEDEBUG=-all
 export WINEPREFIX="$build/wine"
 if [ ! -f "$WINEPREFIX/.quilmarr-ready" ]; then
