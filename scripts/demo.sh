@@ -42,7 +42,7 @@ if [ -z "${QUILMARR_BUILD_DIR:-}" ]; then
 elif [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-cmake --build "$build" -j2 --target quilmarr ied-sim pendravel_standin quilmarr-demo-driver
+cmake --build "$build" -j "$(nproc)" --target quilmarr ied-sim pendravel_standin quilmarr-demo-driver
 build=$(cd "$build" && pwd)
 
 ns=qlmdemo-$$

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --target lldp_decode_fuzz -j2
+cmake --build --preset fuzz --target lldp_decode_fuzz -j "$(nproc)"
 work=build/fuzz/corpus
 mkdir -p "$work"
 ./build/fuzz/fuzz/lldp_decode_fuzz -max_total_time="$seconds" -max_len=2048 \

@@ -5,7 +5,7 @@
 set -euo pipefail
 
 core=(build-essential cmake ninja-build pkg-config libpcap-dev libutfcpp-dev libcli11-dev
-      googletest libgtest-dev libgmock-dev libbenchmark-dev iproute2 tcpdump
+      googletest libgtest-dev libgmock-dev libbenchmark-dev iproute2 tcpdump python3
       clang-14 libclang-rt-14-dev)
 gui=(qt6-base-dev qt6-svg-dev libgl-dev xvfb xauth fonts-dejavu-core)
 # The Windows programs: cross-compilers, Wine; Xvfb and Wine's fonts for the

@@ -17,7 +17,7 @@ build=${QUILMARR_RELEASE_BUILD_DIR:-build/release}
 cmake --preset release -B "$build" --no-warn-unused-cli \
   -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON \
   -DCMAKE_DISABLE_FIND_PACKAGE_Qt6Test=ON >/dev/null || exit 1
-cmake --build "$build" -j2 || exit 1
+cmake --build "$build" -j "$(nproc)" || exit 1
 [ "${1:-}" = "--build-only" ] && exit 0
 rm -rf "$build/package"
 cpack --config "$build/CPackConfig.cmake" -B "$build/package" >/dev/null || exit 1

@@ -11,7 +11,6 @@ set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
-build_dir="${QUILMARR_WINDOWS_BUILD_DIR:-$root/build/windows-app}"
 
 if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 || ! command -v wine >/dev/null 2>&1 ||
    ! command -v makensis >/dev/null 2>&1; then
@@ -22,14 +21,15 @@ build="${QUILMARR_WINDOWS_BUILD_DIR:-build/windows-app}"
 case "$build" in /*) ;; *) build="$root/$build" ;; esac
 
 cmake --preset windows-app -B "$build" >/dev/null
-cmake --build "$build" -j 2
+cmake --build "$build" -j "$(nproc)"
 # The Linux side of the tests under Wine: ied-sim, the Linux quilmarr-cli to
 # compare with, and the test program itself.
 [ -f build/default/CMakeCache.txt ] || cmake --preset default >/dev/null
-cmake --build build/default -j 2 --target wine_capture_test wine_dialog_test ied-sim quilmarr-cli
+cmake --build build/default -j "$(nproc)" --target wine_capture_test wine_dialog_test ied-sim quilmarr-cli
 
-# A Wine prefix of this build's own, kept between runs; windows are created
-# without a display through Wine's null graphics driver.
+# The build folder's one Wine prefix, kept between runs, where the preset
+# windows-app puts it (<build folder>/wine); windows are created without a
+# display through Wine's null graphics driver.
 export WINEDEBUG=-all
 export WINEPREFIX="$build/wine"
 if [ ! -f "$WINEPREFIX/.quilmarr-ready" ]; then
@@ -47,7 +47,7 @@ wine cmd /c exit >/dev/null 2>&1 || true
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
 status=0
-ctest --test-dir "$build" --output-on-failure -j 2 -L windows "$@" || status=$?
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)" -L windows "$@" || status=$?
 # One at a time: they make network namespaces and restart the prefix's services.
 QUILMARR_WINDOWS_CLI="$build/tools/cli/quilmarr-cli.exe" \
 QUILMARR_WINDOWS_DIALOG_DRIVER="$build/tests/win32/win32_live_driver.exe" \

@@ -69,22 +69,22 @@ stage() {
 
 # build PRESET : configures and builds.
 build() {
-  cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j2
+  cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j "$(nproc)"
 }
 
 echo "=== normal build"
 if stage "build default" build default; then
-  stage unit ctest --preset default -j2 -LE 'live|e2e|windows'
+  stage unit ctest --preset default -j "$(nproc)" -LE 'live|e2e|windows'
   # Live and end-to-end tests make network namespaces; one at a time.
   stage live ctest --preset default -L 'live|e2e'
 fi
 
 if [ "$quick" -eq 0 ]; then
   echo "=== AddressSanitizer + UndefinedBehaviorSanitizer"
-  stage "build asan" build asan && stage asan ctest --preset asan -j2 -L unit
+  stage "build asan" build asan && stage asan ctest --preset asan -j "$(nproc)" -L unit
 
   echo "=== ThreadSanitizer"
-  stage "build tsan" build tsan && stage tsan ctest --preset tsan -j2 -L unit
+  stage "build tsan" build tsan && stage tsan ctest --preset tsan -j "$(nproc)" -L unit
 
   echo "=== Windows (mingw-w64, under Wine)"
   stage windows scripts/test-windows.sh

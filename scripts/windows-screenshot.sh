@@ -15,12 +15,15 @@ for tool in x86_64-w64-mingw32-g++-posix wine xvfb-run; do
 done
 
 cmake --preset windows-app -B "$build" >/dev/null
-cmake --build "$build" -j 2 --target window_screenshot
+cmake --build "$build" -j "$(nproc)" --target window_screenshot
 
-# A prefix of its own: this one draws on a display, the tests' prefix does not.
-export WINEPREFIX="$build/wine-desktop"
+# A throw-away prefix outside the build folder, whose one prefix belongs to the
+# tests: this one draws on a display (virtual desktop, Wine's fonts), theirs
+# has none.
+export WINEPREFIX
+WINEPREFIX=$(mktemp -d /tmp/quilmarr-screenshot-wine.XXXXXX)
 export WINEDEBUG=-all
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX"' EXIT
 
 xvfb-run -a -s "-screen 0 1024x768x24" bash -euo pipefail -c '
   wine cmd /c exit >/dev/null 2>&1 || true
