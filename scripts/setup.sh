@@ -4,7 +4,7 @@
 # Usage: scripts/setup.sh [core|gui|windows|package|all]   (default: all)
 set -euo pipefail
 
-core=(build-essential cmake ninja-build pkg-config libpcap-dev libutfcpp-dev libcli11-dev
+core=(build-essential cmake ninja-build pkg-config libpcap-dev libutfcpp-dev libcli11-dev libssl-dev
       googletest libgtest-dev libgmock-dev libbenchmark-dev iproute2 tcpdump
       clang-14 libclang-rt-14-dev)
 gui=(qt6-base-dev qt6-svg-dev libgl-dev xvfb xauth fonts-dejavu-core)
