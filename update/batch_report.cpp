@@ -47,7 +47,9 @@ std::u16string BatchReportPath(const SettingsFile& settings, UnixSeconds start) 
   static std::set<std::u16string> handedOut;
   const std::lock_guard lock(mutex);
   for (unsigned n = 1;; ++n) {
-    std::u16string path = stem + (n == 1 ? u"" : u"-" + FromUtf8(std::to_string(n))) + u".csv";
+    std::u16string path = stem;
+    if (n > 1) (path += u'-') += FromUtf8(std::to_string(n));
+    path += u".csv";
     std::error_code error;  // a name that cannot be looked at counts as free: writing tells
     if (!std::filesystem::exists(std::filesystem::symlink_status(path, error)) &&
         handedOut.insert(path).second) {

@@ -1,5 +1,4 @@
-// SHA-256 of files: FIPS 180-4 vectors, a file of many read blocks, no digest
-// for what cannot be read as a file.
+// SHA-256 of files: FIPS 180-4 vectors, a file of many read blocks, unreadables.
 #include <gtest/gtest.h>
 
 #include <optional>

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "platform/folders.h"
@@ -22,7 +21,7 @@ TEST(BatchReportPath, ASecondBatchInTheSameSecondGetsTheFirstFreeNumber) {
   const std::u16string first = BatchReportPath(settings.File(), kStart);
   ASSERT_EQ(first, stem + u".csv");
   std::filesystem::create_directories(std::filesystem::path(first).parent_path());
-  std::ofstream(std::filesystem::path(first)) << "an earlier report";
+  WriteBytes(std::filesystem::path(first), "an earlier report");
 
   EXPECT_EQ(BatchReportPath(settings.File(), kStart), stem + u"-2.csv") << "the first is on disk";
   EXPECT_EQ(BatchReportPath(settings.File(), kStart), stem + u"-3.csv")
