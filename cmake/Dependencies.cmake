@@ -6,6 +6,11 @@ find_path(UTFCPP_INCLUDE_DIR NAMES utf8.h PATH_SUFFIXES utf8cpp
 add_library(utfcpp INTERFACE)
 target_include_directories(utfcpp SYSTEM INTERFACE ${UTFCPP_INCLUDE_DIR})
 
+# SHA-256 of packages and updaters: libcrypto on Linux; Windows has CNG (bcrypt).
+if(NOT WIN32)
+  find_package(OpenSSL REQUIRED COMPONENTS Crypto)
+endif()
+
 if(QUILMARR_BUILD_TESTS AND CMAKE_CROSSCOMPILING)
   # Debian ships GoogleTest as sources; build them with the cross compiler.
   set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)

@@ -5,7 +5,7 @@
 set -euo pipefail
 
 # ansible-core runs the Ansible play of docs/fleet.md in its test.
-core=(build-essential cmake ninja-build pkg-config libpcap-dev libutfcpp-dev libcli11-dev
+core=(build-essential cmake ninja-build pkg-config libpcap-dev libutfcpp-dev libcli11-dev libssl-dev
       googletest libgtest-dev libgmock-dev libbenchmark-dev iproute2 tcpdump python3
       clang-14 libclang-rt-14-dev ansible-core)
 gui=(qt6-base-dev qt6-svg-dev libgl-dev xvfb xauth fonts-dejavu-core)

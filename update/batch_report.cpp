@@ -1,6 +1,9 @@
 #include "update/batch_report.h"
 
 #include <filesystem>
+#include <mutex>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "platform/atomic_file.h"
@@ -36,8 +39,23 @@ std::string BatchReportCsv(const BatchOutcomes& outcomes) {
 
 std::u16string BatchReportPath(const SettingsFile& settings, UnixSeconds start) {
   if (settings.Folder().empty()) return {};
-  return settings.Folder() + u"Reports" + PathSeparator() + u"batch-" +
-         FromUtf8(FileNameLocalTime(start)) + u".csv";
+  const std::u16string stem = settings.Folder() + u"Reports" + PathSeparator() + u"batch-" +
+                              FromUtf8(FileNameLocalTime(start));
+  // The report is written when the batch is over, so a name is taken both by a
+  // file on disk and by a batch of this process that has not written yet.
+  static std::mutex mutex;
+  static std::set<std::u16string> handedOut;
+  const std::lock_guard lock(mutex);
+  for (unsigned n = 1;; ++n) {
+    std::u16string path = stem;
+    if (n > 1) (path += u'-') += FromUtf8(std::to_string(n));
+    path += u".csv";
+    std::error_code error;  // a name that cannot be looked at counts as free: writing tells
+    if (!std::filesystem::exists(std::filesystem::symlink_status(path, error)) &&
+        handedOut.insert(path).second) {
+      return path;
+    }
+  }
 }
 
 bool WriteBatchReport(const std::u16string& path, const BatchOutcomes& outcomes) {

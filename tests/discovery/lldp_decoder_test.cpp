@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "discovery/ipv4_text.h"
 #include "discovery/lldp_frame_view.h"
 #include "tests/support/lldp_frames.h"
 
@@ -293,6 +294,25 @@ TEST(CheckEthernetHeader, AgreesWithTheDecodersFirstTwoChecks) {
   EXPECT_EQ(CheckEthernetHeader(VlanTagged()), LldpRejection::EthernetType);
   EXPECT_EQ(CheckEthernetHeader(Bytes{}), LldpRejection::MulticastAddress);
   EXPECT_EQ(CheckEthernetHeader(FrameBuilder().Build()), LldpRejection::None);
+}
+
+// A management address is only a target when it names one reachable host.
+TEST(Ipv4Text, UnicastHostAddressIsOnlyADottedQuadOutsideTheSpecialRanges) {
+  const struct {
+    const char16_t* text;
+    bool host;
+  } cases[] = {
+      {u"192.168.0.1", true},  {u"1.0.0.0", true},          {u"126.255.255.255", true},
+      {u"128.0.0.1", true},    {u"223.255.255.254", true},  {u"10.0.0.255", true},
+      {u"0.0.0.0", false},     {u"0.1.2.3", false},         {u"127.0.0.1", false},
+      {u"127.255.0.9", false}, {u"224.0.0.1", false},       {u"239.255.255.255", false},
+      {u"240.0.0.1", false},   {u"255.255.255.255", false}, {u"", false},
+      {u"1.2.3", false},       {u"1.2.3.4.5", false},       {u"256.1.1.1", false},
+      {u"1.2.3.4 ", false},    {u" 1.2.3.4", false},        {u"1.2.3.-4", false},
+      {u"010.0.0.1", false},   {u"\uFF11.2.3.4", false},    {u"1.2.3.4\u0100", false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(IsUnicastHostAddress(c.text), c.host) << "case " << &c - cases;
 }
 
 }  // namespace

@@ -19,6 +19,22 @@ TEST(CsvRecordTest, QuotesEveryFieldAndDoublesQuotes) {
   EXPECT_EQ(CsvRecord({}), "\r\n");
 }
 
+// Cells come from devices on the wire: one that a spreadsheet would run as a
+// formula gets a leading apostrophe (OWASP), and stays RFC 4180-quoted.
+TEST(CsvRecordTest, FormulaStartsAreNeutralised) {
+  const struct {
+    const char16_t* field;
+    const char* cell;
+  } cases[] = {
+      {u"=1+1", "\"'=1+1\""}, {u"+1", "\"'+1\""},
+      {u"-1", "\"'-1\""},     {u"@SUM(A1)", "\"'@SUM(A1)\""},
+      {u"\tx", "\"'\tx\""},   {u"\rx", "\"'\rx\""},
+      {u"1-2", "\"1-2\""},    {u"", "\"\""},
+      {u"a,b", "\"a,b\""},    {u"=a,\"b\"", "\"'=a,\"\"b\"\"\""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CsvRecord({c.field}), std::string(c.cell) + "\r\n");
+}
+
 #ifndef _WIN32
 // Sets TZ for one scope.
 class TimeZone {
