@@ -52,7 +52,8 @@ done
 
 expected=(
   ./usr/bin/quilmarr ./usr/bin/quilmarr-cli ./usr/share/applications/quilmarr.desktop
-  ./usr/share/man/man1/quilmarr-cli.1.gz ./usr/share/doc/quilmarr/copyright
+  ./usr/share/man/man1/quilmarr.1.gz ./usr/share/man/man1/quilmarr-cli.1.gz
+  ./usr/share/doc/quilmarr/copyright ./usr/share/doc/quilmarr/changelog.gz
   ./usr/share/icons/hicolor/scalable/apps/quilmarr.svg)
 for size in 16 24 32 48 256; do
   expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/quilmarr.png")
@@ -60,6 +61,10 @@ done
 listed=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $NF }' | sort)
 check "exactly the product's files" \
   diff <(printf '%s\n' "${expected[@]}" | sort) <(printf '%s\n' "$listed")
+
+check "changelog names version $version" test "$(dpkg-deb --fsys-tarfile "$deb" |
+  tar -xOf - ./usr/share/doc/quilmarr/changelog.gz | gzip -dc |
+  dpkg-parsechangelog -l- -S Version)" = "$version"
 
 root=$(mktemp -d /tmp/quilmarr-package-root.XXXXXX)
 trap 'rm -rf "$root" "$root.log"' EXIT
@@ -102,8 +107,10 @@ check_installed "install"
 check "files 0644" test "$(stat -c %a "$root/usr/share/applications/quilmarr.desktop")" = 644
 check "quilmarr-cli runs and names its version" \
   grep -qx "quilmarr-cli $version" <("$root/usr/bin/quilmarr-cli" --version)
-check "manual page renders without warnings" \
-  test -z "$(zcat "$root/usr/share/man/man1/quilmarr-cli.1.gz" | groff -man -ww -z 2>&1)"
+for page in quilmarr quilmarr-cli; do
+  check "manual page $page(1) renders without warnings" \
+    test -z "$(zcat "$root/usr/share/man/man1/$page.1.gz" | groff -man -ww -z 2>&1)"
+done
 
 echo "--- install again (upgrade path)"
 check "dpkg -i again" in_root -i "$deb"
