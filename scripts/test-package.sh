@@ -3,7 +3,7 @@
 # benchmarks, and GoogleTest and Google Benchmark made unfindable, so needing
 # either fails), makes the Debian package, and installs it with dpkg into a
 # throw-away root (dpkg --root, maintainer scripts run chroot-less against
-# $DPKG_ROOT). There it checks the files, their owners, modes and
+# $DPKG_ROOT). Lintian must report no error and no warning. There it checks the files, their owners, modes and
 # capabilities, the group the postinst makes, a second install, and a purge.
 # The system's own groups, files and dpkg database are not touched.
 # Usage: scripts/test-package.sh [--build-only]
@@ -62,6 +62,9 @@ listed=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $NF }' | sort)
 check "exactly the product's files" \
   diff <(printf '%s\n' "${expected[@]}" | sort) <(printf '%s\n' "$listed")
 
+# Lintian's errors and warnings, printed; its notes (I:, P:) pass.
+lintian_faults() { lintian "$deb" 2>/dev/null | grep -E '^[EW]: ' | tee /dev/stderr; }
+check "lintian: no errors, no warnings" test -z "$(lintian_faults)"
 check "changelog names version $version" test "$(dpkg-deb --fsys-tarfile "$deb" |
   tar -xOf - ./usr/share/doc/quilmarr/changelog.gz | gzip -dc |
   dpkg-parsechangelog -l- -S Version)" = "$version"
