@@ -1,8 +1,10 @@
 # The Windows package, quilmarr-<version>-win64.zip: the two programs, the
-# README's Windows section as text, and the licences: the project's, and
-# those of what is linked statically into the programs (the mingw-w64
-# runtime and winpthreads, GCC's runtime libraries, utfcpp, CLI11), from the
-# build machine's Debian copyright files. With makensis, also an installer.
+# README's Windows section as text, the product version in VERSION.txt, the
+# licences: the project's, and those of what is linked statically into the
+# programs (the mingw-w64 runtime and winpthreads, GCC's runtime libraries,
+# utfcpp, CLI11), from the build machine's Debian copyright files; and
+# SHA256SUMS over all of them, for sha256sum -c. With makensis, also an
+# installer, which installs the same files.
 #   cmake --build <dir> --target windows_package
 set(quilmarr_package_name quilmarr-${PROJECT_VERSION}-win64)
 set(quilmarr_package_root ${CMAKE_BINARY_DIR}/package)
@@ -29,6 +31,11 @@ foreach(entry IN LISTS quilmarr_licences)
     COMMAND ${CMAKE_COMMAND} -E copy ${source} ${quilmarr_package_stage}/${target})
 endforeach()
 
+# The product version, from its one home: the project version.
+set(quilmarr_version_file ${quilmarr_package_root}/VERSION.txt)
+file(CONFIGURE OUTPUT ${quilmarr_version_file} CONTENT "@PROJECT_VERSION@\n"
+  NEWLINE_STYLE CRLF @ONLY)
+
 find_program(QUILMARR_STRIP NAMES ${CMAKE_STRIP} x86_64-w64-mingw32-strip)
 add_custom_command(OUTPUT ${quilmarr_package_zip}
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${quilmarr_package_stage} ${quilmarr_package_zip}
@@ -41,10 +48,14 @@ add_custom_command(OUTPUT ${quilmarr_package_zip}
           -DVERSION=${PROJECT_VERSION} -DOUTPUT=${quilmarr_package_stage}/README-Windows.txt
           -P ${PROJECT_SOURCE_DIR}/cmake/ReadmeSection.cmake
   ${quilmarr_copy_licences}
+  COMMAND ${CMAKE_COMMAND} -E copy ${quilmarr_version_file} ${quilmarr_package_stage}
+  COMMAND ${CMAKE_COMMAND} -DFOLDER=${quilmarr_package_stage}
+          -P ${PROJECT_SOURCE_DIR}/cmake/Sha256Sums.cmake
   COMMAND ${CMAKE_COMMAND} -E chdir ${quilmarr_package_root}
           ${CMAKE_COMMAND} -E tar cf ${quilmarr_package_zip} --format=zip ${quilmarr_package_name}
   DEPENDS quilmarr quilmarr-cli ${PROJECT_SOURCE_DIR}/README.md
-          ${PROJECT_SOURCE_DIR}/cmake/ReadmeSection.cmake
+          ${PROJECT_SOURCE_DIR}/cmake/ReadmeSection.cmake ${quilmarr_version_file}
+          ${PROJECT_SOURCE_DIR}/cmake/Sha256Sums.cmake
   COMMENT "Packaging ${quilmarr_package_name}.zip"
   VERBATIM)
 set(quilmarr_package_outputs ${quilmarr_package_zip})

@@ -12,8 +12,9 @@ gui=(qt6-base-dev qt6-svg-dev libgl-dev xvfb xauth fonts-dejavu-core)
 # The Windows programs: cross-compilers, Wine; Xvfb and Wine's fonts for the
 # window's screenshot; makensis for the installer.
 windows=(g++-mingw-w64-x86-64 wine64 wine xvfb xauth fonts-wine nsis)
-# The Debian package: dpkg-shlibdeps, file (used by CPack), setcap/getcap, groff.
-package=(dpkg-dev file libcap2-bin groff-base)
+# The Debian package: dpkg-shlibdeps, file (used by CPack), setcap/getcap, groff,
+# lintian (Debian's package checker).
+package=(dpkg-dev file libcap2-bin groff-base lintian)
 
 case "${1:-all}" in
   core) wanted=("${core[@]}") ;;

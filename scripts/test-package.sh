@@ -3,7 +3,7 @@
 # benchmarks, and GoogleTest and Google Benchmark made unfindable, so needing
 # either fails), makes the Debian package, and installs it with dpkg into a
 # throw-away root (dpkg --root, maintainer scripts run chroot-less against
-# $DPKG_ROOT). There it checks the files, their owners, modes and
+# $DPKG_ROOT). Lintian must report no error and no warning. There it checks the files, their owners, modes and
 # capabilities, the group the postinst makes, a second install, and a purge.
 # The system's own groups, files and dpkg database are not touched.
 # Usage: scripts/test-package.sh [--build-only]
@@ -52,7 +52,8 @@ done
 
 expected=(
   ./usr/bin/quilmarr ./usr/bin/quilmarr-cli ./usr/share/applications/quilmarr.desktop
-  ./usr/share/man/man1/quilmarr-cli.1.gz ./usr/share/doc/quilmarr/copyright
+  ./usr/share/man/man1/quilmarr.1.gz ./usr/share/man/man1/quilmarr-cli.1.gz
+  ./usr/share/doc/quilmarr/copyright ./usr/share/doc/quilmarr/changelog.gz
   ./usr/share/icons/hicolor/scalable/apps/quilmarr.svg)
 for size in 16 24 32 48 256; do
   expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/quilmarr.png")
@@ -60,6 +61,13 @@ done
 listed=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $NF }' | sort)
 check "exactly the product's files" \
   diff <(printf '%s\n' "${expected[@]}" | sort) <(printf '%s\n' "$listed")
+
+# Lintian's errors and warnings, printed; its notes (I:, P:) pass.
+lintian_faults() { lintian "$deb" 2>/dev/null | grep -E '^[EW]: ' | tee /dev/stderr; }
+check "lintian: no errors, no warnings" test -z "$(lintian_faults)"
+check "changelog names version $version" test "$(dpkg-deb --fsys-tarfile "$deb" |
+  tar -xOf - ./usr/share/doc/quilmarr/changelog.gz | gzip -dc |
+  dpkg-parsechangelog -l- -S Version)" = "$version"
 
 root=$(mktemp -d /tmp/quilmarr-package-root.XXXXXX)
 trap 'rm -rf "$root" "$root.log"' EXIT
@@ -102,8 +110,10 @@ check_installed "install"
 check "files 0644" test "$(stat -c %a "$root/usr/share/applications/quilmarr.desktop")" = 644
 check "quilmarr-cli runs and names its version" \
   grep -qx "quilmarr-cli $version" <("$root/usr/bin/quilmarr-cli" --version)
-check "manual page renders without warnings" \
-  test -z "$(zcat "$root/usr/share/man/man1/quilmarr-cli.1.gz" | groff -man -ww -z 2>&1)"
+for page in quilmarr quilmarr-cli; do
+  check "manual page $page(1) renders without warnings" \
+    test -z "$(zcat "$root/usr/share/man/man1/$page.1.gz" | groff -man -ww -z 2>&1)"
+done
 
 echo "--- install again (upgrade path)"
 check "dpkg -i again" in_root -i "$deb"
