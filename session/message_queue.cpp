@@ -39,6 +39,7 @@ void MessageQueue::HandleUntil(std::chrono::steady_clock::time_point until) {
         }
       }
     } release{*this, lock, entry.ticket};
+    handlingSend_ = entry.ticket != 0;
     if (handler_) handler_(entry.message);
   }
 }

@@ -32,6 +32,8 @@ class MessageQueue final : public MessageTarget {
   void HandleUntil(std::chrono::steady_clock::time_point until);
   // Handles messages until `done` holds; false when `timeout` passed first.
   bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+  // Inside the handler: whether its message came by a blocking send.
+  [[nodiscard]] bool HandlingASend() const noexcept { return handlingSend_; }
 
  private:
   struct Entry {
@@ -46,6 +48,7 @@ class MessageQueue final : public MessageTarget {
   std::deque<Entry> queue_;
   std::uint64_t lastTicket_ = 0;
   std::uint64_t handledTicket_ = 0;
+  bool handlingSend_ = false;  // the pumping thread's own
 };
 
 }  // namespace quilmarr

@@ -5,6 +5,19 @@
 
 namespace quilmarr::test {
 
+RecordingTarget::RecordingTarget(Delivery delivery) : delivery_(delivery) {
+  queue_.SetHandler([this](const Message& message) {
+    Handler handler;
+    {
+      const std::lock_guard lock(mutex_);
+      Keep(message, !queue_.HandlingASend());
+      handler = handler_;
+      changed_.notify_all();
+    }
+    if (handler) handler(message);
+  });
+}
+
 void RecordingTarget::SetHandler(Handler handler) {
   const std::lock_guard lock(mutex_);
   handler_ = std::move(handler);
@@ -20,55 +33,24 @@ void RecordingTarget::Keep(const Message& message, bool posted) {
 }
 
 void RecordingTarget::Send(const Message& message) {
-  std::unique_lock lock(mutex_);
-  if (delivery_ == Delivery::OnSendersThread) {
-    Keep(message, false);
-    if (handler_) handler_(message);
-    changed_.notify_all();
-    return;
-  }
-  // The frame stays valid: its sender waits here until the message is handled.
-  const std::uint64_t ticket = ++lastTicket_;
-  waiting_.push_back({message, ticket});
+  if (delivery_ == Delivery::WhenPumped) return queue_.Send(message);
+  const std::lock_guard lock(mutex_);
+  Keep(message, false);
+  if (handler_) handler_(message);
   changed_.notify_all();
-  changed_.wait(lock, [&] { return handledTicket_ >= ticket; });
 }
 
 void RecordingTarget::Post(Message message) {
+  if (delivery_ == Delivery::WhenPumped) return queue_.Post(std::move(message));
   const std::lock_guard lock(mutex_);
-  if (delivery_ == Delivery::OnSendersThread) {
-    Keep(message, true);
-    if (handler_) handler_(message);
-  } else {
-    waiting_.push_back({std::move(message), 0});
-  }
+  Keep(message, true);
+  if (handler_) handler_(message);
   changed_.notify_all();
 }
 
 bool RecordingTarget::PumpUntil(const std::function<bool()>& done,
                                 std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!done()) {
-    std::unique_lock lock(mutex_);
-    // Short waits: some conditions (a thread ending) change without a message.
-    changed_.wait_for(lock, std::chrono::milliseconds(2), [&] { return !waiting_.empty(); });
-    if (waiting_.empty()) {
-      if (std::chrono::steady_clock::now() >= deadline) return done();
-      continue;
-    }
-    const Waiting entry = std::move(waiting_.front());
-    waiting_.pop_front();
-    Keep(entry.message, entry.ticket == 0);
-    const Handler handler = handler_;
-    lock.unlock();
-    if (handler) handler(entry.message);
-    if (entry.ticket != 0) {
-      lock.lock();
-      handledTicket_ = entry.ticket;
-      changed_.notify_all();
-    }
-  }
-  return true;
+  return queue_.PumpUntil(done, timeout);
 }
 
 bool RecordingTarget::WaitFor(const std::function<bool(const std::vector<ReceivedMessage>&)>& ready,

@@ -8,12 +8,12 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "session/message_queue.h"
 #include "session/worker_messages.h"
 
 namespace quilmarr::test {
@@ -33,7 +33,7 @@ class RecordingTarget final : public MessageTarget {
   enum class Delivery { OnSendersThread, WhenPumped };
   using Handler = std::function<void(const Message&)>;
 
-  explicit RecordingTarget(Delivery delivery = Delivery::OnSendersThread) : delivery_(delivery) {}
+  explicit RecordingTarget(Delivery delivery = Delivery::OnSendersThread);
 
   // Runs for each message as it is handled: on the sender's thread under the
   // target's lock, or on the pumping thread. Set before any worker starts.
@@ -59,10 +59,6 @@ class RecordingTarget final : public MessageTarget {
   [[nodiscard]] std::size_t Count(unsigned id) const;
 
  private:
-  struct Waiting {
-    Message message;
-    std::uint64_t ticket = 0;  // non-zero for a blocking send
-  };
   void Keep(const Message& message, bool posted);  // under the lock
 
   const Delivery delivery_;
@@ -70,9 +66,7 @@ class RecordingTarget final : public MessageTarget {
   std::condition_variable changed_;
   Handler handler_;
   std::vector<ReceivedMessage> received_;
-  std::deque<Waiting> waiting_;
-  std::uint64_t lastTicket_ = 0;
-  std::uint64_t handledTicket_ = 0;
+  MessageQueue queue_;  // WhenPumped: the messages waiting for PumpUntil
 };
 
 }  // namespace quilmarr::test

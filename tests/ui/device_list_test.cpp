@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,8 @@
 
 namespace quilmarr::test {
 namespace {
+
+namespace fs = std::filesystem;
 
 using Strings = std::vector<std::u16string>;
 
@@ -112,6 +115,29 @@ TEST_F(DialogTest, TicksSurviveRebuildsAndAreLostAfterSilence) {
   EXPECT_EQ(Column(0), (Strings{u"192.168.0.1", u"192.168.0.2", u"192.168.0.3"}));
   EXPECT_FALSE(list_.rows[1].checked) << "comes back unticked";
   EXPECT_TRUE(list_.rows[2].checked);
+}
+
+TEST_F(BatchUpdateTest, ExportWritesTheRowsShownAsCsv) {
+  PrepareBatch({1, 2}, {});
+  const fs::path file = fs::path(settings_.Folder()) / "list, 1.csv";
+  host_.saveDialogAnswer = file.u16string();
+  dialog_->OnExportListClicked();
+
+  EXPECT_EQ(host_.suggestedNames, Strings{u"devices.csv"});
+  EXPECT_EQ(ReadBytes(file),
+            "\"IP\",\"Sys Name\",\"IED Name\",\"Boot Version\",\"Original App Version\","
+            "\"Current App Version\",\"Status\"\r\n"
+            "\"192.168.0.1\",\"BAY-1\",\"FEEDER_1\",\"1.0.2\",\"4.1.7\",\"4.1.7\",\"\"\r\n"
+            "\"192.168.0.2\",\"BAY-1\",\"FEEDER_1\",\"1.0.2\",\"4.1.7\",\"4.1.7\",\"\"\r\n");
+
+  host_.saveDialogAnswer = (fs::path(settings_.Folder()) / "missing" / "x.csv").u16string();
+  dialog_->OnExportListClicked();
+  EXPECT_EQ(host_.BoxTexts(),
+            Strings{u"The list could not be written: " + *host_.saveDialogAnswer});
+
+  host_.saveDialogAnswer.reset();  // cancelled
+  dialog_->OnExportListClicked();
+  EXPECT_EQ(host_.boxes.size(), 1u);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "dialog_fixture.h"
+#include "quilmarr_version.h"
 
 namespace quilmarr::test {
 namespace {
@@ -17,7 +18,7 @@ TEST_F(DialogTest, StartUpSetsTitleSelectsSavedAdapterAndPresetsThePackage) {
   Write(settings::kSectionQuilmarr, settings::kKeyPckFile, u"/pkg/fw 2.pck");
   Open();
 
-  EXPECT_EQ(host_.windowTitle, u"Quilmarr 1.0.1.0");
+  EXPECT_EQ(host_.windowTitle, u"Quilmarr " QUILMARR_VERSION_TEXT);
   EXPECT_EQ(combo_.items, (Strings{u"10.0.0.5   First", u"10.0.0.7   Second"}));
   EXPECT_EQ(combo_.selection, 1);
   EXPECT_TRUE(queryButton_.IsEnabled());
@@ -444,6 +445,57 @@ TEST_F(DialogTest, ErrorBoxWithoutTextIsEmpty) {
   dialog_->ShowErrorBox("Open adapter failed");
   EXPECT_EQ(host_.BoxTexts(), (Strings{u"", u"Open adapter failed"}));
   EXPECT_EQ(host_.boxes[0].caption, u"Error");
+}
+
+struct CheckCase {
+  const char* name;
+  bool file;
+  bool adapter;
+  bool ticks;
+  std::u16string text;
+};
+
+class BatchCheckTest : public BatchUpdateTest, public ::testing::WithParamInterface<CheckCase> {};
+
+TEST_P(BatchCheckTest, FirstFailingCheckAloneIsReportedAndNothingChanges) {
+  const CheckCase& c = GetParam();
+  PrepareBatch({1, 2}, c.ticks ? std::vector<std::size_t>{1} : std::vector<std::size_t>{});
+  if (!c.file) {
+    fileEdit_.SetText(u"");
+  }
+  if (!c.adapter) {
+    combo_.SetCurSel(-1);
+  }
+  dialog_->OnBatchUpdateClicked();
+
+  EXPECT_EQ(host_.BoxTexts(), Strings{c.text});
+  EXPECT_EQ(dialog_->Mode(), UiMode::Querying);
+  EXPECT_EQ(Read(settings::kSectionQuilmarr, settings::kKeyPckFile), u"");
+  EXPECT_EQ(Read(settings::kSectionQuilmarr, settings::kKeyAdapterIp), u"10.0.0.5");
+  EXPECT_EQ(launcher_.CallCount(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Checks, BatchCheckTest,
+    ::testing::Values(
+        CheckCase{"NothingGiven", false, false, false, u"Please select the file to be updated"},
+        CheckCase{"NoFile", false, true, true, u"Please select the file to be updated"},
+        CheckCase{"NoAdapterNoTicks", true, false, false, u"Please select a network adapter"},
+        CheckCase{"NoTicks", true, true, false, u"Please select the device to be updated"}),
+    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+
+
+TEST_F(DialogTest, BrowseSetsTheChosenPathAndCancelChangesNothing) {
+  Open();
+  fileEdit_.SetText(u"/old.pck");
+  host_.fileDialogAnswer = std::nullopt;
+  dialog_->OnBrowseClicked();
+  EXPECT_EQ(fileEdit_.Text(), u"/old.pck");
+
+  host_.fileDialogAnswer = u"/pkg/new package.pck";
+  dialog_->OnBrowseClicked();
+  EXPECT_EQ(fileEdit_.Text(), u"/pkg/new package.pck");
+  EXPECT_EQ(host_.fileDialogs, 2);
 }
 
 TEST(AboutCommandTest, LowFourBitsAreIgnored) {

@@ -1,6 +1,6 @@
 // How each device of a batch went: the Status column, verification against
 // what the device announces afterwards, the updater's time limit, the batch
-// report and the exported list.
+// report.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,14 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "dialog_fixture.h"
+#include "session_fixture.h"
 #include "platform/text.h"
 
 namespace quilmarr::test {
 namespace {
 
 namespace fs = std::filesystem;
-using Strings = std::vector<std::u16string>;
 using std::chrono::seconds;
 
 std::vector<std::string> ReadLines(const fs::path& file) {
@@ -31,7 +30,7 @@ std::vector<std::string> ReadLines(const fs::path& file) {
   return lines;
 }
 
-class BatchOutcomeTest : public BatchUpdateTest {
+class BatchOutcomeTest : public SessionTest {
  protected:
   [[nodiscard]] fs::path ReportsFolder() const { return fs::path(settings_.Folder()) / "Reports"; }
   [[nodiscard]] std::vector<fs::path> Reports() const {
@@ -42,51 +41,63 @@ class BatchOutcomeTest : public BatchUpdateTest {
     }
     return files;
   }
-  // Every device's Status text, in row order.
-  [[nodiscard]] Strings Statuses() {
-    dialog_->OnTimer(kRefreshTimerId);
-    return Column(6);
-  }
 };
 
 TEST_F(BatchOutcomeTest, EachDeviceShowsHowItsUpdaterEnded) {
-  PrepareBatch({1, 2, 3, 4}, {0, 1, 2, 3});
-  Write(settings::kSectionQuilmarr, settings::kKeyVerifySeconds, u"0");
-  Write(settings::kSectionQuilmarr, settings::kKeyUpdateTimeoutSeconds, u"120");
+  PrepareBatch({1, 2, 3, 4});
+  temp_.Write(settings::kSectionQuilmarr, settings::kKeyVerifySeconds, u"0");
+  temp_.Write(settings::kSectionQuilmarr, settings::kKeyUpdateTimeoutSeconds, u"120");
   launcher_.EndRunsWith({{ProcessRun::End::Exited, 0},
                          {ProcessRun::End::Exited, 3},
                          {ProcessRun::End::NotStarted, 0},
                          {ProcessRun::End::TimedOut, 0}});
-  dialog_->OnBatchUpdateClicked();
+  ASSERT_TRUE(StartBatch({1, 2, 3, 4}));
   ASSERT_TRUE(PumpUntilBatchEnded());
 
   EXPECT_EQ(Statuses(), (Strings{u"Done", u"Failed (exit 3)", u"Not started", u"Timed out"}));
-  EXPECT_EQ(host_.BoxTexts(), Strings{u"create process fail"});
+  EXPECT_EQ(errors_, Strings{u"create process fail"});
   for (const LaunchCall& call : launcher_.Calls()) EXPECT_EQ(call.timeLimit, seconds(120));
 
-  dialog_->OnQueryClicked();  // Stop Query
-  ASSERT_TRUE(Pump([&] { return dialog_->Mode() == UiMode::Idle; }));
-  dialog_->OnQueryClicked();  // the next Query Device clears the outcomes
+  session_->RequestCaptureStop();
+  ASSERT_TRUE(Pump([&] { return session_->Mode() == UiMode::Idle; }));
+  ASSERT_TRUE(session_->StartCapture(*session_->AdapterAt(0)));  // clears the outcomes
   Hear(1);
   EXPECT_EQ(Statuses(), Strings{u""});
 }
 
-TEST_F(BatchOutcomeTest, WithoutALimitTheUpdaterRunsAsLongAsItTakes) {
-  PrepareBatch({1}, {0});
-  dialog_->OnBatchUpdateClicked();
+// Values given for one batch (command-line options) replace the stored ones,
+// which are then not read; without any, an updater runs as long as it takes.
+TEST_F(BatchOutcomeTest, OverridesReplaceTheStoredOptions) {
+  PrepareBatch({1});
+  ASSERT_TRUE(StartBatch({1}));
   ASSERT_TRUE(PumpUntilBatchEnded());
-  ASSERT_EQ(launcher_.CallCount(), 1u);
+  temp_.Write(settings::kSectionQuilmarr, settings::kKeyVerifySeconds, u"never");
+  temp_.Write(settings::kSectionQuilmarr, settings::kKeyUpdateTimeoutSeconds, u"45");
+  BatchRequest request{u"/pkg/fw 1.pck", u"10.0.0.5", {Ip(1)}, {}, {}};
+  request.overrides.verifyFor = seconds(0);
+  ASSERT_TRUE(session_->StartBatch(request));
+  ASSERT_TRUE(PumpUntilBatchEnded());
+  request.overrides.updateTimeLimit = seconds(120);
+  ASSERT_TRUE(session_->StartBatch(request));
+  ASSERT_TRUE(PumpUntilBatchEnded());
+
+  ASSERT_EQ(launcher_.CallCount(), 3u);
   EXPECT_EQ(launcher_.Calls()[0].timeLimit, seconds(0));
+  EXPECT_EQ(launcher_.Calls()[1].timeLimit, seconds(45));
+  EXPECT_EQ(launcher_.Calls()[2].timeLimit, seconds(120));
+  EXPECT_EQ(Statuses(), Strings{u"Done"}) << "not watched";
+  EXPECT_TRUE(DeviceSucceeded(session_->Outcomes()->Results()[0], seconds(0)));
+  EXPECT_TRUE(errors_.empty());
 }
 
 // After an updater ended with status 0 the device is watched: heard with a
 // new version it is verified at once; at the end of the window it is
 // unchanged if heard only with the old version, and not back if not heard.
 TEST_F(BatchOutcomeTest, VerificationComparesWhatTheDeviceAnnouncesAfterItsRun) {
-  PrepareBatch({1, 2, 3}, {0, 1, 2});
-  Write(settings::kSectionQuilmarr, settings::kKeyVerifySeconds, u"60");
+  PrepareBatch({1, 2, 3});
+  temp_.Write(settings::kSectionQuilmarr, settings::kKeyVerifySeconds, u"60");
   launcher_.Hold();
-  dialog_->OnBatchUpdateClicked();
+  ASSERT_TRUE(StartBatch({1, 2, 3}));
   ASSERT_TRUE(Pump([&] { return launcher_.CallCount() == 1; }));
   Hear(1, "4.1.7");  // during its own run: not a sign of anything
   launcher_.ReleaseAll();
@@ -98,9 +109,8 @@ TEST_F(BatchOutcomeTest, VerificationComparesWhatTheDeviceAnnouncesAfterItsRun) 
   Hear(2, "4.1.7");
   EXPECT_EQ(Statuses(), (Strings{u"Verified 5.0.0", u"Done", u"Done"}));
 
-  clock_.Advance(30);  // device 3 silent for 35 s, yet still listed and ticked
-  EXPECT_EQ(Column(0), (Strings{u"192.168.0.1", u"192.168.0.2", u"192.168.0.3"}));
-  EXPECT_TRUE(list_.rows[2].checked);
+  clock_.Advance(30);  // device 3 silent for 35 s, yet still listed
+  EXPECT_EQ(Column(false), (Strings{Ip(1), Ip(2), Ip(3)}));
   EXPECT_TRUE(Reports().empty()) << "written once the verification is over";
 
   clock_.Advance(30);
@@ -114,10 +124,10 @@ TEST_F(BatchOutcomeTest, VerificationComparesWhatTheDeviceAnnouncesAfterItsRun) 
 }
 
 TEST_F(BatchOutcomeTest, ReportHoldsOneRowPerTickedDevice) {
-  PrepareBatch({1, 2, 3}, {0, 2});
-  Write(settings::kSectionQuilmarr, settings::kKeyVerifySeconds, u"0");
+  PrepareBatch({1, 2, 3});
+  temp_.Write(settings::kSectionQuilmarr, settings::kKeyVerifySeconds, u"0");
   launcher_.EndRunsWith({{ProcessRun::End::Exited, 0}, {ProcessRun::End::Exited, 7}});
-  dialog_->OnBatchUpdateClicked();
+  ASSERT_TRUE(StartBatch({1, 3}));
   ASSERT_TRUE(PumpUntilBatchEnded());
 
   const auto reports = Reports();
@@ -141,12 +151,12 @@ TEST_F(BatchOutcomeTest, ReportHoldsOneRowPerTickedDevice) {
 }
 
 TEST_F(BatchOutcomeTest, ClosingDuringVerificationWritesTheOutcomesKnownSoFar) {
-  PrepareBatch({1, 2}, {0, 1});
-  dialog_->OnBatchUpdateClicked();  // verification window: the default 300 s
+  PrepareBatch({1, 2});
+  ASSERT_TRUE(StartBatch({1, 2}));  // verification window: the default 300 s
   ASSERT_TRUE(PumpUntilBatchEnded());
   clock_.Advance(3);
   Hear(2, "9.9.9");
-  dialog_->OnTimer(kRefreshTimerId);
+  session_->Tick();
   EXPECT_TRUE(Reports().empty());
 
   CloseAndWait();
@@ -159,40 +169,14 @@ TEST_F(BatchOutcomeTest, ClosingDuringVerificationWritesTheOutcomesKnownSoFar) {
   EXPECT_NE(lines[2].find("\"Verified 9.9.9\""), std::string::npos) << lines[2];
 }
 
-TEST_F(BatchOutcomeTest, InvalidOptionIsRefusedBeforeAnythingStarts) {
-  PrepareBatch({1}, {0});
-  Write(settings::kSectionQuilmarr, settings::kKeyUpdateTimeoutSeconds, u"10 min");
-  dialog_->OnBatchUpdateClicked();
-  EXPECT_EQ(host_.BoxTexts(),
-            Strings{u"Invalid [Quilmarr] UpdateTimeoutSeconds \"10 min\": a whole number of "
-                    u"seconds from 0 to 86400 is expected"});
-  EXPECT_EQ(dialog_->Mode(), UiMode::Querying);
-  EXPECT_EQ(launcher_.CallCount(), 0u);
-  EXPECT_EQ(Read(settings::kSectionQuilmarr, settings::kKeyPckFile), u"");
-}
-
-TEST_F(BatchOutcomeTest, ExportWritesTheRowsShownAsCsv) {
-  PrepareBatch({1, 2}, {});
-  const fs::path file = fs::path(settings_.Folder()) / "list, 1.csv";
-  host_.saveDialogAnswer = file.u16string();
-  dialog_->OnExportListClicked();
-
-  EXPECT_EQ(host_.suggestedNames, Strings{u"devices.csv"});
-  const auto lines = ReadLines(file);
-  ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[0],
-            "\"IP\",\"Sys Name\",\"IED Name\",\"Boot Version\",\"Original App Version\","
-            "\"Current App Version\",\"Status\"");
-  EXPECT_EQ(lines[2], "\"192.168.0.2\",\"BAY-1\",\"FEEDER_1\",\"1.0.2\",\"4.1.7\",\"4.1.7\",\"\"");
-
-  host_.saveDialogAnswer = (fs::path(settings_.Folder()) / "missing" / "x.csv").u16string();
-  dialog_->OnExportListClicked();
-  EXPECT_EQ(host_.BoxTexts(),
-            Strings{u"The list could not be written: " + *host_.saveDialogAnswer});
-
-  host_.saveDialogAnswer.reset();  // cancelled
-  dialog_->OnExportListClicked();
-  EXPECT_EQ(host_.boxes.size(), 1u);
+TEST_F(BatchOutcomeTest, AReportThatCannotBeWrittenIsSaid) {
+  PrepareBatch({1});
+  BatchRequest request{u"/pkg/fw 1.pck", u"10.0.0.5", {Ip(1)}, {}, temp_.Root().u16string()};
+  request.overrides.verifyFor = seconds(0);
+  ASSERT_TRUE(session_->StartBatch(request));
+  ASSERT_TRUE(PumpUntilBatchEnded());
+  EXPECT_EQ(session_->ReportWritten(), false);
+  EXPECT_EQ(errors_, Strings{u"The batch report could not be written: " + temp_.Root().u16string()});
 }
 
 }  // namespace

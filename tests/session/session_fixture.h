@@ -1,0 +1,114 @@
+#pragma once
+// One batch session with the fake outside world, the real device table, a
+// real settings file in a temporary folder, and the real worker threads; the
+// test's thread handles the workers' messages as a front end's would.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/text.h"
+#include "session/batch_session.h"
+#include "session/message_queue.h"
+#include "tests/support/fake_services.h"
+#include "tests/support/lldp_frames.h"
+
+namespace quilmarr::test {
+
+inline constexpr UnixSeconds kStartTime = 1'700'000'000;
+using Strings = std::vector<std::u16string>;
+
+class SessionTest : public ::testing::Test, private SessionHost {
+ protected:
+  SessionTest() {
+    queue_.SetHandler([this](const Message& message) {
+      handled_.push_back(message.id);
+      if (message.id == WM_UPDATE_DEVICE_STARTED) started_.push_back(message.text);
+      if (session_) session_->HandleMessage(message);
+    });
+    lister_.entries = std::vector{Interface("eth0", "Test adapter", {10, 0, 0, 5})};
+  }
+  ~SessionTest() override { CloseAndWait(); }
+
+  // Querying on adapter 10.0.0.5 with devices 192.168.0.<n> heard in this
+  // order; the updater is installed and [UDP] holds 1.1.1.1 and 2.2.2.2.
+  void PrepareBatch(const std::vector<std::uint8_t>& devices,
+                    std::u16string_view exePath = u"/opt/pendravel/") {
+    temp_.Write(settings::kSectionPendravel, settings::kKeyExePath, exePath);
+    temp_.Write(settings::kSectionUdp, settings::kKeyRemoteIp, u"1.1.1.1");
+    temp_.Write(settings::kSectionUdp, settings::kKeyHostIp, u"2.2.2.2");
+    session_ = std::make_unique<BatchSession>(
+        SessionServices{queue_, lister_, ScriptedSources(capture_), clock_, settings_, launcher_},
+        static_cast<SessionHost&>(*this));
+    session_->LoadAdapters();
+    ASSERT_TRUE(session_->StartCapture(*session_->AdapterAt(0)));
+    for (const std::uint8_t device : devices) Hear(device);
+  }
+  // A batch of 192.168.0.<n>, in this order, with the package "/pkg/fw 1.pck".
+  bool StartBatch(const std::vector<std::uint8_t>& targets) {
+    BatchRequest request{u"/pkg/fw 1.pck", u"10.0.0.5", {}, {}, {}};
+    for (const std::uint8_t device : targets) request.targets.push_back(Ip(device));
+    return session_->StartBatch(request);
+  }
+
+  static std::u16string Ip(std::uint8_t lastByte) {
+    return u"192.168.0." + FromUtf8(std::to_string(lastByte));
+  }
+  void Hear(std::uint8_t lastByte, std::string_view appVersion = "4.1.7") {
+    DeviceAnnouncement device;
+    device.ip = {192, 168, 0, lastByte};
+    device.appVersion = appVersion;
+    const Bytes frame = LldpFrame(device);
+    Message message;
+    message.id = WM_CAPTURE_PACKET;
+    message.frame = frame;
+    session_->HandleMessage(message);
+  }
+
+  bool Pump(const std::function<bool()>& done) { return queue_.PumpUntil(done, kPatience); }
+  // Until the batch is over as the user sees it: its worker has returned.
+  bool PumpUntilBatchEnded() { return Pump([&] { return !session_->BatchAlive(); }); }
+
+  // The rows listed after a one-second tick: their addresses, their statuses.
+  [[nodiscard]] Strings Column(bool status, const Strings& ticked = {}) {
+    session_->Tick();
+    Strings texts;
+    for (const DeviceRow& row : session_->Rows(ticked)) {
+      texts.push_back(status ? row.status : row.record->ipText);
+    }
+    return texts;
+  }
+  [[nodiscard]] Strings Statuses() { return Column(true); }
+
+  void CloseAndWait() {
+    if (!session_) return;
+    launcher_.ReleaseAll();
+    EXPECT_TRUE(Pump([this] {
+      if (session_->BatchAlive()) return false;
+      return session_->Close();
+    }));
+    session_.reset();
+  }
+
+  // SessionHost
+  void ShowError(std::u16string_view text) override { errors_.emplace_back(text); }
+  bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) override {
+    return queue_.PumpUntil(done, timeout);
+  }
+
+  TempSettings temp_;
+  SettingsFile& settings_ = temp_.File();
+  MessageQueue queue_;
+  FakeInterfaceLister lister_;
+  FakeClock clock_{kStartTime};
+  FakeLauncher launcher_;
+  std::shared_ptr<CaptureScript> capture_ = std::make_shared<CaptureScript>();
+  Strings errors_;
+  std::vector<unsigned> handled_;
+  Strings started_;
+  std::unique_ptr<BatchSession> session_;
+};
+
+}  // namespace quilmarr::test
