@@ -16,6 +16,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -144,6 +145,48 @@ TEST_F(ProcessLauncherTest, RunWithoutALimitHasAProcessGroupOfItsOwn) {
   EXPECT_EQ(group, static_cast<pid_t>(child));
   EXPECT_NE(group, getpgrp());
   EXPECT_EQ(run.end, ProcessRun::End::Exited);
+}
+#endif
+
+#ifndef _WIN32
+// Runs the probe with "--exit 3" in a child of this test whose SIGCHLD
+// disposition `prepare` has set, as a tool started by such a parent inherits
+// it. The child's exit status tells how the run ended: the probe's status,
+// or one of these.
+enum RunInChild { kStatusUnknown = 200, kTimedOut = 201, kNotStarted = 202 };
+int RunInAChildAfter(void (*prepare)(), seconds limit) {
+  const pid_t tester = fork();
+  if (tester == 0) {
+    prepare();
+    const ProcessRun run =
+        MakePlatformProcessLauncher()->RunAndWait(Wide(ProbePath()), {u"--exit", u"3"}, limit);
+    if (run.end == ProcessRun::End::TimedOut) _exit(kTimedOut);
+    if (run.end == ProcessRun::End::NotStarted) _exit(kNotStarted);
+    _exit(run.exitStatus < 0 ? kStatusUnknown : run.exitStatus);
+  }
+  int status = 0;
+  if (tester < 0 || waitpid(tester, &status, 0) != tester || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+void IgnoreChildSignal() { signal(SIGCHLD, SIG_IGN); }
+void HandleChildSignalWithoutZombies() {
+  struct sigaction action {};
+  action.sa_handler = [](int) {};
+  action.sa_flags = SA_NOCLDWAIT;
+  sigaction(SIGCHLD, &action, nullptr);
+}
+
+TEST(ProcessLauncherChildSignal, ExitStatusIsKeptOrReportedAsUnknown) {
+  for (const auto limit : {seconds(0), seconds(5)}) {
+    SCOPED_TRACE(limit.count());
+    // A parent that ignores SIGCHLD (a service manager, a shell's nohup
+    // wrapper) must not make the kernel reap the updater before its status is read.
+    EXPECT_EQ(RunInAChildAfter(IgnoreChildSignal, limit), 3);
+    // An installed handler is left alone; with SA_NOCLDWAIT the status is
+    // lost, and the run must say so rather than read as exit 0 or time out.
+    EXPECT_EQ(RunInAChildAfter(HandleChildSignalWithoutZombies, limit), kStatusUnknown);
+  }
 }
 #endif
 
