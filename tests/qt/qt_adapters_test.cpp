@@ -1,5 +1,6 @@
 // The Qt adapters on their own: dialog units, message delivery across
 // threads, and the list, combo and edit behind the controller's interfaces.
+#include <QAccessible>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -9,6 +10,7 @@
 #include <thread>
 
 #include "ui/qt/dialog_units.h"
+#include "ui/qt/labelled_combo_accessible.h"
 #include "ui/qt/qt_controls.h"
 #include "ui/qt/qt_device_list.h"
 #include "ui/qt/qt_message_target.h"
@@ -198,6 +200,48 @@ class QtAdaptersTest : public QObject {
     QCOMPARE(control.GetCurSel(), 0);
     control.SetCurSel(-1);
     QCOMPARE(control.GetCurSel(), -1);
+  }
+
+  // A screen reader hears the box by its label and the chosen adapter as its
+  // value, and reaches every adapter in the drop-down list to pick one.
+  void adapterBoxOffersItsLabelValueAndEveryAdapter_data() {
+    QTest::addColumn<bool>("editable");
+    QTest::newRow("editable, as in the window") << true;
+    QTest::newRow("drop-down only") << false;
+  }
+  void adapterBoxOffersItsLabelValueAndEveryAdapter() {
+    QFETCH(bool, editable);
+    QComboBox combo;
+    KeepAccessibleName(combo);
+    combo.setEditable(editable);
+    combo.setAccessibleName(QStringLiteral("Network Adapter"));
+    const QStringList adapters{QStringLiteral("10.0.0.1   Adapter A"),
+                               QStringLiteral("10.0.0.2   Adapter B")};
+    combo.addItems(adapters);
+    combo.setCurrentIndex(1);
+
+    QAccessibleInterface* box = QAccessible::queryAccessibleInterface(&combo);
+    QVERIFY(box != nullptr);
+    QCOMPARE(box->role(), QAccessible::ComboBox);
+    QCOMPARE(box->text(QAccessible::Name), QStringLiteral("Network Adapter"));
+    QCOMPARE(box->text(QAccessible::Value), adapters[1]);
+    QAccessibleInterface* list = nullptr;
+    QStringList roles;
+    for (int i = 0; i < box->childCount(); ++i) {
+      QAccessibleInterface* child = box->child(i);
+      QVERIFY(child != nullptr);
+      QCOMPARE(box->indexOfChild(child), i);
+      roles << QString::number(child->role());
+      if (child->role() == QAccessible::List) list = child;
+    }
+    QVERIFY2(list != nullptr, qPrintable(roles.join(',')));
+    QStringList items;
+    for (int i = 0; i < list->childCount(); ++i) {
+      if (list->child(i)->role() == QAccessible::ListItem)
+        items << list->child(i)->text(QAccessible::Name);
+    }
+    QCOMPARE(items, adapters);
+    QCOMPARE(box->childCount(), editable ? 2 : 1);  // the line edit takes the typing
   }
 
   void editAndButtonCarryWideText() {
