@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -16,8 +17,10 @@
 #include "discovery/pcap/wpcap_interface_lister.h"
 #include "discovery/pcap/wpcap_library.h"
 #include "discovery/pcap/wpcap_packet_source.h"
+#include "platform/dll_search.h"
 #include "platform/text.h"
 #include "tests/support/recording_target.h"
+#include "tests/support/temp_folder.h"
 #include "ui/dialog_messages.h"
 
 namespace quilmarr::test {
@@ -336,6 +339,26 @@ TEST(WpcapMissing, WinesOwnWpcapDllLoadsWithEveryEntryPoint) {
   EXPECT_NE(functions->findAllDevsEx, nullptr);
   EXPECT_NE(functions->breakLoop, nullptr);
   EXPECT_FALSE(LiveCaptureLibraryMissing());
+}
+
+// What both programs do first: a DLL planted in the working folder (say, a
+// package's folder on a USB stick) is no longer looked for there, and
+// wpcap.dll, with what it needs, still loads from its own folder.
+TEST(DllSearch, APlantedDllIsNotLoadedButWpcapStillIs) {
+  const TempFolder planted;
+  WriteBytes(planted.File("quilmarr-planted.dll"), "not a program");
+  WriteBytes(planted.File("wpcap.dll"), "not a program");
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(planted.Path());
+  HardenDllSearch();
+  SetLastError(0);
+  EXPECT_EQ(LoadLibraryW(L"quilmarr-planted.dll"), nullptr);
+  // ERROR_BAD_EXE_FORMAT instead would mean the planted file was tried.
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+  if (UnderWine()) {
+    EXPECT_NE(WpcapLibrary().Functions(), nullptr);
+  }
+  std::filesystem::current_path(before);
 }
 
 }  // namespace
