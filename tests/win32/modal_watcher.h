@@ -27,8 +27,6 @@ class ModalWatcher {
   ~ModalWatcher();
 
   std::vector<SeenDialog> seen;
-  // When set, typed into a file dialog's name box before it is closed.
-  std::wstring fileName;
 
  private:
   static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
