@@ -11,7 +11,8 @@ struct ProcessRun {
   enum class End { NotStarted, Exited, TimedOut };
   End end = End::NotStarted;
   // For Exited: the program's exit status. A POSIX program ended by signal N
-  // counts as 128 + N, as shells report it.
+  // counts as 128 + N, as shells report it; -1 when the program ended but its
+  // status could not be learned (a failure, never taken for success).
   int exitStatus = 0;
 };
 

@@ -86,11 +86,28 @@ int ExitStatusOf(int status) noexcept {
   return -1;
 }
 
+// The program's exit status, or -1 when it cannot be learned: a failed
+// waitpid leaves `status` untouched, and reading that as 0 would report a
+// failed update as a success.
 int WaitForExit(pid_t child) noexcept {
   int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  for (;;) {
+    if (waitpid(child, &status, 0) == child) return ExitStatusOf(status);
+    if (errno != EINTR) return -1;
   }
-  return ExitStatusOf(status);
+}
+
+// An inherited SIG_IGN for SIGCHLD makes the kernel reap the updater itself:
+// waitpid then fails and its exit status is lost. A handler someone installed
+// (a toolkit's, say) is left alone.
+void RestoreDefaultChildSignal() noexcept {
+  struct sigaction current {};
+  if (::sigaction(SIGCHLD, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) {
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    static_cast<void>(::sigaction(SIGCHLD, &standard, nullptr));
+  }
 }
 
 // Waits up to `limit` for the child; false when it is still running then.
@@ -104,9 +121,11 @@ bool WaitWithin(pid_t child, std::chrono::seconds limit, int& exitStatus) {
   for (;;) {
     int status = 0;
     const pid_t done = waitpid(child, &status, WNOHANG);
-    if (done == child) {
+    if (done == child || (done < 0 && errno != EINTR)) {
+      // A failed waitpid means the child is gone (reaped by someone else),
+      // so waiting on would only run into the limit; its status is unknown.
       if (pidfd >= 0) ::close(pidfd);
-      exitStatus = ExitStatusOf(status);
+      exitStatus = done == child ? ExitStatusOf(status) : -1;
       return true;
     }
     const auto now = std::chrono::steady_clock::now();
@@ -149,6 +168,7 @@ class PosixProcessLauncher final : public ProcessLauncher {
     // writing flash; and the watchdog can end the updater together with every
     // process it started.
     if (!attributes.Ok() || !attributes.NewProcessGroup()) return {};
+    RestoreDefaultChildSignal();
     pid_t child = 0;
     // posix_spawn, not posix_spawnp: the program is a path, never searched for.
     if (posix_spawn(&child, argv[0], actions.Get(), attributes.Get(), argv.data(), environ) != 0) {

@@ -9,12 +9,16 @@
 
 #include "app/win32/about_box.h"
 #include "app/win32/win32_dialog_services.h"
+#include "platform/dll_search.h"
 #include "platform/text.h"
 #include "ui/win32/win32_batch_dialog.h"
 #include "ui/win32/win32_text.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandLine*/,
                     int /*show*/) {
+  // Before any DLL is loaded by name: the file dialogs and the capture
+  // library pull in more of them.
+  quilmarr::HardenDllSearch();
   // The list view (with its header); buttons, edits, statics and combo boxes
   // in their version 6 look.
   INITCOMMONCONTROLSEX controls{};

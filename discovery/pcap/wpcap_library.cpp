@@ -39,9 +39,12 @@ WpcapLibrary::WpcapLibrary() : WpcapLibrary(PlatformCandidates()) {}
 
 WpcapLibrary::WpcapLibrary(const std::vector<std::wstring>& candidates) {
   for (const std::wstring& path : candidates) {
-    // A full path, with the DLL's own folder searched first for what it
-    // needs (Npcap's Packet.dll lies beside its wpcap.dll).
-    const HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    // A full path; what it needs is searched for in its own folder (Npcap's
+    // Packet.dll lies beside its wpcap.dll), then in System32, never in the
+    // current folder. LOAD_WITH_ALTERED_SEARCH_PATH would bring the current
+    // folder back and cannot be combined with these flags.
+    const HMODULE module = LoadLibraryExW(
+        path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (module == nullptr) continue;
     WpcapFunctions functions;
     if (ResolveAll(module, functions)) {

@@ -16,9 +16,11 @@
 #include "discovery/pcap/wpcap_interface_lister.h"
 #include "discovery/pcap/wpcap_library.h"
 #include "discovery/pcap/wpcap_packet_source.h"
+#include "platform/dll_search.h"
 #include "platform/text.h"
 #include "tests/support/recording_target.h"
 #include "session/worker_messages.h"
+#include "tests/support/temp_folder.h"
 
 namespace quilmarr::test {
 namespace {
@@ -336,6 +338,20 @@ TEST(WpcapMissing, WinesOwnWpcapDllLoadsWithEveryEntryPoint) {
   EXPECT_NE(functions->findAllDevsEx, nullptr);
   EXPECT_NE(functions->breakLoop, nullptr);
   EXPECT_FALSE(LiveCaptureLibraryMissing());
+}
+
+// What both programs do first: a DLL planted in the working folder is no
+// longer looked for there, and Wine's wpcap.dll still loads.
+TEST(DllSearch, APlantedDllIsNotLoadedButWpcapStillIs) {
+  const TempFolder planted;
+  WriteBytes(planted.File("planted.dll"), "not a program");
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(planted.Path());
+  HardenDllSearch();
+  EXPECT_EQ(LoadLibraryW(L"planted.dll"), nullptr);
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_MOD_NOT_FOUND}) << "193: the planted file was tried";
+  EXPECT_TRUE(!UnderWine() || WpcapLibrary().Functions() != nullptr);
+  std::filesystem::current_path(before);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -144,6 +145,32 @@ TEST_F(ProcessLauncherTest, RunWithoutALimitHasAProcessGroupOfItsOwn) {
   EXPECT_EQ(group, static_cast<pid_t>(child));
   EXPECT_NE(group, getpgrp());
   EXPECT_EQ(run.end, ProcessRun::End::Exited);
+}
+#endif
+
+#ifndef _WIN32
+// How a run ends in a child of this test that got `action` for SIGCHLD, as a
+// parent hands it down: the probe's status, 200 for an unknown one, or 201.
+int ExitInAChildWith(struct sigaction action, seconds limit) {
+  const pid_t tester = fork();
+  if (tester == 0) {
+    sigaction(SIGCHLD, &action, nullptr);
+    const ProcessRun run =
+        MakePlatformProcessLauncher()->RunAndWait(Wide(ProbePath()), {u"--exit", u"3"}, limit);
+    _exit(run.end != ProcessRun::End::Exited ? 201 : run.exitStatus < 0 ? 200 : run.exitStatus);
+  }
+  int status = 0;
+  return waitpid(tester, &status, 0) == tester && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+TEST(ProcessLauncherChildSignal, ExitStatusIsKeptOrReportedAsUnknown) {
+  struct sigaction ignore = {}, noZombies = {};
+  ignore.sa_handler = SIG_IGN;        // the kernel reaped the updater: its status read as 0
+  noZombies.sa_handler = [](int) {};  // a handler is left alone, so the status is lost
+  noZombies.sa_flags = SA_NOCLDWAIT;
+  for (const auto limit : {seconds(0), seconds(5)}) {
+    EXPECT_EQ(ExitInAChildWith(ignore, limit), 3) << limit.count();
+    EXPECT_EQ(ExitInAChildWith(noZombies, limit), 200) << limit.count() << ": not success";
+  }
 }
 #endif
 

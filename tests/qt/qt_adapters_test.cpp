@@ -1,5 +1,6 @@
 // The Qt adapters on their own: dialog units, message delivery across
 // threads, and the list, combo and edit behind the controller's interfaces.
+#include <QAccessible>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -9,6 +10,7 @@
 #include <thread>
 
 #include "ui/qt/dialog_units.h"
+#include "ui/qt/labelled_combo_accessible.h"
 #include "ui/qt/qt_controls.h"
 #include "ui/qt/qt_device_list.h"
 #include "ui/qt/qt_message_target.h"
@@ -198,6 +200,26 @@ class QtAdaptersTest : public QObject {
     QCOMPARE(control.GetCurSel(), 0);
     control.SetCurSel(-1);
     QCOMPARE(control.GetCurSel(), -1);
+  }
+
+  // A screen reader hears the box by its label, the chosen adapter as its
+  // value, and reaches every adapter in the drop-down list to pick one.
+  void adapterBoxOffersItsLabelValueAndEveryAdapter() {
+    QComboBox combo;
+    KeepAccessibleName(combo);
+    combo.setEditable(true);
+    combo.setAccessibleName(QStringLiteral("Network Adapter"));
+    const QStringList adapters{QStringLiteral("10.0.0.1   A"), QStringLiteral("10.0.0.2   B")};
+    combo.addItems(adapters);
+    combo.setCurrentIndex(1);
+    QAccessibleInterface* box = QAccessible::queryAccessibleInterface(&combo);
+    QCOMPARE(box->text(QAccessible::Name), QStringLiteral("Network Adapter"));
+    QCOMPARE(box->text(QAccessible::Value), adapters[1]);
+    QAccessibleInterface* list = box->child(0);
+    QVERIFY(list != nullptr && list->role() == QAccessible::List && box->indexOfChild(list) == 0);
+    QStringList items;
+    for (int i = 0; i < list->childCount(); ++i) items << list->child(i)->text(QAccessible::Name);
+    QCOMPARE(items, adapters);
   }
 
   void editAndButtonCarryWideText() {

@@ -20,6 +20,7 @@
 #include "ui/win32/file_dialogs.h"
 #include "ui/win32/win32_message_target.h"
 #include "ui/win32/win32_text.h"
+#include "tests/support/temp_folder.h"
 #include "win32_dialog_harness.h"
 
 namespace quilmarr::test {
@@ -559,6 +560,19 @@ TEST_F(Win32DialogTest, TheCommonOpenFileDialogIsOwnedByTheDialog) {
   EXPECT_EQ(ShowOpenFileDialog(Dialog()), std::nullopt);
   ASSERT_EQ(dialogs.seen.size(), 1u);
   EXPECT_EQ(dialogs.seen.front().owner, Dialog());
+}
+
+// Choosing where to save must not make that folder the working folder:
+// relative paths would then resolve against a USB stick or a share.
+TEST_F(Win32DialogTest, ChoosingAFileLeavesTheWorkingFolderAsItWas) {
+  Open();
+  const TempFolder elsewhere;
+  const std::filesystem::path before = std::filesystem::current_path();
+  ModalWatcher dialogs(IDOK);
+  const std::u16string report = elsewhere.File("devices.csv").u16string();
+  EXPECT_EQ(ShowSaveCsvDialog(Dialog(), report), report);
+  EXPECT_EQ(std::filesystem::current_path(), before);
+  std::filesystem::current_path(before);
 }
 
 }  // namespace

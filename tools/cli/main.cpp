@@ -4,10 +4,12 @@
 
 #include <cstdio>
 
+#include "platform/dll_search.h"
 #include "quilmarr_version.h"
 #include "tools/cli/commands.h"
 
 int main(int argc, char** argv) {
+  quilmarr::HardenDllSearch();  // before any DLL is loaded by name (Windows)
   CLI::App app{"Quilmarr command-line companion: LLDP captures, adapters and settings"};
   app.set_version_flag("--version", std::string("quilmarr-cli ") + QUILMARR_VERSION_TEXT);
   app.require_subcommand(1);

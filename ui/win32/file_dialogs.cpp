@@ -18,7 +18,10 @@ std::optional<std::u16string> ShowOpenFileDialog(HWND owner) {
   dialog.lpstrFilter = nullptr;  // no filter: every file is offered
   dialog.lpstrFile = path.data();
   dialog.nMaxFile = static_cast<DWORD>(path.size());
-  dialog.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER;
+  // Without OFN_NOCHANGEDIR the dialog makes the chosen file's folder the
+  // working folder: relative paths would then resolve against a USB stick or
+  // a share.
+  dialog.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER | OFN_NOCHANGEDIR;
   if (!GetOpenFileNameW(&dialog)) {
     return std::nullopt;
   }
@@ -36,7 +39,8 @@ std::optional<std::u16string> ShowSaveCsvDialog(HWND owner, std::u16string_view 
   dialog.lpstrFile = path.data();
   dialog.nMaxFile = static_cast<DWORD>(path.size());
   dialog.lpstrDefExt = L"csv";
-  dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
+  dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER |
+                 OFN_NOCHANGEDIR;  // the working folder stays as it was, as above
   if (!GetSaveFileNameW(&dialog)) {
     return std::nullopt;
   }
