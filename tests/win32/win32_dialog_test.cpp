@@ -1,26 +1,268 @@
-// The Windows main window: the real dialog from its template, driven with
-// window messages under the platform's dialog manager: the window contract
-// shared with the Qt window, then what only the Windows window does.
+// The Windows main window: the real dialog from its template, modeless,
+// driven in-process with window messages and a PeekMessage pump that passes
+// each message through the dialog manager first, as the program's loop does:
+// the window contract shared with the Qt window, then what only the Windows
+// window does.
 #include "ui/win32/windows_api.h"
 
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
 #include <array>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/win32/about_box.h"
+#include "modal_watcher.h"
+#include "res/dialog_layout.h"
+#include "tests/support/window_contract.h"
 #include "ui/win32/dialog_resizer.h"
 #include "ui/win32/file_dialogs.h"
+#include "ui/win32/win32_batch_dialog.h"
 #include "ui/win32/win32_message_target.h"
-#include "win32_dialog_harness.h"
+#include "ui/win32/win32_text.h"
 
 namespace quilmarr::test {
 
 void PrintTo(const ContractCase& contractCase, std::ostream* out) { *out << contractCase.name; }
 
 namespace {
+
+constexpr int kIds[] = {IDC_BUTTON_QUERY,  IDC_BUTTON_BATCH_UPDATE, IDC_BUTTON_BROWSE,
+                        IDC_COMBO_ADAPTER, IDC_LIST_DEVICES,        IDC_EDIT_FILE};
+constexpr const layout::DialogRect* kTemplate[] = {
+    &layout::kQueryButton,  &layout::kBatchUpdateButton, &layout::kBrowseButton,
+    &layout::kAdapterCombo, &layout::kDeviceList,        &layout::kFileEdit};
+
+Rect InParent(HWND window) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  MapWindowPoints(HWND_DESKTOP, GetParent(window), reinterpret_cast<POINT*>(&rect), 2);
+  return {rect.left, rect.top, rect.right, rect.bottom};
+}
+
+class Win32WindowDriver : public WindowDriver {
+ public:
+  Win32WindowDriver() {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    Open();
+  }
+  ~Win32WindowDriver() override {
+    launcher.ReleaseAll();
+    dialog_.reset();
+  }
+
+  void Open() override {
+    dialog_.reset();
+    Win32DialogServices services{adapters, ScriptedSources(capture), clock, settings.File(),
+                                 launcher, captureLibraryMissing};
+    Win32DialogOptions options;
+    options.openFile = [this](HWND owner) {
+      ++openFileCalls;
+      openFileOwnedByTheWindow = owner == Dialog();
+      return openFileAnswer;
+    };
+    options.saveFile = [this](HWND, std::u16string_view suggested) {
+      saveFileSuggestions.emplace_back(suggested);
+      return saveFileAnswer;
+    };
+    options.showAbout = [this](HWND owner) {
+      ++aboutBoxes;
+      CAboutDlg().DoModal(owner);
+    };
+    dialog_ = std::make_unique<Win32BatchDialog>(std::move(services), std::move(options));
+    EXPECT_NE(dialog_->CreateModeless(), nullptr) << "no window: is Wine's graphics driver set?";
+    PumpPending();
+  }
+  void Close() { dialog_.reset(); }
+  [[nodiscard]] HWND Dialog() const { return dialog_->Window(); }
+  [[nodiscard]] HWND Item(Control c) const { return GetDlgItem(Dialog(), kIds[int(c)]); }
+  [[nodiscard]] HWND List() const { return Item(Control::List); }
+
+  void PumpPending() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      const HWND window = dialog_ ? dialog_->Window() : nullptr;
+      // Once the dialog has ended, the program's loop no longer runs and the
+      // window's queued input goes with it.
+      if (window != nullptr && dialog_->Ended() &&
+          (message.hwnd == window || IsChild(window, message.hwnd))) {
+        continue;
+      }
+      if (window == nullptr || !IsDialogMessageW(window, &message)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+      }
+    }
+  }
+  bool Until(const std::function<bool()>& done,
+             std::chrono::milliseconds timeout = kPatience) override {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+      if (std::chrono::steady_clock::now() >= deadline) return false;
+      MsgWaitForMultipleObjectsEx(0, nullptr, 5, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+      PumpPending();
+    }
+    return true;
+  }
+
+  CPendravelBatchDlg& Controller() override { return dialog_->Controller(); }
+  void Refresh() override { SendMessageW(Dialog(), WM_TIMER, kRefreshTimerId, 0); }
+  void Click(Control c) override { SendMessageW(Item(c), BM_CLICK, 0, 0); }
+  void PostClick(Control c) override {
+    PostMessageW(Item(c), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageW(Item(c), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    PostMessageW(Item(c), BM_CLICK, 0, 0);
+  }
+  void SelectAdapter(int index) override {
+    SendMessageW(Item(Control::Adapter), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageW(Dialog(), WM_COMMAND, MAKEWPARAM(IDC_COMBO_ADAPTER, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(Item(Control::Adapter)));
+  }
+  void Focus(Control c) override { SetFocus(Item(c)); }
+  // Through the dialog manager, as the program's loop passes a key press.
+  void Press(Key key) override {
+    const WPARAM keys[] = {VK_RETURN, VK_RETURN, VK_SPACE, VK_ESCAPE};
+    const LPARAM extended = key == Key::KeypadEnter ? 0x01000000 : 0;
+    for (const UINT type : {UINT{WM_KEYDOWN}, UINT{WM_KEYUP}}) {
+      MSG message{
+          GetFocus(),     type,
+          keys[int(key)], (type == WM_KEYDOWN ? 1 : static_cast<LPARAM>(0xC0000001u)) | extended,
+          GetTickCount(), {}};
+      if (!IsDialogMessageW(Dialog(), &message)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+      }
+      PumpPending();
+    }
+  }
+  // The check box's state, as a click on it sets it.
+  void TickRow(int row) override {
+    LVITEMW item{};
+    item.stateMask = LVIS_STATEIMAGEMASK;
+    item.state = INDEXTOSTATEIMAGEMASK(2);
+    SendMessageW(List(), LVM_SETITEMSTATE, WPARAM(row), reinterpret_cast<LPARAM>(&item));
+  }
+  void SetCurrentRow(int row) override {
+    ListView_SetItemState(List(), row, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
+  }
+  void ScrollToEnd() override { ListView_EnsureVisible(List(), Rows() - 1, FALSE); }
+  // The command of the list's context menu.
+  void ExportList() override {
+    SendMessageW(Dialog(), WM_COMMAND, MAKEWPARAM(IDM_EXPORT_LIST, 0), 0);
+  }
+  bool RequestClose() override {
+    SendMessageW(Dialog(), WM_CLOSE, 0, 0);
+    return dialog_->Ended();
+  }
+  void Resize(int dx, int dy) override {
+    const Rect size = WindowSize();
+    SetWindowPos(Dialog(), nullptr, 0, 0, size.right + dx, size.bottom + dy,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    PumpPending();
+  }
+
+  std::u16string Title() override { return WindowText(Dialog()); }
+  std::u16string Text(Control c) override { return WindowText(Item(c)); }
+  bool Enabled(Control c) override { return IsWindowEnabled(Item(c)) != FALSE; }
+  bool ReadOnly(Control c) override {
+    return (GetWindowLongPtrW(Item(c), GWL_STYLE) & ES_READONLY) != 0;
+  }
+  bool LooksDefault(Control c) override {
+    return (SendMessageW(Item(c), WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON) != 0;
+  }
+  std::optional<Control> Focused() override {
+    for (int c = 0; c < 6; ++c) {
+      const HWND item = Item(Control(c));
+      if (GetFocus() == item || IsChild(item, GetFocus())) return Control(c);
+    }
+    return std::nullopt;
+  }
+  std::vector<std::u16string> AdapterItems() override {
+    std::vector<std::u16string> items;
+    for (LRESULT i = 0; i < SendMessageW(Item(Control::Adapter), CB_GETCOUNT, 0, 0); ++i) {
+      std::array<wchar_t, 128> item{};
+      SendMessageW(Item(Control::Adapter), CB_GETLBTEXT, WPARAM(i), LPARAM(item.data()));
+      items.push_back(FromWide(item.data()));
+    }
+    return items;
+  }
+  int AdapterSelection() override {
+    return int(SendMessageW(Item(Control::Adapter), CB_GETCURSEL, 0, 0));
+  }
+  Rect Geometry(Control c) override { return InParent(Item(c)); }
+  // As the dialog manager places a template's control: position and size converted apart.
+  Rect TemplateGeometry(Control c) override {
+    const layout::DialogRect& units = *kTemplate[int(c)];
+    RECT pixels{units.x, units.y, units.width, units.height};
+    MapDialogRect(Dialog(), &pixels);
+    return {pixels.left, pixels.top, pixels.left + pixels.right, pixels.top + pixels.bottom};
+  }
+  Rect WindowSize() override {
+    RECT window{};
+    GetWindowRect(Dialog(), &window);
+    return {0, 0, window.right - window.left, window.bottom - window.top};
+  }
+  std::vector<ShownColumn> Columns() override {
+    std::vector<ShownColumn> columns;
+    for (int column = 0; column < Header_GetItemCount(ListView_GetHeader(List())); ++column) {
+      std::array<wchar_t, 64> header{};
+      LVCOLUMNW info{
+          LVCF_TEXT | LVCF_FMT, 0, 0, header.data(), int(header.size()), 0, 0, 0, 0, 0, 0};
+      ListView_GetColumn(List(), column, &info);
+      // Its text whole, within the header's margins.
+      const int fitted = ListTextWidth(FromWide(header.data())) + 6 * GetSystemMetrics(SM_CXEDGE);
+      columns.push_back({FromWide(header.data()), (info.fmt & LVCFMT_JUSTIFYMASK) == LVCFMT_CENTER,
+                         ListView_GetColumnWidth(List(), column), fitted});
+    }
+    return columns;
+  }
+  int ListInnerWidth() override {
+    RECT client{};
+    GetClientRect(List(), &client);
+    return client.right - client.left;
+  }
+  int ListTextWidth(std::u16string_view text) override {
+    return ListView_GetStringWidth(List(), ToWide(text).c_str());
+  }
+  int Rows() override { return ListView_GetItemCount(List()); }
+  std::u16string Cell(int row, int column) override {
+    std::array<wchar_t, 256> text{};
+    ListView_GetItemText(List(), row, column, text.data(), int(text.size()));
+    return FromWide(text.data());
+  }
+  bool Ticked(int row) override { return ListView_GetCheckState(List(), row) != FALSE; }
+  // The focused row, when it is also the one selected.
+  int CurrentRow() override {
+    const int focused = ListView_GetNextItem(List(), -1, LVNI_FOCUSED);
+    return focused == ListView_GetNextItem(List(), -1, LVNI_SELECTED) ? focused : -2;
+  }
+  int TopRow() override { return ListView_GetTopIndex(List()); }
+  bool Visible() override { return IsWindowVisible(Dialog()) != FALSE; }
+  std::vector<ShownBox> TakeBoxes() override {
+    std::vector<ShownBox> boxes;
+    for (const SeenDialog& seen : watcher->seen) {
+      ShownBox& box = boxes.emplace_back();
+      box = {FromWide(seen.caption), u"", {}, seen.showsIcon, seen.owner == Dialog()};
+      for (const std::wstring& line : seen.texts) {
+        box.text += (box.text.empty() ? u"" : u"\n") + FromWide(line);
+      }
+      for (const std::wstring& button : seen.buttons) box.buttons.push_back(FromWide(button));
+    }
+    watcher->seen.clear();
+    return boxes;
+  }
+
+  // Records and answers every owned dialog; emplace another to close with Esc.
+  std::optional<ModalWatcher> watcher{std::in_place};
+  int aboutBoxes = 0;
+  const char* captureLibraryMissing = nullptr;
+  std::unique_ptr<Win32BatchDialog> dialog_;
+};
 
 class Win32ContractTest : public ::testing::TestWithParam<ContractCase> {};
 
@@ -150,14 +392,10 @@ TEST(Win32Labels, ALabelThatItsFontWouldCutShortIsWidened) {
   const HWND cut = CreateWindowExW(0, L"Static", L"Device In Ethernet:", WS_CHILD | SS_LEFT, 10, 40,
                                    20, 16, parent.Get(), nullptr, nullptr, nullptr);
   WidenClippedLabels(parent.Get());
-  RECT rect{};
-  GetWindowRect(fits, &rect);
-  MapWindowPoints(HWND_DESKTOP, parent.Get(), reinterpret_cast<POINT*>(&rect), 2);
-  EXPECT_EQ((Rect{rect.left, rect.top, rect.right, rect.bottom}), (Rect{10, 10, 210, 26}));
-  GetWindowRect(cut, &rect);
-  MapWindowPoints(HWND_DESKTOP, parent.Get(), reinterpret_cast<POINT*>(&rect), 2);
-  EXPECT_EQ((Rect{rect.left, rect.top, rect.bottom, 0}), (Rect{10, 40, 56, 0}));
-  EXPECT_GT(rect.right - rect.left, 60);
+  EXPECT_EQ(InParent(fits), (Rect{10, 10, 210, 26}));
+  const Rect widened = InParent(cut);
+  EXPECT_EQ((Rect{widened.left, widened.top, 0, widened.bottom}), (Rect{10, 40, 0, 56}));
+  EXPECT_GT(widened.right - widened.left, 60);
 }
 
 }  // namespace
