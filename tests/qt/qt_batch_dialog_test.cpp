@@ -230,40 +230,26 @@ class QtBatchDialogTest : public QObject {
     QVERIFY(checks.failed.empty());
   }
 
-  void everyControlHasAnAccessibleName_data() {
-    QTest::addColumn<QString>("objectName");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("combo") << "adapterCombo"
-                           << "Network Adapter";
-    QTest::newRow("list") << "deviceList"
-                          << "Device In Ethernet";
-    QTest::newRow("file") << "fileEdit"
-                          << "File";
-    QTest::newRow("query") << "queryButton"
-                           << "Query Device";
-    QTest::newRow("batch") << "batchUpdateButton"
-                           << "Batch Update";
-    QTest::newRow("browse") << "browseButton"
-                            << "Browse";
-  }
-  void everyControlHasAnAccessibleName() {
-    QFETCH(QString, objectName);
-    QFETCH(QString, name);
-    QtWindowDriver h;
-    auto* widget = h.dialog->findChild<QWidget*>(objectName);
-    QVERIFY(widget != nullptr);
-    QCOMPARE(AccessibleName(widget), name);
-  }
-
-  void adapterBoxKeepsItsLabelWhenAnAdapterIsPreselected() {
+  // Each control is named by its label; the adapter box keeps its name when
+  // an adapter is preselected.
+  void accessibleNamesAndValues() {
     QtWindowDriver h;
     h.settings.Write(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"10.0.0.2");
     h.Open();
-    QComboBox& combo = h.dialog->AdapterCombo();
-    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&combo);
-    QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("Network Adapter"));
-    QCOMPARE(accessible->text(QAccessible::Value), QStringLiteral("10.0.0.2   Test Adapter B"));
-    QCOMPARE(accessible->role(), QAccessible::ComboBox);
+    const std::pair<const char*, const char*> names[] = {{"adapterCombo", "Network Adapter"},
+                                                         {"deviceList", "Device In Ethernet"},
+                                                         {"fileEdit", "File"},
+                                                         {"queryButton", "Query Device"},
+                                                         {"batchUpdateButton", "Batch Update"},
+                                                         {"browseButton", "Browse"}};
+    for (const auto& [objectName, name] : names) {
+      auto* widget = h.dialog->findChild<QWidget*>(objectName);
+      QVERIFY2(widget != nullptr, objectName);
+      QCOMPARE(AccessibleName(widget), QString(name));
+    }
+    QAccessibleInterface* combo = QAccessible::queryAccessibleInterface(&h.dialog->AdapterCombo());
+    QCOMPARE(combo->text(QAccessible::Value), QStringLiteral("10.0.0.2   Test Adapter B"));
+    QCOMPARE(combo->role(), QAccessible::ComboBox);
   }
 
   void sizeAndTabOrderFollowTheTemplate() {

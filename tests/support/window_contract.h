@@ -31,17 +31,14 @@ struct Rect {
   }
 };
 struct ShownBox {
-  std::u16string caption;
-  std::u16string text;
+  std::u16string caption, text;
   std::vector<std::u16string> buttons;
-  bool icon = false;
-  bool modalOverTheWindow = false;
+  bool icon = false, modalOverTheWindow = false;
 };
 struct ShownColumn {
   std::u16string header;
   bool centred = false;
-  int width = 0;
-  int fitted = 0;  // the width that shows the header whole
+  int width = 0, fitted = 0;  // fitted: the width that shows the header whole
 };
 
 // The window's outside world; the driver opens its window over these.
@@ -51,10 +48,9 @@ struct WindowFakes {
   std::shared_ptr<CaptureScript> capture = std::make_shared<CaptureScript>();
   FakeClock clock;
   FakeLauncher launcher;
-  std::optional<std::u16string> openFileAnswer;
+  std::optional<std::u16string> openFileAnswer, saveFileAnswer;
   int openFileCalls = 0;
   bool openFileOwnedByTheWindow = false;
-  std::optional<std::u16string> saveFileAnswer;
   std::vector<std::u16string> saveFileSuggestions;
 };
 
@@ -386,20 +382,18 @@ inline void TheCloseWaitHandlesTheWorkerButNoInput(WindowDriver& d, Checks& chec
 
 inline std::vector<ContractCase> WindowContract() {
   using namespace contract;
-  std::vector<ContractCase> cases = {
-      {"StartsWithTheTemplateControls", StartsWithTheTemplateControls},
-      {"PresetsAdapterAndFileFromSettings", PresetsAdapterAndFileFromSettings},
-      {"ListAndLayoutFollowTheWindow", ListAndLayoutFollowTheWindow},
-      {"ControlStatesFollowQueryAndStop", ControlStatesFollowQueryAndStop},
-      {"RebuildKeepsTicksScrollAndCurrentRow", RebuildKeepsTicksScrollAndCurrentRow},
-      {"ExportListWritesTheRowsShown", ExportListWritesTheRowsShown},
-      {"BrowsePutsTheChosenPathIntoTheFileField", BrowsePutsTheChosenPathIntoTheFileField},
-      {"BatchMarksTheDeviceAndCloseIsRefusedUntilItEnds",
-       BatchMarksTheDeviceAndCloseIsRefusedUntilItEnds},
-      {"BatchStaysInChargeWhenTheCaptureEndsDuringIt",
-       BatchStaysInChargeWhenTheCaptureEndsDuringIt},
-      {"TheCloseWaitHandlesTheWorkerButNoInput", TheCloseWaitHandlesTheWorkerButNoInput},
-  };
+#define WC_CASE(name) ContractCase{#name, name}
+  std::vector<ContractCase> cases = {WC_CASE(StartsWithTheTemplateControls),
+                                     WC_CASE(PresetsAdapterAndFileFromSettings),
+                                     WC_CASE(ListAndLayoutFollowTheWindow),
+                                     WC_CASE(ControlStatesFollowQueryAndStop),
+                                     WC_CASE(RebuildKeepsTicksScrollAndCurrentRow),
+                                     WC_CASE(ExportListWritesTheRowsShown),
+                                     WC_CASE(BrowsePutsTheChosenPathIntoTheFileField),
+                                     WC_CASE(BatchMarksTheDeviceAndCloseIsRefusedUntilItEnds),
+                                     WC_CASE(BatchStaysInChargeWhenTheCaptureEndsDuringIt),
+                                     WC_CASE(TheCloseWaitHandlesTheWorkerButNoInput)};
+#undef WC_CASE
 
   // An error box is modal over the window, captioned "Error", with one OK and
   // no icon; afterwards the window is idle again.
