@@ -19,6 +19,7 @@ struct SeenBox {
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   QStringList buttons;
   bool modal = false;
+  QWidget* parent = nullptr;
 };
 
 class ModalCatcher final : public QObject {
@@ -42,6 +43,7 @@ class ModalCatcher final : public QObject {
         for (QAbstractButton* button : box->buttons()) {
           seen.buttons << button->text();
         }
+        seen.parent = box->parentWidget();
         boxes.push_back(seen);
         if (onBox) onBox(seen);
         if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {

@@ -1,0 +1,495 @@
+#pragma once
+// What both main windows must do as windows, written once against a small
+// driver: each front end's suite implements WindowDriver over its real window
+// and runs every case of WindowContract(). The controller's own logic is
+// tested in tests/ui; these cases check the wiring, the keys, the focus and
+// default button, the modal boxes, the close wait and the list rebuild.
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/support/fake_services.h"
+#include "tests/support/lldp_frames.h"
+#include "ui/pendravel_batch_dlg.h"
+
+namespace quilmarr::test {
+
+enum class Control { Query, BatchUpdate, Browse, Adapter, List, File };
+enum class Key { Enter, KeypadEnter, Space, Escape };
+
+struct Rect {
+  int left = 0, top = 0, right = 0, bottom = 0;
+  bool operator==(const Rect&) const = default;
+  [[nodiscard]] Rect Moved(int dx, int dy) const {
+    return {left + dx, top + dy, right + dx, bottom + dy};
+  }
+};
+struct ShownBox {
+  std::u16string caption, text;
+  std::vector<std::u16string> buttons;
+  bool icon = false, modalOverTheWindow = false;
+};
+struct ShownColumn {
+  std::u16string header;
+  bool centred = false;
+  int width = 0, fitted = 0;  // fitted: the width that shows the header whole
+};
+
+// The window's outside world; the driver opens its window over these.
+struct WindowFakes {
+  TempSettings settings;
+  FakeInterfaceLister adapters{TwoAdapters()};
+  std::shared_ptr<CaptureScript> capture = std::make_shared<CaptureScript>();
+  FakeClock clock;
+  FakeLauncher launcher;
+  std::optional<std::u16string> openFileAnswer, saveFileAnswer;
+  int openFileCalls = 0;
+  bool openFileOwnedByTheWindow = false;
+  std::vector<std::u16string> saveFileSuggestions;
+};
+
+class WindowDriver : public WindowFakes {
+ public:
+  virtual ~WindowDriver() = default;
+  virtual void Open() = 0;  // (again:) as at the program's next start, shown
+  [[nodiscard]] virtual CPendravelBatchDlg& Controller() = 0;
+  // Handles the window's events until `done` holds; false after `timeout`.
+  virtual bool Until(const std::function<bool()>& done,
+                     std::chrono::milliseconds timeout = kPatience) = 0;
+  // Lets the refresh timer rebuild the list once.
+  virtual void Refresh() = 0;
+
+  virtual void Click(Control control) = 0;
+  virtual void PostClick(Control control) = 0;  // queued, as a mouse click waits
+  virtual void SelectAdapter(int index) = 0;
+  virtual void Focus(Control control) = 0;  // as a mouse click gives it
+  virtual void Press(Key key) = 0;          // on the focused control
+  virtual void TickRow(int row) = 0;        // as the user does
+  virtual void SetCurrentRow(int row) = 0;
+  virtual void ScrollToEnd() = 0;
+  virtual void ExportList() = 0;    // through the list's own command
+  virtual bool RequestClose() = 0;  // true when the window has ended
+  virtual void Resize(int dx, int dy) = 0;
+
+  [[nodiscard]] virtual std::u16string Title() = 0;
+  [[nodiscard]] virtual std::u16string Text(Control control) = 0;
+  [[nodiscard]] virtual bool Enabled(Control control) = 0;
+  [[nodiscard]] virtual bool ReadOnly(Control control) = 0;
+  [[nodiscard]] virtual bool LooksDefault(Control button) = 0;
+  [[nodiscard]] virtual std::optional<Control> Focused() = 0;
+  [[nodiscard]] virtual std::vector<std::u16string> AdapterItems() = 0;
+  [[nodiscard]] virtual int AdapterSelection() = 0;
+  [[nodiscard]] virtual Rect Geometry(Control control) = 0;  // in the window
+  [[nodiscard]] virtual Rect TemplateGeometry(Control control) = 0;
+  [[nodiscard]] virtual Rect WindowSize() = 0;
+  [[nodiscard]] virtual std::vector<ShownColumn> Columns() = 0;
+  [[nodiscard]] virtual int ListInnerWidth() = 0;
+  [[nodiscard]] virtual int ListTextWidth(std::u16string_view text) = 0;
+  [[nodiscard]] virtual int Rows() = 0;
+  [[nodiscard]] virtual std::u16string Cell(int row, int column) = 0;
+  [[nodiscard]] virtual bool Ticked(int row) = 0;
+  [[nodiscard]] virtual int CurrentRow() = 0;
+  [[nodiscard]] virtual int TopRow() = 0;
+  [[nodiscard]] virtual bool Visible() = 0;
+  // The message boxes shown since the last call, each answered with OK.
+  [[nodiscard]] virtual std::vector<ShownBox> TakeBoxes() = 0;
+
+  // Shared steps.
+  void StartQuery() {
+    const std::size_t opened = capture->Opened().size();
+    SelectAdapter(0);
+    Click(Control::Query);
+    Until([&] { return capture->Opened().size() > opened; });
+  }
+  // Each device's frame goes through the capture; then one rebuild.
+  void Announce(const std::vector<DeviceAnnouncement>& devices) {
+    for (const DeviceAnnouncement& device : devices) capture->Push(LldpFrame(device));
+    Until([&] { return capture->Idle(); });
+    Refresh();
+  }
+  // Handles what is still queued, for a moment.
+  void Settle() {
+    Until([] { return false; }, std::chrono::milliseconds(50));
+  }
+  [[nodiscard]] bool CapturesEnded() const { return capture->freed == capture->created; }
+};
+
+// Records a case's failed checks with their lines; the runner reports them.
+struct Checks {
+  std::vector<std::string> failed;
+  bool operator()(bool ok, const char* what, int line) {
+    if (!ok) failed.push_back("line " + std::to_string(line) + ": " + what);
+    return ok;
+  }
+};
+#define WC_CHECK(condition) check((condition), #condition, __LINE__)
+#define WC_REQUIRE(condition) \
+  if (!WC_CHECK(condition)) return
+
+struct ContractCase {
+  std::string name;
+  std::function<void(WindowDriver&, Checks&)> run;
+};
+
+namespace contract {
+
+inline DeviceAnnouncement Device(std::uint8_t last, std::string_view name = "BAY-1") {
+  return {{192, 168, 0, last}, name, "FEEDER_1", "1.0.2", "4.1.7"};
+}
+inline constexpr Control kAllButTheFile[] = {Control::Query, Control::BatchUpdate, Control::Browse,
+                                             Control::Adapter, Control::List};
+
+// A running query showing two devices, the second ticked, a package chosen
+// through Browse and the updater held in its run.
+inline void ReadyForABatch(WindowDriver& d) {
+  d.settings.Write(settings::kSectionPendravel, settings::kKeyExePath, u"/opt/pendravel/");
+  d.openFileAnswer = u"/srv/fw/package.pck";
+  d.launcher.Hold();
+  d.Click(Control::Browse);
+  d.StartQuery();
+  d.Announce({Device(10), Device(11)});
+  d.TickRow(1);
+}
+
+inline void StartsWithTheTemplateControls(WindowDriver& d, Checks& check) {
+  WC_CHECK(d.Title() == u"Quilmarr 1.0.1.0");
+  WC_CHECK(d.Text(Control::BatchUpdate) == u"Batch Update");
+  WC_CHECK(!d.Enabled(Control::BatchUpdate));
+  WC_CHECK(d.Text(Control::Query) == u"Query Device");
+  WC_CHECK(d.Enabled(Control::Query));  // adapters exist
+  WC_CHECK(d.Text(Control::Browse) == u"Browse");
+  WC_CHECK(d.Enabled(Control::Browse));
+  WC_CHECK(d.Enabled(Control::Adapter));
+  WC_CHECK((d.AdapterItems() == std::vector<std::u16string>{u"10.0.0.1   Test Adapter A",
+                                                            u"10.0.0.2   Test Adapter B"}));
+  WC_CHECK(d.AdapterSelection() == -1);  // nothing saved, nothing preselected
+  WC_CHECK(!d.Enabled(Control::List));
+  WC_CHECK(d.ReadOnly(Control::File));
+  WC_CHECK(d.Text(Control::File).empty());
+  // The first enabled tab stop; as a focused push button it is the default.
+  WC_CHECK(d.Focused() == Control::Query);
+  WC_CHECK(d.LooksDefault(Control::Query));
+  WC_CHECK(!d.LooksDefault(Control::BatchUpdate));
+  d.Focus(Control::Adapter);
+  WC_CHECK(d.LooksDefault(Control::BatchUpdate));  // the template's default push button
+  WC_CHECK(!d.LooksDefault(Control::Query));
+}
+
+inline void PresetsAdapterAndFileFromSettings(WindowDriver& d, Checks& check) {
+  d.settings.Write(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"10.0.0.2");
+  d.settings.Write(settings::kSectionQuilmarr, settings::kKeyPckFile, u"/srv/fw/package v2.pck");
+  d.Open();
+  WC_CHECK(d.AdapterSelection() == 1);
+  WC_CHECK(d.Text(Control::File) == u"/srv/fw/package v2.pck");
+}
+
+// Seven centred columns fitted to their headers, the first 120 wide, the
+// last filling the list also after a resize; the list grows with the window
+// and what lies below it moves down; never smaller than the template.
+inline void ListAndLayoutFollowTheWindow(WindowDriver& d, Checks& check) {
+  const std::u16string headers[] = {u"  IP   ",
+                                    u" Sys Name ",
+                                    u" IED Name ",
+                                    u" Boot Version ",
+                                    u" Original App Version ",
+                                    u" Current App Version ",
+                                    u" Status "};
+  const std::vector<ShownColumn> columns = d.Columns();
+  WC_REQUIRE(columns.size() == 7);
+  int sum = 0;
+  for (std::size_t column = 0; column < columns.size(); ++column) {
+    WC_CHECK(columns[column].header == headers[column]);
+    WC_CHECK(columns[column].centred);
+    WC_CHECK(column == 0 || columns[column].width >= columns[column].fitted);
+    sum += columns[column].width;
+  }
+  WC_CHECK(columns[0].width == 120);
+  WC_CHECK(sum == d.ListInnerWidth());
+  const int status = columns.back().width;
+  WC_CHECK(status > d.ListTextWidth(u"Updating") + 8);  // the word is never cut short
+
+  for (const Control c :
+       {Control::List, Control::Query, Control::Browse, Control::BatchUpdate, Control::File}) {
+    WC_CHECK(d.Geometry(c) == d.TemplateGeometry(c));
+  }
+  const Rect size = d.WindowSize();
+  const Rect list = d.Geometry(Control::List);
+  d.Resize(100, 80);
+  WC_CHECK(
+      (d.Geometry(Control::List) == Rect{list.left, list.top, list.right + 100, list.bottom + 80}));
+  WC_CHECK(d.Geometry(Control::Query) == d.TemplateGeometry(Control::Query));
+  for (const Control below : {Control::Browse, Control::BatchUpdate, Control::File}) {
+    WC_CHECK(d.Geometry(below) == d.TemplateGeometry(below).Moved(0, 80));
+  }
+  WC_CHECK(d.Columns().back().width == status + 100);
+  d.Resize(-150, -130);
+  WC_CHECK(d.WindowSize() == size);
+  WC_CHECK(d.Geometry(Control::List) == list);
+}
+
+inline void ControlStatesFollowQueryAndStop(WindowDriver& d, Checks& check) {
+  d.StartQuery();
+  WC_CHECK(d.Controller().Mode() == UiMode::Querying);
+  WC_CHECK(d.Text(Control::Query) == u"Stop Query");
+  for (const Control c : {Control::Query, Control::BatchUpdate, Control::List, Control::Browse}) {
+    WC_CHECK(d.Enabled(c));
+  }
+  WC_CHECK(!d.Enabled(Control::Adapter));
+
+  d.Announce({{{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"},
+              {{192, 168, 0, 11}, "SYS_B", "IED_2", "1.0", "2.1"}});
+  WC_REQUIRE(d.Rows() == 2);
+  const std::u16string first[] = {u"192.168.0.10", u"SYS_A", u"IED_1", u"1.0", u"2.0", u"2.0", u""};
+  for (int column = 0; column < 7; ++column) WC_CHECK(d.Cell(0, column) == first[column]);
+  WC_CHECK(d.Cell(1, 0) == u"192.168.0.11");
+  WC_CHECK(!d.Ticked(1));
+
+  d.Click(Control::Query);  // Stop Query: disabled until the worker has reported
+  WC_CHECK(!d.Enabled(Control::Query));
+  WC_CHECK(d.Controller().Mode() == UiMode::Querying);
+  WC_REQUIRE(d.Until([&] { return d.Controller().Mode() == UiMode::Idle; }));
+  WC_CHECK(d.Enabled(Control::Query));
+  WC_CHECK(d.Text(Control::Query) == u"Query Device");
+  WC_CHECK(!d.Enabled(Control::BatchUpdate));
+  WC_CHECK(d.Enabled(Control::Adapter));
+  WC_CHECK(!d.Enabled(Control::List));
+  WC_CHECK(d.Rows() == 2);  // the last rows stay
+  WC_CHECK(d.Until([&] { return d.CapturesEnded(); }));
+}
+
+inline void RebuildKeepsTicksScrollAndCurrentRow(WindowDriver& d, Checks& check) {
+  d.StartQuery();
+  std::vector<DeviceAnnouncement> devices;
+  for (std::uint8_t last = 10; last < 50; ++last) devices.push_back(Device(last));
+  d.Announce(devices);
+  WC_REQUIRE(d.Rows() == 40);
+  d.TickRow(2);
+  d.TickRow(30);
+  d.SetCurrentRow(30);
+  d.ScrollToEnd();
+  const int top = d.TopRow();
+  WC_CHECK(top > 0);
+  d.Refresh();
+  WC_CHECK(d.TopRow() == top);
+  WC_CHECK(d.CurrentRow() == 30);
+  for (int row = 0; row < d.Rows(); ++row) WC_CHECK(d.Ticked(row) == (row == 2 || row == 30));
+}
+
+inline void ExportListWritesTheRowsShown(WindowDriver& d, Checks& check) {
+  d.StartQuery();
+  d.Announce({Device(10), Device(11)});
+  const std::filesystem::path file = d.settings.Root() / "list.csv";
+  d.saveFileAnswer = file.u16string();
+  d.ExportList();
+  WC_CHECK(d.saveFileSuggestions == std::vector<std::u16string>{u"devices.csv"});
+  std::ifstream in(file, std::ios::binary);
+  const std::string csv{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  WC_CHECK(std::count(csv.begin(), csv.end(), '\n') == 3);
+  WC_CHECK(csv.rfind("\"IP\",\"Sys Name\"", 0) == 0);
+  WC_CHECK(csv.find("\n\"192.168.0.10\",\"BAY-1\",\"FEEDER_1\"") != std::string::npos);
+}
+
+inline void BrowsePutsTheChosenPathIntoTheFileField(WindowDriver& d, Checks& check) {
+  d.openFileAnswer = u"/srv/fw dir/package.pck";
+  d.Click(Control::Browse);
+  WC_CHECK(d.Text(Control::File) == u"/srv/fw dir/package.pck");
+  WC_CHECK(d.openFileOwnedByTheWindow);
+  d.openFileAnswer.reset();  // cancelled
+  d.Click(Control::Browse);
+  WC_CHECK(d.Text(Control::File) == u"/srv/fw dir/package.pck");
+  WC_CHECK(d.openFileCalls == 2);
+}
+
+// Updating: every control but the file field is disabled and the focus goes
+// there; the device run now says so; close and Esc are refused with a box
+// until the batch has ended and the capture's worker has returned.
+inline void BatchMarksTheDeviceAndCloseIsRefusedUntilItEnds(WindowDriver& d, Checks& check) {
+  ReadyForABatch(d);
+  d.Click(Control::BatchUpdate);
+  WC_CHECK(d.Controller().Mode() == UiMode::Updating);
+  for (const Control c : kAllButTheFile) WC_CHECK(!d.Enabled(c));
+  WC_CHECK(d.Focused() == Control::File);
+  WC_REQUIRE(d.Until([&] {
+    if (d.launcher.CallCount() != 1) return false;
+    d.Refresh();
+    return d.Cell(1, 6) == u"Updating";
+  }));
+  WC_CHECK(d.Cell(0, 6).empty());
+
+  (void)d.TakeBoxes();
+  WC_CHECK(!d.RequestClose());
+  d.Press(Key::Escape);
+  const std::vector<ShownBox> refusals = d.TakeBoxes();
+  WC_CHECK(refusals.size() == 2);
+  for (const ShownBox& box : refusals) WC_CHECK(box.text == u"Please wait update interrupt");
+  WC_CHECK(d.Visible());
+
+  d.launcher.ReleaseAll();
+  WC_REQUIRE(d.Until([&] { return d.Controller().Mode() == UiMode::Querying; }));
+  d.Refresh();
+  WC_CHECK(d.Cell(1, 6) == u"Done");  // the outcome instead of the marker
+  WC_CHECK(d.Ticked(1));
+  WC_CHECK(d.Until([&] { return d.RequestClose(); }));
+  WC_CHECK(!d.Visible());
+  WC_CHECK(d.CapturesEnded());
+}
+
+// Stop Query, then Batch Update before the capture has reported its end.
+inline void BatchStaysInChargeWhenTheCaptureEndsDuringIt(WindowDriver& d, Checks& check) {
+  ReadyForABatch(d);
+  d.Click(Control::Query);
+  d.Click(Control::BatchUpdate);
+  WC_CHECK(d.Controller().Mode() == UiMode::Updating);
+  WC_REQUIRE(d.Until([&] { return d.CapturesEnded() && d.launcher.CallCount() == 1; }));
+  WC_CHECK(d.Controller().Mode() == UiMode::Updating);
+  for (const Control c : kAllButTheFile) WC_CHECK(!d.Enabled(c));
+  d.launcher.ReleaseAll();
+  WC_REQUIRE(d.Until([&] { return d.Controller().Mode() == UiMode::Idle; }));
+  WC_CHECK(d.Enabled(Control::Query));
+  WC_CHECK(d.Text(Control::Query) == u"Query Device");
+  WC_CHECK(d.Enabled(Control::Adapter));
+  WC_CHECK(!d.Enabled(Control::BatchUpdate));
+  d.Refresh();
+  WC_CHECK(d.Cell(1, 6) == u"Done");  // with no capture, not verified
+}
+
+// While the close waits for a slow capture to end, a click already queued
+// must not start a batch in the window that is closing.
+inline void TheCloseWaitHandlesTheWorkerButNoInput(WindowDriver& d, Checks& check) {
+  ReadyForABatch(d);
+  d.capture->readTimeoutMs = 400;
+  d.capture->interruptible = false;
+  const int reads = d.capture->reads.load();
+  WC_REQUIRE(d.Until([&] { return d.capture->reads.load() > reads; }));  // now in a long read
+  d.PostClick(Control::BatchUpdate);
+  WC_CHECK(d.RequestClose());
+  WC_CHECK(d.TakeBoxes().empty());
+  WC_CHECK(!d.Visible());
+  WC_CHECK(d.CapturesEnded());
+  WC_CHECK(d.Controller().Mode() == UiMode::Idle);  // the worker's stop was handled
+  d.Settle();
+  WC_CHECK(d.launcher.CallCount() == 0);
+  WC_CHECK(d.settings.Read(settings::kSectionQuilmarr, settings::kKeyPckFile).empty());
+}
+
+}  // namespace contract
+
+inline std::vector<ContractCase> WindowContract() {
+  using namespace contract;
+#define WC_CASE(name) ContractCase{#name, name}
+  std::vector<ContractCase> cases = {WC_CASE(StartsWithTheTemplateControls),
+                                     WC_CASE(PresetsAdapterAndFileFromSettings),
+                                     WC_CASE(ListAndLayoutFollowTheWindow),
+                                     WC_CASE(ControlStatesFollowQueryAndStop),
+                                     WC_CASE(RebuildKeepsTicksScrollAndCurrentRow),
+                                     WC_CASE(ExportListWritesTheRowsShown),
+                                     WC_CASE(BrowsePutsTheChosenPathIntoTheFileField),
+                                     WC_CASE(BatchMarksTheDeviceAndCloseIsRefusedUntilItEnds),
+                                     WC_CASE(BatchStaysInChargeWhenTheCaptureEndsDuringIt),
+                                     WC_CASE(TheCloseWaitHandlesTheWorkerButNoInput)};
+#undef WC_CASE
+
+  // An error box is modal over the window, captioned "Error", with one OK and
+  // no icon; afterwards the window is idle again.
+  struct ErrorRow {
+    const char* name;
+    int adapter;
+    bool opens;
+    std::u16string_view text;
+  };
+  for (const ErrorRow row : {ErrorRow{"NoAdapter", -1, true, u"Please select a network adapter"},
+                             ErrorRow{"OpenFails", 0, false, u"Open adapter failed"}}) {
+    cases.push_back({std::string("ErrorBox") + row.name, [row](WindowDriver& d, Checks& check) {
+                       d.capture->opens = row.opens;
+                       d.SelectAdapter(row.adapter);
+                       d.Click(Control::Query);
+                       std::vector<ShownBox> boxes;
+                       WC_REQUIRE(d.Until([&] {
+                         for (ShownBox& box : d.TakeBoxes()) boxes.push_back(std::move(box));
+                         return !boxes.empty() && d.CapturesEnded() &&
+                                d.Controller().Mode() == UiMode::Idle;
+                       }));
+                       WC_REQUIRE(boxes.size() == 1);
+                       WC_CHECK(boxes[0].caption == u"Error");
+                       WC_CHECK(boxes[0].text == row.text);
+                       WC_CHECK(boxes[0].buttons == std::vector<std::u16string>{u"OK"});
+                       WC_CHECK(!boxes[0].icon);
+                       WC_CHECK(boxes[0].modalOverTheWindow);
+                       WC_CHECK(d.Enabled(Control::Query));
+                       WC_CHECK(d.Text(Control::Query) == u"Query Device");
+                     }});
+  }
+
+  // Enter presses the focused push button, and elsewhere the default button,
+  // Batch Update, while that is enabled; Space presses the focused button.
+  // Esc is a close request. Before each key the window is ready for a batch
+  // (or, "idle", only has an adapter chosen).
+  enum Outcome { Nothing, Queries, StopsTheQuery, Browses, Batches, Closes };
+  struct KeyRow {
+    const char* name;
+    bool idle;
+    Control focus;
+    Key key;
+    Outcome outcome;
+  };
+  for (const KeyRow row : {
+           KeyRow{"EnterIdleInTheAdapterBox", true, Control::Adapter, Key::Enter, Nothing},
+           KeyRow{"EnterIdleInTheFileField", true, Control::File, Key::Enter, Nothing},
+           KeyRow{"EnterIdleOnQueryDevice", true, Control::Query, Key::Enter, Queries},
+           KeyRow{"EnterOnStopQuery", false, Control::Query, Key::Enter, StopsTheQuery},
+           KeyRow{"KeypadEnterOnStopQuery", false, Control::Query, Key::KeypadEnter, StopsTheQuery},
+           KeyRow{"SpaceOnStopQuery", false, Control::Query, Key::Space, StopsTheQuery},
+           KeyRow{"EnterOnBrowse", false, Control::Browse, Key::Enter, Browses},
+           KeyRow{"SpaceOnBrowse", false, Control::Browse, Key::Space, Browses},
+           KeyRow{"EnterInTheList", false, Control::List, Key::Enter, Batches},
+           KeyRow{"EnterInTheFileField", false, Control::File, Key::Enter, Batches},
+           KeyRow{"EscapeInTheList", false, Control::List, Key::Escape, Closes},
+       }) {
+    cases.push_back(
+        {std::string("Key") + row.name, [row](WindowDriver& d, Checks& check) {
+           if (row.idle) {
+             d.SelectAdapter(0);
+           } else {
+             ReadyForABatch(d);
+           }
+           const int dialogs = d.openFileCalls;
+           d.Focus(row.focus);
+           WC_CHECK(d.Focused() == row.focus);
+           const bool onButton = row.focus == Control::Query || row.focus == Control::Browse;
+           if (onButton || !row.idle) {
+             WC_CHECK(d.LooksDefault(onButton ? row.focus : Control::BatchUpdate));
+           }
+           d.Press(row.key);
+           WC_CHECK(d.TakeBoxes().empty());
+           WC_CHECK(d.openFileCalls == dialogs + (row.outcome == Browses ? 1 : 0));
+           if (row.outcome == Queries) {
+             WC_CHECK(d.Until([&] { return d.capture->Opened().size() == 1; }));
+           } else if (row.idle) {
+             WC_CHECK(d.Controller().Mode() == UiMode::Idle);
+             WC_CHECK(d.capture->Opened().empty());
+           }
+           // Stop Query reached the capture; closing ends it too.
+           if (!row.idle) {
+             WC_CHECK((d.capture->interrupts.load() > 0) ==
+                      (row.outcome == StopsTheQuery || row.outcome == Closes));
+           }
+           WC_CHECK((d.Controller().Mode() == UiMode::Updating) == (row.outcome == Batches));
+           if (row.outcome == Batches) {
+             WC_CHECK(d.Until([&] { return d.launcher.CallCount() == 1; }));
+           }
+           WC_CHECK(d.Visible() == (row.outcome != Closes));
+           if (row.outcome == Closes) WC_CHECK(d.CapturesEnded());
+           d.Settle();
+           WC_CHECK(d.launcher.CallCount() == (row.outcome == Batches ? 1u : 0u));
+         }});
+  }
+  return cases;
+}
+
+}  // namespace quilmarr::test
