@@ -15,6 +15,7 @@ using quilmarr::test::Bytes;
 class FixedClock final : public quilmarr::Clock {
  public:
   [[nodiscard]] quilmarr::UnixSeconds Now() const override { return 1'700'000'000; }
+  [[nodiscard]] std::int64_t SteadySeconds() const override { return 0; }
 };
 
 Bytes GooseFrame() {

@@ -129,4 +129,12 @@ bool ReplaceFileAtomically(const std::filesystem::path& target, std::string_view
   return ReplaceAtomically(target, contents);
 }
 
+std::optional<std::string> ReadFileBytes(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
 }  // namespace quilmarr

@@ -1,5 +1,7 @@
 #pragma once
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace quilmarr {
@@ -12,5 +14,8 @@ namespace quilmarr {
 // target is then unchanged.
 [[nodiscard]] bool ReplaceFileAtomically(const std::filesystem::path& target,
                                          std::string_view contents);
+
+// The file's bytes; nullopt when it cannot be read.
+[[nodiscard]] std::optional<std::string> ReadFileBytes(const std::filesystem::path& file);
 
 }  // namespace quilmarr

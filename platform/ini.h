@@ -23,6 +23,12 @@ class IniStore {
   // in the section, '=' in the key.
   [[nodiscard]] virtual bool Write(std::u16string_view path, std::u16string_view section,
                                    std::u16string_view key, std::u16string_view value) = 0;
+  // Removes the key's line, leaving every other line as it is; true when the
+  // key is gone (or was never there).
+  [[nodiscard]] virtual bool Remove(std::u16string_view /*path*/, std::u16string_view /*section*/,
+                                    std::u16string_view /*key*/) {
+    return false;
+  }
 };
 
 // The platform's own INI functions on Windows; our engine elsewhere.

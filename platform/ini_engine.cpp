@@ -238,6 +238,21 @@ std::string WithIniValue(std::string_view fileText, std::u16string_view section,
   return out;
 }
 
+bool IniEngineStore::Remove(std::u16string_view path, std::u16string_view section,
+                            std::u16string_view key) {
+  if (path.empty()) return false;
+  const std::filesystem::path file(std::u16string{path});
+  const std::lock_guard lock(mutex_);
+  const auto text = ReadWholeFile(file);
+  if (!text) return !std::filesystem::exists(file);
+  const std::vector<Line> lines = SplitLines(*text);
+  const auto body = FindSection(lines, section);
+  const auto index = body ? FindKey(lines, *body, key) : std::nullopt;
+  if (!index) return true;
+  const Line& line = lines[*index];
+  return ReplaceFileAtomically(file, text->substr(0, line.begin) + text->substr(line.end));
+}
+
 std::u16string IniEngineStore::Read(std::u16string_view path, std::u16string_view section,
                                     std::u16string_view key, std::u16string_view defaultValue,
                                     std::size_t capacity) const {

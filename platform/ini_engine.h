@@ -38,6 +38,8 @@ class IniEngineStore final : public IniStore {
                                     std::size_t capacity) const override;
   [[nodiscard]] bool Write(std::u16string_view path, std::u16string_view section,
                            std::u16string_view key, std::u16string_view value) override;
+  [[nodiscard]] bool Remove(std::u16string_view path, std::u16string_view section,
+                            std::u16string_view key) override;
 
  private:
   // Read-modify-write must not interleave between the UI thread and the worker.

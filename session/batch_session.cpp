@@ -5,7 +5,12 @@
 #include <utility>
 #include <variant>
 
+#include "discovery/ipv4_text.h"
+#include "platform/atomic_file.h"
+#include "platform/identity.h"
+#include "platform/sha256.h"
 #include "platform/text.h"
+#include "quilmarr_version.h"
 #include "update/batch_report.h"
 
 namespace quilmarr {
@@ -23,6 +28,23 @@ std::u16string ExceptionText(const std::exception& error) {
   return WidenCounted(std::string_view((text == nullptr || *text == '\0') ? kUnknownException : text));
 }
 
+std::u16string AnotherBatchText(const SettingsFile& settings) {
+  return u"Another batch is using the settings file " + settings.FilePath() +
+         u": wait until it has ended.";
+}
+
+// Whether a write could succeed, without writing: the folder is known and
+// exists, and the file, if there is one, is not read-only.
+bool LooksWritable(const SettingsFile& settings) {
+  const std::u16string path = settings.FilePath();
+  std::error_code error;
+  if (path.empty() || !std::filesystem::is_directory(settings.Folder(), error)) return false;
+  const auto status = std::filesystem::status(path, error);
+  return !std::filesystem::exists(status) ||
+         (status.permissions() & std::filesystem::perms::owner_write) !=
+             std::filesystem::perms::none;
+}
+
 }  // namespace
 
 BatchSession::BatchSession(SessionServices services, SessionHost& host)
@@ -38,6 +60,8 @@ BatchSession::~BatchSession() {
   } catch (...) {
     captureThread_.RequestStop();
   }
+  updateThread_.Join();  // a running updater is never ended by a close
+  ReleaseBatch();
 }
 
 void BatchSession::LoadAdapters() {
@@ -109,37 +133,102 @@ bool BatchSession::BatchAlive() const noexcept {
   return batchActive_ || (job_ && job_->running) || updateThread_.IsAlive();
 }
 
-bool BatchSession::StartBatch(const BatchRequest& request) {
-  // The job must not be replaced while a worker still reads it.
-  if (BatchAlive()) return false;
+std::u16string ConfirmationText(const BatchPlan& plan) {
+  const std::size_t count = plan.request.targets.size();
+  return u"Update " + FromUtf8(std::to_string(count)) + (count == 1 ? u" device" : u" devices") +
+         u" with " + std::filesystem::path(plan.request.packagePath).filename().u16string() +
+         u"?\n\nPackage SHA-256: " + FromUtf8(plan.packageSha256);
+}
 
+std::optional<BatchPlan> BatchSession::PlanBatch(const BatchRequest& request) {
+  // The job must not be replaced while a worker still reads it.
+  if (BatchAlive()) return std::nullopt;
+  const auto refuse = [this](std::u16string text) {
+    ShowError(text);
+    return std::nullopt;
+  };
+  BatchPlan plan{request, {}, {}, {}, {}};
   const auto options = ReadBatchOptions(services_.settings, request.overrides);
-  if (const auto* error = std::get_if<std::u16string>(&options)) {
-    ShowError(*error);
-    return false;
+  if (const auto* error = std::get_if<std::u16string>(&options)) return refuse(*error);
+  plan.options = std::get<BatchOptions>(options);
+
+  // A broadcast, multicast or loopback address as the updater's target would
+  // reach no device, or many.
+  for (std::size_t row = 0; row < request.targets.size(); ++row) {
+    if (!IsUnicastHostAddress(request.targets[row])) {
+      return refuse(u"Row " + FromUtf8(std::to_string(row + 1)) + u", " + request.targets[row] +
+                    u", is not the address of one device: nothing is updated");
+    }
   }
-  const BatchOptions& chosen = std::get<BatchOptions>(options);
 
   // The updater reads its target from the same file: one that cannot be
-  // written here will not hold the addresses either.
+  // written will not hold the addresses either.
+  const SettingsFile& settingsFile = services_.settings;
+  if (!LooksWritable(settingsFile)) return refuse(SettingsNotWrittenText(settingsFile));
+  FileLock probe;
+  if (!lock_.Held() && !probe.TryLock(LockPath(settingsFile))) {
+    return refuse(AnotherBatchText(settingsFile));
+  }
+
+  const std::optional<std::string> package = FileSha256(std::filesystem::path(request.packagePath));
+  if (!package) return refuse(u"The package file cannot be read: " + request.packagePath);
+  plan.packageSha256 = *package;
+  const std::u16string exePath = settingsFile.ReadString(
+      settings::kSectionPendravel, settings::kKeyExePath, kPathValueCapacity);
+  if (!exePath.empty()) {
+    plan.updaterPath = UpdaterProgramPath(exePath);
+    plan.updaterSha256 = FileSha256(std::filesystem::path(plan.updaterPath)).value_or("");
+  }
+  return plan;
+}
+
+bool BatchSession::StartBatch(const BatchRequest& request) {
+  const std::optional<BatchPlan> plan = PlanBatch(request);
+  return plan && StartBatch(*plan);
+}
+
+bool BatchSession::StartBatch(const BatchPlan& plan) {
+  if (BatchAlive()) return false;
+  const BatchRequest& request = plan.request;
   SettingsFile& settingsFile = services_.settings;
+  ReleaseBatch();
+  // One batch per settings file, from before the first [UDP] write until
+  // [UDP] is put back: another tool's batch could otherwise change
+  // REMOTE_IP between this batch's write and its updater's read.
+  if (!lock_.TryLock(LockPath(settingsFile))) {
+    ShowError(AnotherBatchText(settingsFile));
+    return false;
+  }
   if (!settingsFile.WriteString(settings::kSectionQuilmarr, settings::kKeyPckFile,
                                 request.packagePath) ||
       !settingsFile.WriteString(settings::kSectionQuilmarr, settings::kKeyAdapterIp,
                                 request.adapterIp)) {
+    lock_.Unlock();
     ShowError(SettingsNotWrittenText(settingsFile));
     return false;
   }
 
   WriteReport();  // the last batch's outcomes give way to this one's
-  ReleaseBatch();
   const UnixSeconds now = services_.clock.Now();
-  outcomes_ = std::make_unique<BatchOutcomes>(
-      BatchInfo{now, request.packagePath, request.adapterIp, chosen.verifyFor}, request.targets,
-      devices_);
+  BatchInfo info{now,
+                 request.packagePath,
+                 request.adapterIp,
+                 plan.options.verifyFor,
+                 plan.packageSha256,
+                 plan.updaterSha256,
+                 OperatorName(),
+                 ComputerName(),
+                 kProductVersion};
+  outcomes_ = std::make_unique<BatchOutcomes>(info, request.targets, devices_);
   reportPath_ = request.reportPath.empty() ? BatchReportPath(settingsFile, now)
                                            : request.reportPath;
   reportWritten_.reset();
+  {
+    const std::lock_guard lock(journalMutex_);
+    journal_ = {ReadUdpKey(settingsFile, settings::kKeyRemoteIp),
+                ReadUdpKey(settingsFile, settings::kKeyHostIp), info, outcomes_->Results()};
+    WriteJournal();
+  }
 
   // The job's snapshot holds [UDP] as the batch found it; freeing the job
   // puts it back.
@@ -148,7 +237,10 @@ bool BatchSession::StartBatch(const BatchRequest& request) {
   job_->packagePath = request.packagePath;
   job_->adapterIp = request.adapterIp;
   job_->interruptRequested = false;
-  job_->updateTimeLimit = chosen.updateTimeLimit;
+  job_->updateTimeLimit = plan.options.updateTimeLimit;
+  job_->beforeRun = [this](std::size_t index) { return BeforeRun(index); };
+  job_->afterRun = [this](std::size_t index, const DeviceRun& run) { AfterRun(index, run); };
+  packageChanged_ = false;
   batchActive_ = true;
   try {
     updateThread_.Start(*job_, settingsFile, services_.launcher, services_.clock);
@@ -158,6 +250,47 @@ bool BatchSession::StartBatch(const BatchRequest& request) {
     return false;
   }
   return true;
+}
+
+// On the worker's thread, before each updater run: the package must still be
+// the one the batch was started with (a share or a stick rewritten meanwhile
+// would otherwise flash something nobody checked), and the journal says which
+// device runs before it does.
+std::optional<std::u16string> BatchSession::BeforeRun(std::size_t index) {
+  const std::lock_guard lock(journalMutex_);
+  const BatchInfo& info = journal_.info;
+  if (FileSha256(std::filesystem::path(info.packagePath)).value_or("") != info.packageSha256) {
+    packageChanged_ = true;
+    return u"The package file changed during the batch: " + info.packagePath +
+           u". The devices not yet updated are not started.";
+  }
+  if (index < journal_.devices.size()) {
+    journal_.devices[index].outcome = DeviceOutcome::Updating;
+    WriteJournal();
+  }
+  return std::nullopt;
+}
+
+void BatchSession::AfterRun(std::size_t index, const DeviceRun& run) {
+  const std::lock_guard lock(journalMutex_);
+  if (index >= journal_.devices.size()) return;
+  DeviceResult& device = journal_.devices[index];
+  device.start = run.start;
+  device.end = run.end;
+  switch (run.process.end) {
+    case ProcessRun::End::NotStarted: device.outcome = DeviceOutcome::NotStarted; break;
+    case ProcessRun::End::TimedOut: device.outcome = DeviceOutcome::TimedOut; break;
+    case ProcessRun::End::Exited:
+      device.exitStatus = run.process.exitStatus;
+      device.outcome = run.process.exitStatus == 0 ? DeviceOutcome::Done : DeviceOutcome::Failed;
+      break;
+  }
+  WriteJournal();
+}
+
+void BatchSession::WriteJournal() {
+  static_cast<void>(
+      ReplaceFileAtomically(JournalPath(services_.settings), JournalText(journal_)));
 }
 
 void BatchSession::Interrupt() {
@@ -199,7 +332,28 @@ void BatchSession::Shutdown() {
 void BatchSession::ReleaseBatch() {
   if (updateThread_.IsAlive()) return;
   updateThread_.Join();
-  job_.reset();
+  job_.reset();  // [UDP] back as the batch found it
+  if (lock_.Held()) {
+    std::error_code ignored;
+    std::filesystem::remove(JournalPath(services_.settings), ignored);
+    lock_.Unlock();
+  }
+}
+
+void BatchSession::EndNow() {
+  Shutdown();
+  if (updateThread_.IsAlive() && job_) {
+    // Its updater still runs and cannot be waited for: it is recorded as
+    // interrupted, and [UDP] is put back without waiting for it.
+    if (outcomes_) outcomes_->BatchEnded(true);
+    job_->udpSnapshot.Restore();
+    WriteReport();
+    std::error_code ignored;
+    std::filesystem::remove(JournalPath(services_.settings), ignored);
+    lock_.Unlock();
+    return;
+  }
+  ReleaseBatch();
 }
 
 void BatchSession::HandleMessage(const Message& message) {
@@ -228,7 +382,7 @@ void BatchSession::HandleMessage(const Message& message) {
         break;
       case WM_UPDATE_DEVICE_ENDED:
         if (outcomes_) {
-          outcomes_->DeviceEnded(message.run, devices_);
+          outcomes_->DeviceEnded(message.run, devices_, services_.clock.SteadySeconds());
           if (!captureActive_) outcomes_->StopWatching();
         }
         break;
@@ -254,14 +408,20 @@ void BatchSession::OnCaptureEnded() {
 void BatchSession::OnUpdateFinished() {
   if (!batchActive_) return;
   batchActive_ = false;
-  if (outcomes_) outcomes_->BatchEnded(job_ && job_->interruptRequested.load());
+  if (outcomes_) {
+    outcomes_->BatchEnded(job_ && job_->interruptRequested.load(), packageChanged_.load());
+  }
+  // The worker has posted its last message and only returns now: [UDP] goes
+  // back, the journal goes, and the settings file is free for another batch.
+  updateThread_.Join();
+  ReleaseBatch();
   host_.BatchEnded();
   WriteReportIfOver();
 }
 
 void BatchSession::Tick() {
   if (!outcomes_) return;
-  outcomes_->Tick(services_.clock.Now(), devices_);
+  outcomes_->Tick(services_.clock.SteadySeconds(), devices_);
   WriteReportIfOver();
 }
 
@@ -287,7 +447,11 @@ std::optional<std::vector<std::u16string>> BatchSession::HeardTargets(
     }
   }
   if (ips.empty()) {
-    for (const auto& record : devices_) targets.push_back(record->ipText);
+    // Only devices: something heard without an application version (a
+    // switch, a PC) is no target for a firmware package.
+    for (const auto& record : devices_) {
+      if (!TrimmedVersion(record->currentAppVersion).empty()) targets.push_back(record->ipText);
+    }
   }
   if (!unheard.empty()) {
     host_.ShowError(u"Not heard on " + captureIp_ + u" during the listen: " + unheard);

@@ -8,7 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +21,8 @@
 #include "inventory/device_table.h"
 #include "platform/clock.h"
 #include "platform/process.h"
+#include "platform/file_lock.h"
+#include "session/batch_journal.h"
 #include "session/device_rows.h"
 #include "session/worker_messages.h"
 #include "update/batch_options.h"
@@ -77,6 +81,19 @@ struct BatchRequest {
   std::u16string reportPath;  // empty: the Reports folder beside the settings file
 };
 
+// A batch that passed every check, as it would run.
+struct BatchPlan {
+  BatchRequest request;
+  BatchOptions options;
+  std::u16string updaterPath;  // <ExePath>Pendravel.exe; empty when ExePath is not set
+  std::string packageSha256;   // lowercase hex
+  std::string updaterSha256;   // empty when the updater cannot be read
+};
+
+// "Update 3 devices with fw.pck?" and the package's SHA-256: asked before a
+// window's batch, so no stray key flashes anything.
+[[nodiscard]] std::u16string ConfirmationText(const BatchPlan& plan);
+
 class BatchSession {
  public:
   BatchSession(SessionServices services, SessionHost& host);
@@ -103,8 +120,14 @@ class BatchSession {
     return captureActive_ && capture_.stopRequested.load();
   }
 
-  // Writes [Quilmarr] and starts the update worker; false when refused (the
+  // Every check a batch must pass, writing nothing: the options, the targets
+  // (unicast host addresses), the settings file and its lock, the package
+  // and the updater, whose digests it takes. Nullopt when refused (the
   // reason is shown), or silently while an earlier batch's worker lives.
+  [[nodiscard]] std::optional<BatchPlan> PlanBatch(const BatchRequest& request);
+  // Takes the settings file's lock, writes [Quilmarr] and the journal, and
+  // starts the update worker; false when refused (the reason is shown).
+  bool StartBatch(const BatchPlan& plan);
   bool StartBatch(const BatchRequest& request);
   // A batch, from its start until its worker has returned.
   [[nodiscard]] bool BatchAlive() const noexcept;
@@ -123,6 +146,11 @@ class BatchSession {
   bool Close();
   // The window goes away without a close: stops both workers and waits.
   void Shutdown();
+  // The operating system ends the session: whatever still runs, the report
+  // is written and [UDP] put back now.
+  void EndNow();
+  // From a batch's start until [UDP] has been put back after it.
+  [[nodiscard]] bool HoldsUdp() const noexcept { return lock_.Held(); }
 
   void HandleMessage(const Message& message);
   // Once a second: ends the verification windows that ran out.
@@ -159,6 +187,9 @@ class BatchSession {
   void WriteReportIfOver();
   // Joins an ended update worker and frees its job, which restores [UDP].
   void ReleaseBatch();
+  void WriteJournal();  // under journalMutex_
+  [[nodiscard]] std::optional<std::u16string> BeforeRun(std::size_t index);
+  void AfterRun(std::size_t index, const DeviceRun& run);
   void ShowError(std::u16string_view text) { host_.ShowError(text); }
 
   SessionServices services_;
@@ -169,6 +200,11 @@ class BatchSession {
   std::u16string captureIp_;  // the address of the adapter captured on
   DeviceTable devices_;
   std::unique_ptr<UpdateJob> job_;
+  FileLock lock_;  // the settings file's, while this session's batch may touch [UDP]
+  // The journal's content; the worker updates it at each device's start and end.
+  std::mutex journalMutex_;
+  BatchJournal journal_;
+  std::atomic<bool> packageChanged_{false};
   std::unique_ptr<BatchOutcomes> outcomes_;
   std::u16string reportPath_;
   std::optional<bool> reportWritten_;

@@ -2,6 +2,7 @@
 // The operations the dialog controller needs of its controls and window,
 // so it runs without a toolkit: the Qt front end implements these, tests fake them.
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -75,6 +76,14 @@ class DialogHost {
   virtual void KillTimer(unsigned id) = 0;
   // Modal: caption, the text, one OK button, no icon. Returns when closed.
   virtual void MessageBox(std::u16string_view text, std::u16string_view caption) = 0;
+  // Modal question with Yes and No, No the default (so Enter answers No);
+  // true only for an explicit Yes.
+  [[nodiscard]] virtual bool AskYesNo(std::u16string_view text, std::u16string_view caption) = 0;
+  // The taskbar button's progress: `done` of `total`; total 0 removes it.
+  virtual void SetProgress(std::size_t /*done*/, std::size_t /*total*/) {}
+  // Closes the window once the current message has been handled, as the
+  // close box would.
+  virtual void PostClose() = 0;
   // Modal file-open dialog offering every file; the full path, or nullopt on cancel.
   [[nodiscard]] virtual std::optional<std::u16string> OpenFileDialog() = 0;
   // Modal file-save dialog for a CSV file, proposing `suggestedName`; the full

@@ -16,6 +16,7 @@ constexpr std::u16string_view kErrorCaption = u"Error";
 constexpr std::u16string_view kQueryCaption = u"Query Device";
 constexpr std::u16string_view kStopCaption = u"Stop Query";
 constexpr std::u16string_view kAdapterLabelGap = u"   ";
+constexpr std::u16string_view kConfirmCaption = u"Batch Update";
 
 constexpr char kSelectAdapter[] = "Please select a network adapter";
 constexpr char kSelectFile[] = "Please select the file to be updated";
@@ -32,13 +33,17 @@ CPendravelBatchDlg::CPendravelBatchDlg(DialogControls controls, DialogServices s
       m_fileEdit(controls.fileEdit),
       m_host(controls.host),
       m_settings(services.settings),
+      m_recovered(RecoverInterruptedBatch(m_settings)),
       m_udpSnapshot(m_settings),
       m_session(std::move(services), *this) {}
 
-CPendravelBatchDlg::~CPendravelBatchDlg() = default;
+CPendravelBatchDlg::~CPendravelBatchDlg() {
+  if (!m_session.HoldsUdp()) m_udpSnapshot.Dismiss();
+}
 
 bool CPendravelBatchDlg::OnInitDialog() {
   m_host.SetWindowTitle(kWindowTitle);
+  if (m_recovered) ShowError(*m_recovered);
   FillAdapterCombo();
   SetUpDeviceList();
   m_fileEdit.SetText(m_settings.ReadString(settings::kSectionQuilmarr, settings::kKeyPckFile,
@@ -111,7 +116,14 @@ void CPendravelBatchDlg::OnBatchUpdateClicked() {
     ShowErrorBox(kSelectDevice);
     return;
   }
-  if (m_session.StartBatch(request)) EnterUpdating();
+  const std::optional<BatchPlan> plan = m_session.PlanBatch(request);
+  // Enter presses Batch Update, and the focus often rests in the file field
+  // after a batch: nothing is flashed without an explicit Yes.
+  if (!plan || !m_host.AskYesNo(ConfirmationText(*plan), kConfirmCaption)) return;
+  if (m_session.StartBatch(*plan)) {
+    EnterUpdating();
+    ShowProgress();
+  }
 }
 
 bool CPendravelBatchDlg::OnClose() {
@@ -126,9 +138,39 @@ void CPendravelBatchDlg::OnDestroy() {
   m_session.Shutdown();
 }
 
+void CPendravelBatchDlg::OnEndRequested() {
+  m_endRequested = true;
+  if (m_session.BatchAlive()) {
+    m_session.Interrupt();
+  } else {
+    static_cast<void>(OnClose());
+  }
+}
+
+void CPendravelBatchDlg::OnEndSession() {
+  StopRefreshTimer();
+  m_session.EndNow();
+}
+
 std::intptr_t CPendravelBatchDlg::OnMessage(const Message& message) {
   m_session.HandleMessage(message);
+  if (message.id == WM_UPDATE_DEVICE_STARTED || message.id == WM_UPDATE_DEVICE_ENDED) {
+    ShowProgress();
+  }
   return 0;
+}
+
+void CPendravelBatchDlg::ShowProgress() {
+  const std::optional<BatchProgress> progress = m_session.Progress();
+  if (m_session.BatchActive() && progress && progress->updatingNumber > 0) {
+    m_host.SetWindowTitle(std::u16string(kWindowTitle) + u" - updating " +
+                          WidenCounted(std::to_string(progress->updatingNumber)) + u" of " +
+                          WidenCounted(std::to_string(progress->total)));
+    m_host.SetProgress(progress->updatingNumber - 1, progress->total);
+  } else {
+    m_host.SetWindowTitle(kWindowTitle);
+    m_host.SetProgress(0, 0);
+  }
 }
 
 std::intptr_t CPendravelBatchDlg::OnCapturePacket(std::span<const std::uint8_t> frame) {
@@ -144,6 +186,8 @@ void CPendravelBatchDlg::CaptureEnded() {
 }
 
 void CPendravelBatchDlg::BatchEnded() {
+  ShowProgress();
+  if (m_endRequested) m_host.PostClose();
   if (!m_session.CaptureActive()) {
     // The capture ended during the batch: one last rebuild that keeps the
     // batch's devices but drops the "Updating" marker; then the rows stay as a

@@ -44,6 +44,15 @@ class CPendravelBatchDlg final : private SessionHost {
   // The window is going away without a close: stops the capture and keeps
   // handling the workers' messages until both workers have ended.
   void OnDestroy();
+  // Asked to end from outside (a termination signal): as a close, but during
+  // a batch the running updater finishes, the rest are skipped, and the
+  // window then closes by itself.
+  void OnEndRequested();
+  // The operating system's session ends: false while a batch runs (the
+  // logoff or shutdown should wait); when it ends all the same, the report
+  // is written and [UDP] put back at once.
+  [[nodiscard]] bool OnQueryEndSession() const noexcept { return !m_session.BatchAlive(); }
+  void OnEndSession();
   // True when a system command opens the about box (low four bits ignored).
   [[nodiscard]] static bool IsAboutCommand(unsigned commandId) noexcept {
     return (commandId & 0xFFF0u) == IDM_ABOUTBOX;
@@ -79,6 +88,8 @@ class CPendravelBatchDlg final : private SessionHost {
   void LeaveQuerying();  // the capture ended with no batch running
   void StartRefreshTimer();
   void StopRefreshTimer();
+  // "Quilmarr 1.0.1.0 - updating 3 of 12" during a batch, and the taskbar's progress.
+  void ShowProgress();
 
   ComboControl& m_adapterCombo;
   ListControl& m_deviceList;
@@ -88,9 +99,13 @@ class CPendravelBatchDlg final : private SessionHost {
   EditControl& m_fileEdit;
   DialogHost& m_host;
   SettingsFile& m_settings;
-  // [UDP] as it was when the window opened; written back when it is gone.
+  // What recovering a batch ended from outside found, before [UDP] is read.
+  std::optional<std::u16string> m_recovered;
+  // [UDP] as it was when the window opened; written back when it is gone,
+  // if this process changed it and has not put it back.
   UdpSettingsSnapshot m_udpSnapshot;
   bool m_timerRunning = false;
+  bool m_endRequested = false;
   // Declared last: destroyed first, so its workers end before the snapshot
   // above is restored.
   BatchSession m_session;

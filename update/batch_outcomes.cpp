@@ -15,16 +15,33 @@ void TakeNames(DeviceResult& result, const DeviceRecord& record) {
   result.appVersionAfter = record.currentAppVersion;
 }
 
+// What the device was just before its run, to tell its return from another's.
+void TakeBefore(DeviceResult& result, const DeviceRecord& record) {
+  TakeNames(result, record);
+  result.appVersionBefore = record.currentAppVersion;
+  result.systemNameBefore = record.systemName;
+  result.iedNameBefore = record.iedName;
+}
+
 bool UnderWatch(const DeviceResult& result) noexcept {
   return result.outcome == DeviceOutcome::Done && result.verifyUntil != 0;
 }
 
-// Heard after its run with a version other than the one before it.
+// Verified only when the device that answers is the one updated (two devices
+// on one factory-default address would otherwise verify each other) and it
+// announces a real new version: one it pads differently, or none at all while
+// it boots, is heard but not new.
 void Hear(DeviceResult& result, const DeviceRecord& record) {
   TakeNames(result, record);
   if (!UnderWatch(result)) return;
   result.heardSinceRun = true;
-  if (record.currentAppVersion != result.appVersionBefore) {
+  if (record.systemName != result.systemNameBefore || record.iedName != result.iedNameBefore) {
+    result.outcome = DeviceOutcome::OtherDevice;
+    result.verifyUntil = 0;
+    return;
+  }
+  const std::u16string_view version = TrimmedVersion(record.currentAppVersion);
+  if (!version.empty() && version != TrimmedVersion(result.appVersionBefore)) {
     result.outcome = DeviceOutcome::Verified;
     result.verifyUntil = 0;
   }
@@ -45,8 +62,18 @@ std::u16string OutcomeText(const DeviceResult& result) {
     case DeviceOutcome::Verified: return u"Verified " + result.appVersionAfter;
     case DeviceOutcome::Unchanged: return u"Unchanged";
     case DeviceOutcome::NotBack: return u"Not back";
+    case DeviceOutcome::OtherDevice: return u"Other device at address";
+    case DeviceOutcome::PackageChanged: return u"Not started: package changed";
+    case DeviceOutcome::Interrupted: return u"Interrupted";
   }
   return {};
+}
+
+std::u16string_view TrimmedVersion(std::u16string_view version) noexcept {
+  while (!version.empty() && (version.back() == u' ' || version.back() == u'\0')) {
+    version.remove_suffix(1);
+  }
+  return version;
 }
 
 bool DeviceSucceeded(const DeviceResult& result, std::chrono::seconds verifyFor) noexcept {
@@ -61,13 +88,13 @@ BatchOutcomes::BatchOutcomes(BatchInfo info, const std::vector<std::u16string>& 
   for (const std::u16string& ip : targets) {
     DeviceResult result;
     result.ip = ip;
-    if (const DeviceRecord* record = FindDevice(table, ip)) {
-      TakeNames(result, *record);
-      result.appVersionBefore = record->currentAppVersion;
-    }
+    if (const DeviceRecord* record = FindDevice(table, ip)) TakeBefore(result, *record);
     results_.push_back(std::move(result));
   }
 }
+
+BatchOutcomes::BatchOutcomes(BatchInfo info, std::vector<DeviceResult> results)
+    : info_(std::move(info)), results_(std::move(results)), batchEnded_(true) {}
 
 DeviceResult* BatchOutcomes::FindMutable(std::u16string_view ip) noexcept {
   const auto found = std::find_if(results_.begin(), results_.end(),
@@ -83,13 +110,11 @@ void BatchOutcomes::DeviceStarted(const std::u16string& ip, const DeviceTable& t
   DeviceResult* result = FindMutable(ip);
   if (result == nullptr) return;
   result->outcome = DeviceOutcome::Updating;
-  if (const DeviceRecord* record = FindDevice(table, ip)) {
-    TakeNames(*result, *record);
-    result->appVersionBefore = record->currentAppVersion;
-  }
+  if (const DeviceRecord* record = FindDevice(table, ip)) TakeBefore(*result, *record);
 }
 
-void BatchOutcomes::DeviceEnded(const DeviceRun& run, const DeviceTable& table) {
+void BatchOutcomes::DeviceEnded(const DeviceRun& run, const DeviceTable& table,
+                                std::int64_t steadyNow) {
   DeviceResult* result = FindMutable(run.ip);
   if (result == nullptr) return;
   switch (run.process.end) {
@@ -99,7 +124,7 @@ void BatchOutcomes::DeviceEnded(const DeviceRun& run, const DeviceTable& table) 
       result->exitStatus = run.process.exitStatus;
       result->outcome = run.process.exitStatus == 0 ? DeviceOutcome::Done : DeviceOutcome::Failed;
       if (result->outcome == DeviceOutcome::Done && info_.verifyFor.count() > 0) {
-        result->verifyUntil = run.end + info_.verifyFor.count();
+        result->verifyUntil = steadyNow + info_.verifyFor.count();
       }
       break;
   }
@@ -115,22 +140,24 @@ void BatchOutcomes::DeviceHeard(const DeviceRecord& record) {
   if (DeviceResult* result = FindMutable(record.ipText)) Hear(*result, record);
 }
 
-void BatchOutcomes::BatchEnded(bool interrupted) {
+void BatchOutcomes::BatchEnded(bool interrupted, bool packageChanged) {
   batchEnded_ = true;
   for (DeviceResult& result : results_) {
     if (result.outcome == DeviceOutcome::Waiting || result.outcome == DeviceOutcome::Updating) {
-      result.outcome = interrupted ? DeviceOutcome::Skipped : DeviceOutcome::NotStarted;
+      result.outcome = packageChanged ? DeviceOutcome::PackageChanged
+                       : interrupted  ? DeviceOutcome::Skipped
+                                      : DeviceOutcome::NotStarted;
     }
   }
 }
 
-void BatchOutcomes::Tick(UnixSeconds now, const DeviceTable& table) {
+void BatchOutcomes::Tick(std::int64_t steadyNow, const DeviceTable& table) {
   for (DeviceResult& result : results_) {
     if (!UnderWatch(result)) continue;
     // A frame merged before the run's end was reported is seen here.
     const DeviceRecord* record = FindDevice(table, result.ip);
     if (record != nullptr && result.end && record->lastSeen > *result.end) Hear(result, *record);
-    if (UnderWatch(result) && now >= result.verifyUntil) {
+    if (UnderWatch(result) && steadyNow >= result.verifyUntil) {
       result.outcome = result.heardSinceRun ? DeviceOutcome::Unchanged : DeviceOutcome::NotBack;
       result.verifyUntil = 0;
     }

@@ -22,8 +22,11 @@ enum class DeviceOutcome {
   Skipped,     // not run because the batch was interrupted
   TimedOut,    // the updater was ended by the time limit
   Verified,    // heard with an application version other than before its run
-  Unchanged,   // heard within the window, but only with the old version
+  Unchanged,   // heard within the window, but only with the old version (or none)
   NotBack,     // not heard at all within the window
+  OtherDevice,     // heard after its run with another system or IED name
+  PackageChanged,  // not started: the package changed during the batch
+  Interrupted,     // its updater ran when the batch was ended from outside: unknown
 };
 
 struct DeviceResult {
@@ -35,10 +38,12 @@ struct DeviceResult {
   std::u16string bootVersion;
   std::u16string appVersionBefore;  // heard just before its run
   std::u16string appVersionAfter;
+  std::u16string systemNameBefore;  // heard just before its run
+  std::u16string iedNameBefore;
   std::optional<UnixSeconds> start;
   std::optional<UnixSeconds> end;
   std::optional<int> exitStatus;
-  UnixSeconds verifyUntil = 0;  // while the outcome is Done and this lies ahead: watched
+  std::int64_t verifyUntil = 0;  // steady seconds; while Done and this lies ahead: watched
   bool heardSinceRun = false;
 };
 
@@ -48,7 +53,19 @@ struct BatchInfo {
   std::u16string packagePath;
   std::u16string adapterIp;
   std::chrono::seconds verifyFor{0};  // zero: no verification
+  // Who flashed what, for the report: the package's and the updater's
+  // SHA-256 (lowercase hex; empty when unreadable), the account, the computer
+  // and this program's version.
+  std::string packageSha256;
+  std::string updaterSha256;
+  std::u16string operatorName;
+  std::u16string computerName;
+  std::u16string toolVersion;
 };
+
+// A version as announced, without trailing blanks and zero bytes, which some
+// devices pad their System Description with.
+[[nodiscard]] std::u16string_view TrimmedVersion(std::u16string_view version) noexcept;
 
 // "Done", "Failed (exit 3)", "Verified 2.0.0", ...; empty while waiting.
 [[nodiscard]] std::u16string OutcomeText(const DeviceResult& result);
@@ -62,18 +79,22 @@ class BatchOutcomes {
   // One result per target, in update order, with the names last heard.
   BatchOutcomes(BatchInfo info, const std::vector<std::u16string>& targets,
                 const DeviceTable& table);
+  // A batch that is over, with these results (one ended from outside, as its
+  // journal left it).
+  BatchOutcomes(BatchInfo info, std::vector<DeviceResult> results);
 
   void DeviceStarted(const std::u16string& ip, const DeviceTable& table);
   // A device that already announces another version when its updater ends
   // well is verified at once.
-  void DeviceEnded(const DeviceRun& run, const DeviceTable& table);
+  // `steadyNow`: Clock::SteadySeconds, which the verification window runs on.
+  void DeviceEnded(const DeviceRun& run, const DeviceTable& table, std::int64_t steadyNow);
   // After a frame of the device was merged into the table.
   void DeviceHeard(const DeviceRecord& record);
-  // The worker has finished: devices never started were skipped (interrupted)
-  // or could not be started.
-  void BatchEnded(bool interrupted);
-  // Ends the verification windows that have run out by `now`.
-  void Tick(UnixSeconds now, const DeviceTable& table);
+  // The worker has finished: devices never started were skipped (interrupted),
+  // not started because the package changed, or could not be started.
+  void BatchEnded(bool interrupted, bool packageChanged = false);
+  // Ends the verification windows that have run out by `steadyNow`.
+  void Tick(std::int64_t steadyNow, const DeviceTable& table);
   // Nothing more can be heard (the capture ended): watched devices stay Done.
   void StopWatching();
 
@@ -87,6 +108,7 @@ class BatchOutcomes {
   [[nodiscard]] const DeviceResult* Find(std::u16string_view ip) const noexcept;
   [[nodiscard]] const std::vector<DeviceResult>& Results() const noexcept { return results_; }
   [[nodiscard]] const BatchInfo& Info() const noexcept { return info_; }
+
 
  private:
   DeviceResult* FindMutable(std::u16string_view ip) noexcept;

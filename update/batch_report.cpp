@@ -24,7 +24,10 @@ std::u16string TimeField(const std::optional<UnixSeconds>& time) {
 std::string BatchReportCsv(const BatchOutcomes& outcomes) {
   std::string csv = CsvRecord({u"IP", u"System name", u"IED name", u"Boot version",
                                u"App version before", u"App version after", u"Updater start",
-                               u"Updater end", u"Exit status", u"Outcome", u"Package", u"Adapter"});
+                               u"Updater end", u"Exit status", u"Outcome", u"Package", u"Adapter",
+                               // Appended, so readers of the earlier columns keep working.
+                               u"Package SHA-256", u"Updater SHA-256", u"Operator", u"Computer",
+                               u"Quilmarr version"});
   const BatchInfo& info = outcomes.Info();
   for (const DeviceResult& result : outcomes.Results()) {
     const std::u16string exitStatus =
@@ -32,7 +35,8 @@ std::string BatchReportCsv(const BatchOutcomes& outcomes) {
     csv += CsvRecord({result.ip, result.systemName, result.iedName, result.bootVersion,
                       result.appVersionBefore, result.appVersionAfter, TimeField(result.start),
                       TimeField(result.end), exitStatus, OutcomeText(result), info.packagePath,
-                      info.adapterIp});
+                      info.adapterIp, FromUtf8(info.packageSha256), FromUtf8(info.updaterSha256),
+                      info.operatorName, info.computerName, info.toolVersion});
   }
   return csv;
 }

@@ -42,9 +42,19 @@ std::u16string SettingsFile::FilePath() const {
 
 std::u16string SettingsFile::ReadString(std::u16string_view section, std::u16string_view key,
                                         std::size_t capacity) const {
+  return ReadStringOr(section, key, u"", capacity);
+}
+
+std::u16string SettingsFile::ReadStringOr(std::u16string_view section, std::u16string_view key,
+                                          std::u16string_view absent, std::size_t capacity) const {
   const std::u16string path = FilePath();
-  if (path.empty() || capacity == 0) return {};
-  return ini_.Read(path, section, key, u"", capacity);
+  if (path.empty() || capacity == 0) return std::u16string(absent);
+  return ini_.Read(path, section, key, absent, capacity);
+}
+
+bool SettingsFile::RemoveKey(std::u16string_view section, std::u16string_view key) const {
+  const std::u16string path = FilePath();
+  return !path.empty() && ini_.Remove(path, section, key);
 }
 
 bool SettingsFile::WriteString(std::u16string_view section, std::u16string_view key,
@@ -64,7 +74,7 @@ UdpSettingsSnapshot::UdpSettingsSnapshot(SettingsFile& settings) : settings_(set
 
 UdpSettingsSnapshot::~UdpSettingsSnapshot() {
   try {
-    Restore();
+    if (!dismissed_) Restore();
   } catch (...) {
     // A failed write is ignored, like every other settings write.
   }

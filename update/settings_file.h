@@ -40,10 +40,15 @@ class SettingsFile {
   // path would not fit in 260 characters.
   [[nodiscard]] std::u16string FilePath() const;
   // Empty default; cut to capacity - 1 characters.
+  // As ReadString, with `absent` for a missing file, section or key.
+  [[nodiscard]] std::u16string ReadStringOr(std::u16string_view section, std::u16string_view key,
+                                            std::u16string_view absent, std::size_t capacity) const;
   [[nodiscard]] std::u16string ReadString(std::u16string_view section, std::u16string_view key,
                                           std::size_t capacity) const;
   // False when the write failed or was refused (a value holding a line break).
   // The tool ignores the result, as a failed write changes nothing it shows.
+  // Removes the key; false when it could not be removed.
+  bool RemoveKey(std::u16string_view section, std::u16string_view key) const;
   bool WriteString(std::u16string_view section, std::u16string_view key,
                    std::u16string_view value) const;
 
@@ -63,6 +68,9 @@ class UdpSettingsSnapshot {
   ~UdpSettingsSnapshot();
 
   void Restore() const;
+  // Nothing is written back on destruction: [UDP] was not changed by this
+  // process, or has been put back already, and another tool may own it now.
+  void Dismiss() noexcept { dismissed_ = true; }
   [[nodiscard]] const std::u16string& RemoteIp() const noexcept { return remoteIp_; }
   [[nodiscard]] const std::u16string& HostIp() const noexcept { return hostIp_; }
 
@@ -70,6 +78,7 @@ class UdpSettingsSnapshot {
   SettingsFile& settings_;
   std::u16string remoteIp_;  // at most 49 characters
   std::u16string hostIp_;    // at most 49 characters
+  bool dismissed_ = false;
 };
 
 }  // namespace quilmarr

@@ -1,10 +1,14 @@
 #pragma once
 #include <atomic>
 #include <chrono>
+#include <cstddef>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "update/device_run.h"
 #include "update/settings_file.h"
 #include "update/update_sink.h"
 
@@ -27,6 +31,11 @@ struct UpdateJob {
   // Zero: each updater runs as long as it takes. Ending an updater while it
   // writes flash can leave a device unusable, so a limit is the user's choice.
   std::chrono::seconds updateTimeLimit{0};
+  // On the worker's thread, just before the updater of target `index` is
+  // started: a text stops the batch there (that device and the rest are
+  // not started) and is reported. Then once its run has ended.
+  std::function<std::optional<std::u16string>(std::size_t index)> beforeRun;
+  std::function<void(std::size_t index, const DeviceRun& run)> afterRun;
   std::atomic<bool> interruptRequested{false};
   std::atomic<bool> running{false};
 };

@@ -45,10 +45,17 @@ void RunDevices(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& l
     const std::vector<std::u16string> arguments{job.packagePath, FromUtf8(kUpdaterPortArgument)};
     const std::u16string& ip = (*job.targetIps)[i];
     DeviceRun run{ip, 0, 0, {}};
+    if (job.beforeRun) {
+      if (std::optional<std::u16string> stop = job.beforeRun(i)) {
+        PostError(job, std::move(*stop));
+        break;
+      }
+    }
     if (!settings.WriteString(settings::kSectionUdp, settings::kKeyRemoteIp, ip)) {
       // Otherwise the updater would update whatever device the file named before.
       PostError(job, u"Device " + ip + u" skipped. " + SettingsNotWrittenText(settings));
       run.start = run.end = clock.Now();
+      if (job.afterRun) job.afterRun(i, run);
       PostDeviceEnded(job, std::move(run));
       continue;
     }
@@ -57,6 +64,7 @@ void RunDevices(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& l
     run.process = launcher.RunAndWait(program, arguments, job.updateTimeLimit);
     run.end = clock.Now();
     if (run.process.end == ProcessRun::End::NotStarted) PostError(job, kCreateProcessFailText);
+    if (job.afterRun) job.afterRun(i, run);
     PostDeviceEnded(job, std::move(run));
   }
 }

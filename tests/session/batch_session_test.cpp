@@ -17,7 +17,7 @@ TEST_F(SessionTest, BatchStoresSettingsAndRunsEveryTargetInOrderThenRestoresUdp)
   launcher_.Hold();
   ASSERT_TRUE(StartBatch({3, 1}));
   EXPECT_EQ(session_->Mode(), UiMode::Updating);
-  EXPECT_EQ(temp_.Read(settings::kSectionQuilmarr, settings::kKeyPckFile), u"/pkg/fw 1.pck");
+  EXPECT_EQ(temp_.Read(settings::kSectionQuilmarr, settings::kKeyPckFile), package_);
   EXPECT_EQ(temp_.Read(settings::kSectionQuilmarr, settings::kKeyAdapterIp), u"10.0.0.5");
   ASSERT_TRUE(launcher_.WaitForCalls(1, kPatience));
   EXPECT_EQ(temp_.Read(settings::kSectionUdp, settings::kKeyHostIp), u"10.0.0.5") << "the adapter";
@@ -30,7 +30,7 @@ TEST_F(SessionTest, BatchStoresSettingsAndRunsEveryTargetInOrderThenRestoresUdp)
   ASSERT_EQ(calls.size(), 2u) << "every target, none skipped";
   for (const LaunchCall& call : calls) {
     EXPECT_EQ(call.program, u"/opt/pendravel/Pendravel.exe");
-    EXPECT_EQ(call.arguments, (Strings{u"/pkg/fw 1.pck", u"-P255"}));
+    EXPECT_EQ(call.arguments, (Strings{package_, u"-P255"}));
   }
   EXPECT_EQ(started_, (Strings{u"192.168.0.3", u"192.168.0.1"})) << "in the order given";
   EXPECT_TRUE(errors_.empty());
@@ -140,7 +140,7 @@ TEST_F(SessionTest, BatchWithoutAnUpdaterKeepsTheRememberedSettings) {
   ASSERT_TRUE(StartBatch({1}));
   ASSERT_TRUE(PumpUntilBatchEnded());
   EXPECT_EQ(errors_, Strings{u"Please install Pendravel"});
-  EXPECT_EQ(temp_.Read(settings::kSectionQuilmarr, settings::kKeyPckFile), u"/pkg/fw 1.pck");
+  EXPECT_EQ(temp_.Read(settings::kSectionQuilmarr, settings::kKeyPckFile), package_);
   EXPECT_EQ(temp_.Read(settings::kSectionQuilmarr, settings::kKeyAdapterIp), u"10.0.0.5");
   EXPECT_EQ(temp_.Read(settings::kSectionUdp, settings::kKeyRemoteIp), u"1.1.1.1");
 }

@@ -46,9 +46,9 @@ class SessionTest : public ::testing::Test, private SessionHost {
     ASSERT_TRUE(session_->StartCapture(*session_->AdapterAt(0)));
     for (const std::uint8_t device : devices) Hear(device);
   }
-  // A batch of 192.168.0.<n>, in this order, with the package "/pkg/fw 1.pck".
+  // A batch of 192.168.0.<n>, in this order, with the package "fw 1.pck".
   bool StartBatch(const std::vector<std::uint8_t>& targets) {
-    BatchRequest request{u"/pkg/fw 1.pck", u"10.0.0.5", {}, {}, {}};
+    BatchRequest request{package_, u"10.0.0.5", {}, {}, {}};
     for (const std::uint8_t device : targets) request.targets.push_back(Ip(device));
     return session_->StartBatch(request);
   }
@@ -100,6 +100,7 @@ class SessionTest : public ::testing::Test, private SessionHost {
 
   TempSettings temp_;
   SettingsFile& settings_ = temp_.File();
+  std::u16string package_ = WritePackage(temp_.Root() / "fw 1.pck");
   MessageQueue queue_;
   FakeInterfaceLister lister_;
   FakeClock clock_{kStartTime};

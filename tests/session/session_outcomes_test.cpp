@@ -12,6 +12,7 @@
 
 #include "session_fixture.h"
 #include "platform/text.h"
+#include "quilmarr_version.h"
 
 namespace quilmarr::test {
 namespace {
@@ -73,7 +74,7 @@ TEST_F(BatchOutcomeTest, OverridesReplaceTheStoredOptions) {
   ASSERT_TRUE(PumpUntilBatchEnded());
   temp_.Write(settings::kSectionQuilmarr, settings::kKeyVerifySeconds, u"never");
   temp_.Write(settings::kSectionQuilmarr, settings::kKeyUpdateTimeoutSeconds, u"45");
-  BatchRequest request{u"/pkg/fw 1.pck", u"10.0.0.5", {Ip(1)}, {}, {}};
+  BatchRequest request{package_, u"10.0.0.5", {Ip(1)}, {}, {}};
   request.overrides.verifyFor = seconds(0);
   ASSERT_TRUE(session_->StartBatch(request));
   ASSERT_TRUE(PumpUntilBatchEnded());
@@ -139,11 +140,13 @@ TEST_F(BatchOutcomeTest, ReportHoldsOneRowPerTickedDevice) {
   EXPECT_EQ(lines[0],
             "\"IP\",\"System name\",\"IED name\",\"Boot version\",\"App version before\","
             "\"App version after\",\"Updater start\",\"Updater end\",\"Exit status\","
-            "\"Outcome\",\"Package\",\"Adapter\"");
+            "\"Outcome\",\"Package\",\"Adapter\",\"Package SHA-256\",\"Updater SHA-256\","
+            "\"Operator\",\"Computer\",\"Quilmarr version\"");
   const std::string time = R"("\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d")";
   EXPECT_TRUE(std::regex_match(
       lines[1], std::regex(R"("192\.168\.0\.1","BAY-1","FEEDER_1","1\.0\.2","4\.1\.7","4\.1\.7",)" +
-                           time + "," + time + R"(,"0","Done","/pkg/fw 1\.pck","10\.0\.0\.5")")))
+                           time + "," + time + R"(,"0","Done","[^"]*fw 1\.pck","10\.0\.0\.5",)" +
+                           R"("[0-9a-f]{64}","","[^"]*","[^"]*",")" QUILMARR_VERSION_TEXT "\"")))
       << lines[1];
   EXPECT_TRUE(std::regex_match(lines[2],
                                std::regex(R"re("192\.168\.0\.3",.*,"7","Failed \(exit 7\)",.*)re")))
@@ -171,7 +174,7 @@ TEST_F(BatchOutcomeTest, ClosingDuringVerificationWritesTheOutcomesKnownSoFar) {
 
 TEST_F(BatchOutcomeTest, AReportThatCannotBeWrittenIsSaid) {
   PrepareBatch({1});
-  BatchRequest request{u"/pkg/fw 1.pck", u"10.0.0.5", {Ip(1)}, {}, temp_.Root().u16string()};
+  BatchRequest request{package_, u"10.0.0.5", {Ip(1)}, {}, temp_.Root().u16string()};
   request.overrides.verifyFor = seconds(0);
   ASSERT_TRUE(session_->StartBatch(request));
   ASSERT_TRUE(PumpUntilBatchEnded());

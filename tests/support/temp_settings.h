@@ -11,6 +11,12 @@
 
 namespace quilmarr::test {
 
+// A firmware package of a few bytes at `file`; its path.
+inline std::u16string WritePackage(const std::filesystem::path& file) {
+  WriteBytes(file, "firmware");
+  return file.u16string();
+}
+
 // "Pendravel.ini" in the application-data folder of a fresh temporary folder,
 // through the platform's INI store; the folder exists.
 class TempSettings {

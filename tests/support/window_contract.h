@@ -149,7 +149,7 @@ inline constexpr Control kAllButTheFile[] = {Control::Query, Control::BatchUpdat
 // through Browse and the updater held in its run.
 inline void ReadyForABatch(WindowDriver& d) {
   d.settings.Write(settings::kSectionPendravel, settings::kKeyExePath, u"/opt/pendravel/");
-  d.openFileAnswer = u"/srv/fw/package.pck";
+  d.openFileAnswer = WritePackage(d.settings.Root() / "package.pck");
   d.launcher.Hold();
   d.Click(Control::Browse);
   d.StartQuery();

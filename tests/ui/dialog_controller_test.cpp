@@ -299,7 +299,7 @@ TEST_P(ModeTableTest, EventChangesExactlyTheListedControls) {
   Deliver(WM_UPDATE_DEVICE_STARTED, u"192.168.0.1");
   if (c.event == Event::BatchClick) {
     list_.rows[0].checked = true;
-    fileEdit_.SetText(u"/pkg/fw.pck");
+    fileEdit_.SetText(package_);
     launcher_.Hold();
   }
   if (c.event == Event::CaptureReport && c.before == Stage::Querying) {

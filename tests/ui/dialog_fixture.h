@@ -100,7 +100,7 @@ class DialogTest : public ::testing::Test {
   // wait until the test releases them.
   void ReadyForABatch(std::size_t row) {
     list_.rows.at(row).checked = true;
-    fileEdit_.SetText(u"/pkg/fw.pck");
+    fileEdit_.SetText(package_);
     Write(settings::kSectionPendravel, settings::kKeyExePath, u"/opt/pendravel/");
     launcher_.Hold();
   }
@@ -125,6 +125,7 @@ class DialogTest : public ::testing::Test {
 
   TempSettings temp_;
   SettingsFile& settings_ = temp_.File();
+  std::u16string package_ = WritePackage(temp_.Root() / "fw 1.pck");
   RecordingTarget queue_{RecordingTarget::Delivery::WhenPumped};
   FakeInterfaceLister lister_;
   FakeClock clock_{kStartTime};
@@ -160,7 +161,7 @@ class BatchUpdateTest : public DialogTest {
     for (const std::size_t row : tickedRows) {
       list_.rows.at(row).checked = true;
     }
-    fileEdit_.SetText(u"/pkg/fw 1.pck");
+    fileEdit_.SetText(package_);
   }
 
   // Until the batch is over as the user sees it: the mode is back, and a

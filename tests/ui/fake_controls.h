@@ -172,6 +172,12 @@ class FakeHost final : public DialogHost {
     return saveDialogAnswer;
   }
   void EndDialog() override { ++endDialogCalls; }
+  bool AskYesNo(std::u16string_view text, std::u16string_view caption) override {
+    questions.push_back({std::u16string(text), std::u16string(caption)});
+    return answerYes;
+  }
+  void SetProgress(std::size_t done, std::size_t total) override { progress = {done, total}; }
+  void PostClose() override { ++postedCloses; }
   bool PumpMessagesUntil(const std::function<bool()>& done,
                          std::chrono::milliseconds timeout) override {
     return queue_.PumpUntil(done, timeout);
@@ -186,6 +192,10 @@ class FakeHost final : public DialogHost {
   }
 
   std::u16string windowTitle;
+  std::vector<ShownBox> questions;
+  bool answerYes = true;
+  std::pair<std::size_t, std::size_t> progress;
+  int postedCloses = 0;
   std::map<unsigned, unsigned> timers;
   int setTimerCalls = 0;
   int killTimerCalls = 0;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/text.h"
 #include "update/batch_outcomes.h"
 
 namespace quilmarr::test {
@@ -18,23 +19,34 @@ DeviceTable TableWith(std::u16string ip, std::u16string version, UnixSeconds las
   record->ipText = std::move(ip);
   record->originalAppVersion = version;
   record->currentAppVersion = std::move(version);
+  record->systemName = u"BAY-1";
+  record->iedName = u"FEEDER_1";
   record->lastSeen = lastSeen;
   table.push_back(std::move(record));
   return table;
+}
+
+BatchInfo Info() {
+  BatchInfo info;
+  info.start = 100;
+  info.packagePath = u"fw.pck";
+  info.adapterIp = u"10.0.0.9";
+  info.verifyFor = seconds(60);
+  return info;
 }
 
 // Each tick also compares the table: a frame merged after the run's end counts
 // even when nobody reported it as heard.
 TEST(BatchOutcomesTest, TickComparesTheTableAfterTheRunsEnd) {
   DeviceTable table = TableWith(u"10.0.0.1", u"1.0", 100);
-  BatchOutcomes outcomes({100, u"fw.pck", u"10.0.0.9", seconds(60)}, {u"10.0.0.1"}, table);
+  BatchOutcomes outcomes(Info(), {u"10.0.0.1"}, table);
   outcomes.DeviceStarted(u"10.0.0.1", table);
-  outcomes.DeviceEnded({u"10.0.0.1", 101, 130, {ProcessRun::End::Exited, 0}}, table);
+  outcomes.DeviceEnded({u"10.0.0.1", 101, 130, {ProcessRun::End::Exited, 0}}, table, 0);
   EXPECT_TRUE(outcomes.Watching());
   table[0]->currentAppVersion = u"2.0";
   table[0]->lastSeen = 131;
 
-  outcomes.Tick(132, table);
+  outcomes.Tick(2, table);
   EXPECT_EQ(OutcomeText(*outcomes.Find(u"10.0.0.1")), u"Verified 2.0");
   EXPECT_FALSE(outcomes.Watching());
 }
@@ -42,22 +54,22 @@ TEST(BatchOutcomesTest, TickComparesTheTableAfterTheRunsEnd) {
 // A device may announce its new version before its updater has exited.
 TEST(BatchOutcomesTest, NewVersionHeardDuringTheRunVerifiesWhenItEndsWell) {
   DeviceTable table = TableWith(u"10.0.0.1", u"1.0", 100);
-  BatchOutcomes outcomes({100, u"fw.pck", u"10.0.0.9", seconds(60)}, {u"10.0.0.1"}, table);
+  BatchOutcomes outcomes(Info(), {u"10.0.0.1"}, table);
   outcomes.DeviceStarted(u"10.0.0.1", table);
   table[0]->currentAppVersion = u"2.0";
   outcomes.DeviceHeard(*table[0]);
   EXPECT_EQ(OutcomeText(*outcomes.Find(u"10.0.0.1")), u"Updating");
-  outcomes.DeviceEnded({u"10.0.0.1", 101, 130, {ProcessRun::End::Exited, 0}}, table);
+  outcomes.DeviceEnded({u"10.0.0.1", 101, 130, {ProcessRun::End::Exited, 0}}, table, 0);
   EXPECT_EQ(OutcomeText(*outcomes.Find(u"10.0.0.1")), u"Verified 2.0");
 }
 
 TEST(BatchOutcomesTest, OnlyAWellEndedRunIsWatched) {
   DeviceTable table = TableWith(u"10.0.0.1", u"1.0", 100);
   const std::vector<std::u16string> targets{u"10.0.0.1", u"10.0.0.2", u"10.0.0.3", u"10.0.0.4"};
-  BatchOutcomes outcomes({100, u"fw.pck", u"10.0.0.9", seconds(60)}, targets, table);
-  outcomes.DeviceEnded({u"10.0.0.1", 101, 110, {ProcessRun::End::Exited, 2}}, table);
-  outcomes.DeviceEnded({u"10.0.0.2", 111, 120, {ProcessRun::End::TimedOut, 0}}, table);
-  outcomes.DeviceEnded({u"10.0.0.3", 121, 121, {ProcessRun::End::NotStarted, 0}}, table);
+  BatchOutcomes outcomes(Info(), targets, table);
+  outcomes.DeviceEnded({u"10.0.0.1", 101, 110, {ProcessRun::End::Exited, 2}}, table, 0);
+  outcomes.DeviceEnded({u"10.0.0.2", 111, 120, {ProcessRun::End::TimedOut, 0}}, table, 0);
+  outcomes.DeviceEnded({u"10.0.0.3", 121, 121, {ProcessRun::End::NotStarted, 0}}, table, 0);
   outcomes.BatchEnded(false);
   EXPECT_FALSE(outcomes.Watching());
   EXPECT_TRUE(outcomes.Over());
@@ -68,6 +80,34 @@ TEST(BatchOutcomesTest, OnlyAWellEndedRunIsWatched) {
   EXPECT_EQ(outcomes.Results()[0].appVersionBefore, u"1.0");
   EXPECT_EQ(outcomes.Results()[0].exitStatus, 2);
   EXPECT_FALSE(outcomes.Results()[1].exitStatus.has_value());
+}
+
+// Verified only when the device heard after its run is the one updated and
+// announces a real new version; anything else is heard, but not verified.
+TEST(BatchOutcomesTest, VerifiedOnlyForTheSameDeviceWithARealNewVersion) {
+  struct Case {
+    std::u16string version, systemName, iedName, outcome;
+  };
+  using namespace std::string_literals;
+  for (const Case& c : {Case{u"2.0", u"BAY-1", u"FEEDER_1", u"Verified 2.0"},
+                        Case{u"1.0  ", u"BAY-1", u"FEEDER_1", u"Unchanged"},
+                        Case{u"1.0\0\0"s, u"BAY-1", u"FEEDER_1", u"Unchanged"},
+                        Case{u"", u"BAY-1", u"FEEDER_1", u"Unchanged"},
+                        Case{u"2.0", u"BAY-2", u"FEEDER_1", u"Other device at address"},
+                        Case{u"2.0", u"BAY-1", u"FEEDER_9", u"Other device at address"}}) {
+    DeviceTable table = TableWith(u"10.0.0.1", u"1.0", 100);
+    BatchOutcomes outcomes(Info(), {u"10.0.0.1"}, table);
+    outcomes.DeviceStarted(u"10.0.0.1", table);
+    outcomes.DeviceEnded({u"10.0.0.1", 101, 130, {ProcessRun::End::Exited, 0}}, table, 0);
+    table[0]->currentAppVersion = c.version;
+    table[0]->systemName = c.systemName;
+    table[0]->iedName = c.iedName;
+    outcomes.DeviceHeard(*table[0]);
+    outcomes.Tick(60, table);
+    EXPECT_EQ(OutcomeText(*outcomes.Find(u"10.0.0.1")), c.outcome) << ToUtf8(c.version);
+    EXPECT_FALSE(DeviceSucceeded(*outcomes.Find(u"10.0.0.1"), seconds(60)) &&
+                 c.outcome != u"Verified 2.0");
+  }
 }
 
 }  // namespace

@@ -296,6 +296,22 @@ void QtBatchDialog::MessageBox(std::u16string_view text, std::u16string_view cap
   box.exec();
 }
 
+bool QtBatchDialog::AskYesNo(std::u16string_view text, std::u16string_view caption) {
+  QMessageBox box(this);
+  box.setWindowTitle(ToQString(caption));
+  box.setTextFormat(Qt::PlainText);
+  box.setText(ToQString(text));
+  box.setIcon(QMessageBox::Question);
+  box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+  box.setDefaultButton(QMessageBox::No);
+  box.setEscapeButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
+void QtBatchDialog::PostClose() {
+  QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
 std::optional<std::u16string> QtBatchDialog::OpenFileDialog() {
   return openFile_ ? openFile_(this) : std::nullopt;
 }

@@ -90,6 +90,8 @@ class QtBatchDialog final : public QDialog, private DialogHost {
   void SetTimer(unsigned id, unsigned milliseconds) override;
   void KillTimer(unsigned id) override;
   void MessageBox(std::u16string_view text, std::u16string_view caption) override;
+  [[nodiscard]] bool AskYesNo(std::u16string_view text, std::u16string_view caption) override;
+  void PostClose() override;
   [[nodiscard]] std::optional<std::u16string> OpenFileDialog() override;
   [[nodiscard]] std::optional<std::u16string> SaveFileDialog(
       std::u16string_view suggestedName) override;

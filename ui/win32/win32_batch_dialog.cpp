@@ -286,6 +286,13 @@ void Win32BatchDialog::MessageBox(std::u16string_view text, std::u16string_view 
   MessageBoxW(window_, ToWide(text).c_str(), ToWide(caption).c_str(), MB_OK);
 }
 
+bool Win32BatchDialog::AskYesNo(std::u16string_view text, std::u16string_view caption) {
+  return MessageBoxW(window_, ToWide(text).c_str(), ToWide(caption).c_str(),
+                     MB_YESNO | MB_DEFBUTTON2 | MB_ICONQUESTION) == IDYES;
+}
+
+void Win32BatchDialog::PostClose() { PostMessageW(window_, WM_CLOSE, 0, 0); }
+
 std::optional<std::u16string> Win32BatchDialog::OpenFileDialog() {
   return options_.openFile ? options_.openFile(window_) : ShowOpenFileDialog(window_);
 }

@@ -1,0 +1,287 @@
+#include "session/batch_journal.h"
+
+#include <charconv>
+#include <cstdio>
+#include <system_error>
+
+#include "platform/atomic_file.h"
+#include "platform/file_lock.h"
+#include "platform/local_time.h"
+#include "platform/text.h"
+#include "update/batch_report.h"
+
+namespace quilmarr {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kFirstLine = "Quilmarr batch journal 1";
+constexpr std::string_view kLastLine = "end";
+// A sentinel no INI value can hold (the stores refuse control characters in
+// what they write), so a read that returns it found no key.
+constexpr std::u16string_view kAbsent = u"\x01";
+
+// Names and versions come from the wire: every field is escaped, so none can
+// add a line or a field to the journal.
+std::string Escaped(std::u16string_view text) {
+  std::string out;
+  for (const char c : ToUtf8(text)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\\' || byte < 0x20 || byte == 0x7F) {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+      out += hex;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::optional<std::u16string> Unescaped(std::string_view field) {
+  std::string out;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (field[i] != '\\') {
+      out += field[i];
+      continue;
+    }
+    unsigned value = 0;
+    if (i + 3 >= field.size() + 0 || field[i + 1] != 'x' ||
+        std::from_chars(field.data() + i + 2, field.data() + i + 4, value, 16).ptr !=
+            field.data() + i + 4) {
+      return std::nullopt;
+    }
+    out += static_cast<char>(value);
+    i += 3;
+  }
+  return FromUtf8(out);
+}
+
+std::vector<std::string_view> Split(std::string_view line) {
+  std::vector<std::string_view> fields;
+  for (std::size_t start = 0;;) {
+    const std::size_t tab = line.find('\t', start);
+    fields.push_back(line.substr(start, tab - start));
+    if (tab == std::string_view::npos) return fields;
+    start = tab + 1;
+  }
+}
+
+template <typename Number>
+std::optional<Number> ParseNumber(std::string_view text) {
+  Number value{};
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+std::string Number(std::int64_t value) { return std::to_string(value); }
+
+std::string OptionalTime(const std::optional<UnixSeconds>& time) {
+  return time ? Number(*time) : std::string("-");
+}
+
+std::optional<std::optional<UnixSeconds>> ParseOptionalTime(std::string_view text) {
+  if (text == "-") return std::optional<UnixSeconds>();
+  if (const auto value = ParseNumber<UnixSeconds>(text)) return std::optional<UnixSeconds>(*value);
+  return std::nullopt;
+}
+
+std::string DeviceLine(const DeviceResult& device) {
+  std::string line = "device\t" + Escaped(device.ip);
+  line += '\t' + Number(static_cast<int>(device.outcome));
+  line += '\t' + (device.exitStatus ? Number(*device.exitStatus) : std::string("-"));
+  line += '\t' + OptionalTime(device.start) + '\t' + OptionalTime(device.end);
+  for (const std::u16string* text : {&device.systemName, &device.iedName, &device.bootVersion,
+                                     &device.appVersionBefore, &device.appVersionAfter}) {
+    line += '\t' + Escaped(*text);
+  }
+  return line;
+}
+
+std::optional<DeviceResult> ParseDevice(const std::vector<std::string_view>& f) {
+  if (f.size() != 11) return std::nullopt;
+  DeviceResult device;
+  const auto ip = Unescaped(f[1]);
+  const auto outcome = ParseNumber<int>(f[2]);
+  const auto start = ParseOptionalTime(f[4]);
+  const auto end = ParseOptionalTime(f[5]);
+  if (!ip || !outcome || *outcome < 0 ||
+      *outcome > static_cast<int>(DeviceOutcome::Interrupted) || !start || !end) {
+    return std::nullopt;
+  }
+  device.ip = *ip;
+  device.outcome = static_cast<DeviceOutcome>(*outcome);
+  if (f[3] != "-") {
+    const auto exit = ParseNumber<int>(f[3]);
+    if (!exit) return std::nullopt;
+    device.exitStatus = *exit;
+  }
+  device.start = *start;
+  device.end = *end;
+  std::u16string* texts[] = {&device.systemName, &device.iedName, &device.bootVersion,
+                             &device.appVersionBefore, &device.appVersionAfter};
+  for (std::size_t i = 0; i < 5; ++i) {
+    const auto text = Unescaped(f[6 + i]);
+    if (!text) return std::nullopt;
+    *texts[i] = *text;
+  }
+  return device;
+}
+
+std::string KeyLine(std::string_view name, const UdpKeyBefore& key) {
+  return std::string(name) + (key.present ? "\tpresent\t" : "\tabsent\t") + Escaped(key.value);
+}
+
+bool PutBack(SettingsFile& settings, std::u16string_view key, const UdpKeyBefore& before) {
+  return before.present ? settings.WriteString(settings::kSectionUdp, key, before.value)
+                        : settings.RemoveKey(settings::kSectionUdp, key);
+}
+
+std::u16string SetAside(const fs::path& journal) {
+  std::error_code error;
+  for (unsigned n = 1; n < 1000; ++n) {
+    fs::path aside = journal;
+    aside += ".unreadable" + (n > 1 ? "-" + std::to_string(n) : std::string());
+    if (fs::exists(aside, error)) continue;
+    fs::rename(journal, aside, error);
+    return error ? std::u16string() : aside.u16string();
+  }
+  return {};
+}
+
+}  // namespace
+
+fs::path JournalPath(const SettingsFile& settings) {
+  const std::u16string file = settings.FilePath();
+  return file.empty() ? fs::path() : fs::path(file + u".journal");
+}
+
+fs::path LockPath(const SettingsFile& settings) {
+  const std::u16string file = settings.FilePath();
+  return file.empty() ? fs::path() : fs::path(file + u".lock");
+}
+
+UdpKeyBefore ReadUdpKey(const SettingsFile& settings, std::u16string_view key) {
+  const std::u16string value =
+      settings.ReadStringOr(settings::kSectionUdp, key, kAbsent, kPathValueCapacity);
+  if (value == kAbsent) return {};
+  return {true, value};
+}
+
+std::string JournalText(const BatchJournal& journal) {
+  const BatchInfo& info = journal.info;
+  std::string text = std::string(kFirstLine) + '\n';
+  text += KeyLine("REMOTE_IP", journal.remoteIp) + '\n';
+  text += KeyLine("HOST_IP", journal.hostIp) + '\n';
+  text += "start\t" + Number(info.start) + '\n';
+  text += "verify\t" + Number(info.verifyFor.count()) + '\n';
+  text += "package\t" + Escaped(info.packagePath) + '\t' + info.packageSha256 + '\n';
+  text += "updater\t" + info.updaterSha256 + '\n';
+  text += "adapter\t" + Escaped(info.adapterIp) + '\n';
+  text += "operator\t" + Escaped(info.operatorName) + '\t' + Escaped(info.computerName) + '\t' +
+          Escaped(info.toolVersion) + '\n';
+  for (const DeviceResult& device : journal.devices) text += DeviceLine(device) + '\n';
+  return text + std::string(kLastLine) + '\n';
+}
+
+std::optional<BatchJournal> ParseJournal(std::string_view text) {
+  std::vector<std::vector<std::string_view>> lines;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) return std::nullopt;  // cut short
+    lines.push_back(Split(text.substr(start, end - start)));
+    start = end + 1;
+  }
+  if (lines.size() < 10 || lines.front() != std::vector<std::string_view>{kFirstLine} ||
+      lines.back() != std::vector<std::string_view>{kLastLine}) {
+    return std::nullopt;
+  }
+  BatchJournal journal;
+  const auto key = [](const std::vector<std::string_view>& f, std::string_view name,
+                      UdpKeyBefore& into) {
+    if (f.size() != 3 || f[0] != name || (f[1] != "present" && f[1] != "absent")) return false;
+    const auto value = Unescaped(f[2]);
+    into = {f[1] == "present", value.value_or(u"")};
+    return value.has_value();
+  };
+  const auto field = [&](std::size_t line, std::string_view name, std::size_t count) {
+    return lines[line].size() == count && lines[line][0] == name;
+  };
+  BatchInfo& info = journal.info;
+  const auto start = ParseNumber<UnixSeconds>(lines[3].size() == 2 ? lines[3][1] : "");
+  const auto verify = ParseNumber<std::int64_t>(lines[4].size() == 2 ? lines[4][1] : "");
+  if (!key(lines[1], "REMOTE_IP", journal.remoteIp) || !key(lines[2], "HOST_IP", journal.hostIp) ||
+      !field(3, "start", 2) || !start || !field(4, "verify", 2) || !verify ||
+      !field(5, "package", 3) || !field(6, "updater", 2) || !field(7, "adapter", 2) ||
+      !field(8, "operator", 4)) {
+    return std::nullopt;
+  }
+  info.start = *start;
+  info.verifyFor = std::chrono::seconds(*verify);
+  const auto package = Unescaped(lines[5][1]);
+  const auto adapter = Unescaped(lines[7][1]);
+  const auto operatorName = Unescaped(lines[8][1]);
+  const auto computer = Unescaped(lines[8][2]);
+  const auto version = Unescaped(lines[8][3]);
+  if (!package || !adapter || !operatorName || !computer || !version) return std::nullopt;
+  info.packagePath = *package;
+  info.packageSha256 = lines[5][2];
+  info.updaterSha256 = lines[6][1];
+  info.adapterIp = *adapter;
+  info.operatorName = *operatorName;
+  info.computerName = *computer;
+  info.toolVersion = *version;
+  for (std::size_t i = 9; i + 1 < lines.size(); ++i) {
+    if (lines[i].empty() || lines[i][0] != "device") return std::nullopt;
+    auto device = ParseDevice(lines[i]);
+    if (!device) return std::nullopt;
+    journal.devices.push_back(std::move(*device));
+  }
+  return journal;
+}
+
+std::optional<std::u16string> RecoverInterruptedBatch(SettingsFile& settings) {
+  settings.ResolveFolder();
+  const fs::path journalFile = JournalPath(settings);
+  std::error_code error;
+  if (journalFile.empty() || !fs::exists(journalFile, error)) return std::nullopt;
+  // The batch's process holds the lock while it runs; the system releases it
+  // when that process ends, however it ends.
+  FileLock lock;
+  if (!lock.TryLock(LockPath(settings))) return std::nullopt;
+
+  const std::u16string settingsPath = settings.FilePath();
+  const std::optional<std::string> text = ReadFileBytes(journalFile);
+  const std::optional<BatchJournal> journal = text ? ParseJournal(*text) : std::nullopt;
+  if (!journal) {
+    const std::u16string aside = SetAside(journalFile);
+    return u"The journal of an earlier batch, " + journalFile.u16string() +
+           u", could not be read" + (aside.empty() ? u"" : u" and was set aside as " + aside) +
+           u". [UDP] in " + settingsPath +
+           u" was left as it is: check REMOTE_IP and HOST_IP before the next update.";
+  }
+
+  if (!PutBack(settings, settings::kKeyRemoteIp, journal->remoteIp) ||
+      !PutBack(settings, settings::kKeyHostIp, journal->hostIp)) {
+    return u"An earlier batch was ended before it finished, and [UDP] in " + settingsPath +
+           u" could not be put back; its journal " + journalFile.u16string() + u" is kept.";
+  }
+  std::vector<DeviceResult> devices = journal->devices;
+  for (DeviceResult& device : devices) {
+    if (device.outcome == DeviceOutcome::Updating) device.outcome = DeviceOutcome::Interrupted;
+    if (device.outcome == DeviceOutcome::Waiting) device.outcome = DeviceOutcome::Skipped;
+  }
+  const BatchOutcomes outcomes(journal->info, std::move(devices));
+  const std::u16string reportPath = BatchReportPath(settings, journal->info.start);
+  const bool written = WriteBatchReport(reportPath, outcomes);
+  fs::remove(journalFile, error);
+  return u"An earlier batch (started " + FromUtf8(Iso8601LocalTime(journal->info.start)) +
+         u") was ended before it finished. [UDP] REMOTE_IP and HOST_IP in " + settingsPath +
+         u" were put back as it found them, and " +
+         (written ? u"its report was written to " + reportPath
+                  : ReportNotWrittenText(reportPath)) +
+         u".";
+}
+
+}  // namespace quilmarr
