@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_lock.h"
+#include "session/batch_journal.h"
 #include "session_fixture.h"
 
 namespace quilmarr::test {
@@ -95,44 +97,62 @@ TEST_F(SessionTest, BatchAfterAnInterruptedOneRunsAllItsDevices) {
 
 // Refused before anything starts: the remembered settings, [UDP] and the
 // updater are untouched, and the user is told why.
+class StartRefusalTest;
 struct RefusalCase {
   const char* name;
-  std::u16string_view key;  // [Quilmarr] key set to "soon", or empty
-  bool readOnlyFile;
-  std::u16string error;  // with the settings file's path after it, if it ends in ": "
+  std::function<void(StartRefusalTest&)> arrange;
+  Strings targets;
+  std::u16string error;  // $ stands for the settings file's path, % for the package's
 };
 
-class StartRefusalTest : public SessionTest, public ::testing::WithParamInterface<RefusalCase> {};
+class StartRefusalTest : public SessionTest, public ::testing::WithParamInterface<RefusalCase> {
+ public:
+  void Set(std::u16string_view key) { temp_.Write(settings::kSectionQuilmarr, key, u"soon"); }
+  void ReadOnly() {
+    std::filesystem::permissions(settings_.FilePath(), std::filesystem::perms::owner_read);
+  }
+  void RemovePackage() { std::filesystem::remove(std::filesystem::path(package_)); }
+  void LockAsAnotherTool() { ASSERT_TRUE(otherTool_.TryLock(LockPath(settings_))); }
+  FileLock otherTool_;
+};
 
 TEST_P(StartRefusalTest, SaysWhyAndChangesNothing) {
   const RefusalCase& c = GetParam();
   PrepareBatch({1});
-  if (!c.key.empty()) temp_.Write(settings::kSectionQuilmarr, c.key, u"soon");
-  if (c.readOnlyFile) {
-    std::filesystem::permissions(settings_.FilePath(), std::filesystem::perms::owner_read);
-  }
+  c.arrange(*this);
   const std::string before = ReadBytes(settings_.FilePath());
-  EXPECT_FALSE(StartBatch({1}));
-  const std::u16string expected = c.error.ends_with(u": ") ? c.error + settings_.FilePath() : c.error;
+  EXPECT_FALSE(session_->StartBatch(BatchRequest{package_, u"10.0.0.5", c.targets, {}, {}}));
+  std::u16string expected = c.error;
+  if (const auto at = expected.find(u'$'); at != expected.npos) expected.replace(at, 1, settings_.FilePath());
+  if (const auto at = expected.find(u'%'); at != expected.npos) expected.replace(at, 1, package_);
   EXPECT_EQ(errors_, Strings{expected});
   EXPECT_EQ(session_->Mode(), UiMode::Querying);
   EXPECT_EQ(ReadBytes(settings_.FilePath()), before);
+  EXPECT_FALSE(std::filesystem::exists(JournalPath(settings_)));
   EXPECT_EQ(launcher_.CallCount(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Refusals, StartRefusalTest,
     ::testing::Values(
-        RefusalCase{"BadTimeout", settings::kKeyUpdateTimeoutSeconds, false,
+        RefusalCase{"BadTimeout", [](auto& x) { x.Set(settings::kKeyUpdateTimeoutSeconds); }, {u"192.168.0.1"},
                     u"Invalid [Quilmarr] UpdateTimeoutSeconds \"soon\": a whole number of "
                     u"seconds from 0 to 86400 is expected"},
-        RefusalCase{"BadVerifyTime", settings::kKeyVerifySeconds, false,
+        RefusalCase{"BadVerifyTime", [](auto& x) { x.Set(settings::kKeyVerifySeconds); }, {u"192.168.0.1"},
                     u"Invalid [Quilmarr] VerifySeconds \"soon\": a whole number of "
                     u"seconds from 0 to 86400 is expected"},
         // The updater reads its target from the same file: a window and the
         // command line refuse alike when it cannot be written.
-        RefusalCase{"ReadOnlySettingsFile", u"", true,
-                    u"The settings file could not be written: "}),
+        RefusalCase{"ReadOnlySettingsFile", [](auto& x) { x.ReadOnly(); }, {u"192.168.0.1"},
+                    u"The settings file could not be written: $"},
+        RefusalCase{"BroadcastTarget", [](auto&) {}, {u"192.168.0.1", u"255.255.255.255"},
+                    u"Row 2, 255.255.255.255, is not the address of one device: nothing is updated"},
+        RefusalCase{"UnreadablePackage", [](auto& x) { x.RemovePackage(); }, {u"192.168.0.1"},
+                    u"The package file cannot be read: %"},
+        // Another tool's batch holds the settings file's lock.
+        RefusalCase{"AnotherBatch",
+                    [](auto& x) { x.LockAsAnotherTool(); },
+                    {u"192.168.0.1"}, u"Another batch is using the settings file $: wait until it has ended."}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
 TEST_F(SessionTest, BatchWithoutAnUpdaterKeepsTheRememberedSettings) {
@@ -143,6 +163,70 @@ TEST_F(SessionTest, BatchWithoutAnUpdaterKeepsTheRememberedSettings) {
   EXPECT_EQ(temp_.Read(settings::kSectionQuilmarr, settings::kKeyPckFile), package_);
   EXPECT_EQ(temp_.Read(settings::kSectionQuilmarr, settings::kKeyAdapterIp), u"10.0.0.5");
   EXPECT_EQ(temp_.Read(settings::kSectionUdp, settings::kKeyRemoteIp), u"1.1.1.1");
+}
+
+// A package rewritten on its share or stick during the batch is not flashed
+// onto the devices still waiting.
+TEST_F(SessionTest, APackageChangedDuringTheBatchStopsItBeforeTheNextDevice) {
+  PrepareBatch({1, 2, 3});
+  launcher_.Hold();
+  ASSERT_TRUE(StartBatch({1, 2, 3}));
+  ASSERT_TRUE(launcher_.WaitForCalls(1, kPatience));
+  WriteBytes(std::filesystem::path(package_), "other firmware");
+  launcher_.ReleaseAll();
+  ASSERT_TRUE(PumpUntilBatchEnded());
+  EXPECT_EQ(launcher_.CallCount(), 1u);
+  EXPECT_EQ(Statuses(), (Strings{u"Done", u"Not started: package changed",
+                                 u"Not started: package changed"}));
+  EXPECT_EQ(errors_, Strings{u"The package file changed during the batch: " + package_ +
+                             u". The devices not yet updated are not started."});
+}
+
+// The journal of a batch ended from outside (as the process left it while
+// the second device's updater ran) puts [UDP] back at the next start, even a
+// key that was absent, and leaves that batch's report.
+TEST_F(SessionTest, AJournalLeftBehindIsRecoveredAtTheNextStart) {
+  PrepareBatch({1, 2, 3});
+  settings_.RemoveKey(settings::kSectionUdp, settings::kKeyHostIp);
+  launcher_.Hold();
+  ASSERT_TRUE(StartBatch({1, 2, 3}));
+  ASSERT_TRUE(launcher_.WaitForCalls(1, kPatience));
+  launcher_.ReleaseOne();
+  ASSERT_TRUE(launcher_.WaitForCalls(2, kPatience));
+  const std::string journal = ReadBytes(JournalPath(settings_));
+  const std::string killedSettings = ReadBytes(settings_.FilePath());
+  CloseAndWait();
+  ASSERT_FALSE(std::filesystem::exists(JournalPath(settings_))) << "a clean end removes it";
+  EXPECT_EQ(RecoverInterruptedBatch(settings_), std::nullopt) << "nothing to recover";
+
+  WriteBytes(JournalPath(settings_), journal);
+  WriteBytes(settings_.FilePath(), killedSettings);
+  const std::optional<std::u16string> said = RecoverInterruptedBatch(settings_);
+  ASSERT_TRUE(said.has_value());
+  EXPECT_NE(said->find(u"were put back as it found them"), std::u16string::npos) << ToUtf8(*said);
+  EXPECT_EQ(temp_.Read(settings::kSectionUdp, settings::kKeyRemoteIp), u"1.1.1.1");
+  EXPECT_EQ(settings_.ReadStringOr(settings::kSectionUdp, settings::kKeyHostIp, u"absent", 50),
+            u"absent");
+  EXPECT_FALSE(std::filesystem::exists(JournalPath(settings_)));
+  std::vector<std::string> outcomes;
+  for (const auto& entry :
+       std::filesystem::directory_iterator(std::filesystem::path(settings_.Folder()) / "Reports")) {
+    const std::string report = ReadBytes(entry.path());
+    if (report.find("\"Interrupted\"") != std::string::npos) outcomes.push_back(report);
+  }
+  ASSERT_EQ(outcomes.size(), 1u) << "the recovered batch's report";
+  EXPECT_NE(outcomes[0].find("\"192.168.0.1\""), std::string::npos);
+  EXPECT_NE(outcomes[0].find("\"Done\""), std::string::npos);
+  EXPECT_NE(outcomes[0].find("\"Skipped\""), std::string::npos);
+
+  // One that cannot be read is set aside, and the settings file not touched on a guess.
+  WriteBytes(JournalPath(settings_), journal.substr(0, journal.size() / 2));
+  const std::string before = ReadBytes(settings_.FilePath());
+  const std::optional<std::u16string> aside = RecoverInterruptedBatch(settings_);
+  ASSERT_TRUE(aside.has_value());
+  EXPECT_NE(aside->find(u"could not be read and was set aside"), std::u16string::npos);
+  EXPECT_EQ(ReadBytes(settings_.FilePath()), before);
+  EXPECT_TRUE(std::filesystem::exists(JournalPath(settings_).string() + ".unreadable"));
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/sha256.h"
+#include "platform/text.h"
 #include "dialog_fixture.h"
 #include "quilmarr_version.h"
 
@@ -219,11 +222,17 @@ TEST_F(DialogTest, CloseWhileQueryingWaitsForTheWorkerAndEnds) {
   EXPECT_TRUE(host_.boxes.empty());
 }
 
-TEST_F(DialogTest, CloseWhileIdleEndsAtOnce) {
+// A window opened while another tool's batch runs must not write that
+// batch's [UDP] values back when it closes.
+TEST_F(DialogTest, CloseWhileIdleEndsAtOnceAndLeavesUdpAlone) {
+  Write(settings::kSectionUdp, settings::kKeyRemoteIp, u"10.9.9.9");
   Open();
+  Write(settings::kSectionUdp, settings::kKeyRemoteIp, u"10.1.1.1");  // the other tool's device
   EXPECT_TRUE(dialog_->OnClose());
   EXPECT_EQ(host_.endDialogCalls, 1);
   EXPECT_EQ(host_.killTimerCalls, 0);
+  dialog_.reset();
+  EXPECT_EQ(Read(settings::kSectionUdp, settings::kKeyRemoteIp), u"10.1.1.1");
 }
 
 enum class Expect { Same, On, Off };
@@ -496,6 +505,40 @@ TEST_F(DialogTest, BrowseSetsTheChosenPathAndCancelChangesNothing) {
   dialog_->OnBrowseClicked();
   EXPECT_EQ(fileEdit_.Text(), u"/pkg/new package.pck");
   EXPECT_EQ(host_.fileDialogs, 2);
+}
+
+// Nothing is flashed without an explicit Yes; during the batch the title
+// and the taskbar say which device of how many runs; a request to end from
+// outside lets the running updater finish and then closes the window.
+TEST_F(BatchUpdateTest, BatchAsksFirstShowsProgressAndEndsWhenAskedFromOutside) {
+  PrepareBatch({1, 2}, {0, 1});
+  host_.answerYes = false;
+  dialog_->OnBatchUpdateClicked();
+  const std::u16string sha = FromUtf8(*FileSha256(std::filesystem::path(package_)));
+  ASSERT_EQ(host_.questions.size(), 1u);
+  EXPECT_EQ(host_.questions[0].text, u"Update 2 devices with fw 1.pck?\n\nPackage SHA-256: " + sha);
+  EXPECT_EQ(dialog_->Mode(), UiMode::Querying);
+  EXPECT_EQ(Read(settings::kSectionQuilmarr, settings::kKeyPckFile), u"");
+
+  host_.answerYes = true;
+  launcher_.Hold();
+  dialog_->OnBatchUpdateClicked();
+  ASSERT_TRUE(Pump([&] {
+    return launcher_.CallCount() == 1 && host_.windowTitle != u"Quilmarr " QUILMARR_VERSION_TEXT;
+  }));
+  EXPECT_EQ(host_.windowTitle, u"Quilmarr " QUILMARR_VERSION_TEXT u" - updating 1 of 2");
+  EXPECT_EQ(host_.progress, (std::pair<std::size_t, std::size_t>{0, 2}));
+  EXPECT_FALSE(dialog_->OnQueryEndSession()) << "a logoff must wait for the batch";
+
+  dialog_->OnEndRequested();
+  EXPECT_TRUE(host_.boxes.empty()) << "no box for a request from outside";
+  launcher_.ReleaseAll();
+  ASSERT_TRUE(PumpUntilBatchEnded());
+  EXPECT_EQ(launcher_.CallCount(), 1u) << "the second device was skipped";
+  EXPECT_EQ(host_.windowTitle, u"Quilmarr " QUILMARR_VERSION_TEXT);
+  EXPECT_EQ(host_.progress, (std::pair<std::size_t, std::size_t>{0, 0}));
+  EXPECT_EQ(host_.postedCloses, 1);
+  EXPECT_TRUE(dialog_->OnQueryEndSession());
 }
 
 TEST(AboutCommandTest, LowFourBitsAreIgnored) {
