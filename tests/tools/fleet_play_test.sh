@@ -149,9 +149,12 @@ for name in "${!settings_file[@]}"; do
     failures=$((failures + 1))
     continue
   fi
-  # One row per device of this station, each verified, each on its own adapter.
+  # One row per device of this station, each verified, each on its own adapter,
+  # with the digests sha256sum gives for the package and the updater.
   rows=$(tail -n +2 "$report" | tr -d '\r')
-  verified=$(grep -c "^\"$net\.[0-9]*\",\"${name^^}-[0-9]\",.*,\"0\",\"Verified 2.0.0\",\"$work/station-files/ied-app-2.0.0.pck\",\"${adapter_ip[$name]}\"$" <<<"$rows")
+  package=$work/station-files/ied-app-2.0.0.pck
+  digests="\"$(sha256sum <"$package" | cut -d' ' -f1)\",\"$(sha256sum <"$updater_dir/Pendravel.exe" | cut -d' ' -f1)\""
+  verified=$(grep -c "^\"$net\.[0-9]*\",\"${name^^}-[0-9]\",.*,\"0\",\"Verified 2.0.0\",\"$package\",\"${adapter_ip[$name]}\",$digests," <<<"$rows")
   if [ "$(wc -l <<<"$rows")" -ne "${device_count[$name]}" ] || [ "$verified" -ne "${device_count[$name]}" ]; then
     echo "FAIL $name: wanted ${device_count[$name]} devices verified on ${adapter_ip[$name]}, report:"
     cat "$report"
