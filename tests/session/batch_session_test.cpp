@@ -28,12 +28,7 @@ TEST_F(SessionTest, BatchStoresSettingsAndRunsEveryTargetInOrderThenRestoresUdp)
   launcher_.ReleaseAll();
   ASSERT_TRUE(PumpUntilBatchEnded());
   EXPECT_EQ(session_->Mode(), UiMode::Querying);
-  const std::vector<LaunchCall> calls = launcher_.Calls();
-  ASSERT_EQ(calls.size(), 2u) << "every target, none skipped";
-  for (const LaunchCall& call : calls) {
-    EXPECT_EQ(call.program, u"/opt/pendravel/Pendravel.exe");
-    EXPECT_EQ(call.arguments, (Strings{package_, u"-P255"}));
-  }
+  EXPECT_EQ(launcher_.CallCount(), 2u) << "every target, none skipped";
   EXPECT_EQ(started_, (Strings{u"192.168.0.3", u"192.168.0.1"})) << "in the order given";
   EXPECT_TRUE(errors_.empty());
 
@@ -77,22 +72,6 @@ TEST_F(SessionTest, CloseDuringSecondOfThreeIsRefusedSkipsTheThirdAndRestoresUdp
   EXPECT_EQ(capture_->freed.load(), capture_->created.load()) << "the capture has ended";
   EXPECT_EQ(temp_.Read(settings::kSectionUdp, settings::kKeyRemoteIp), u"1.1.1.1");
   EXPECT_EQ(temp_.Read(settings::kSectionUdp, settings::kKeyHostIp), u"2.2.2.2");
-}
-
-TEST_F(SessionTest, BatchAfterAnInterruptedOneRunsAllItsDevices) {
-  PrepareBatch({1, 2, 3});
-  launcher_.Hold();
-  ASSERT_TRUE(StartBatch({1, 2, 3}));
-  ASSERT_TRUE(Pump([&] { return launcher_.CallCount() == 1; }));
-  session_->Interrupt();
-  launcher_.ReleaseAll();
-  ASSERT_TRUE(PumpUntilBatchEnded());
-  ASSERT_EQ(launcher_.CallCount(), 1u);
-  EXPECT_EQ(Statuses(), (Strings{u"Done", u"Skipped", u"Skipped"}));
-
-  ASSERT_TRUE(StartBatch({1, 2, 3}));
-  ASSERT_TRUE(PumpUntilBatchEnded());
-  EXPECT_EQ(launcher_.CallCount(), 4u) << "no interrupt left over: all three ran";
 }
 
 // Refused before anything starts: the remembered settings, [UDP] and the
