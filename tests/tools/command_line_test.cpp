@@ -91,6 +91,22 @@ TEST(Tools, ListenArgumentsAreChecked) {
   EXPECT_EQ(RunCommand({kCli, "listen", "10.0.0.1", "-1"}).status, 2);
 }
 
+// Refused as arguments, before any adapter or file is looked at.
+TEST(Tools, UpdateListenSecondsAreChecked) {
+  const std::vector<std::vector<std::string>> cases = {{"--listen-seconds", "nan"},
+                                                       {"--listen-seconds", "inf"},
+                                                       {"--listen-seconds", "-1"},
+                                                       {"--listen-seconds", "86401"}};
+  for (const auto& options : cases) {
+    std::vector<std::string> argv{kCli,        "update", "--adapter",  "203.0.113.254",
+                                  "--package", "none",   "--all-heard"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    const auto result = RunCommand(argv);
+    EXPECT_EQ(result.status, 2) << options[1];
+    EXPECT_NE(result.err.find(options[0]), std::string::npos) << result.err;
+  }
+}
+
 TEST(Tools, AdaptersPrintsThreeFieldsPerLine) {
   const auto result = RunCommand({kCli, "adapters"});
   ASSERT_EQ(result.status, 0) << result.err;

@@ -3,7 +3,9 @@
 // window's Batch Update.
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -54,10 +56,21 @@ constexpr const char* kUpdateFooter =
     "device is heard back with a new application version or its verification time is over.\n"
     "Standard output: one line per device as its outcome is final; with --json one JSON object\n"
     "per line (JSON Lines). Messages and the report's path go to standard error.\n"
-    "Ctrl-C or SIGTERM: the running updater finishes, the remaining devices are skipped.\n"
+    "Ctrl-C, SIGTERM, SIGHUP or SIGQUIT: the running updater finishes, the remaining devices\n"
+    "are skipped, the report is written and [UDP] put back.\n"
     "Exit status: 0 every device verified (or done, with --verify-seconds 0); 1 the batch ran\n"
     "but not every device ended so, was interrupted, or its report could not be written;\n"
     "2 nothing was updated (bad arguments, adapter, devices, package, updater or settings file).";
+
+// CLI11's Range lets NaN through (every comparison with it is false).
+std::string ListenSecondsError(const std::string& text) {
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  const bool whole = !text.empty() && end == text.c_str() + text.size();
+  return whole && std::isfinite(value) && value >= 0 && value <= 86400
+             ? std::string()
+             : "a number of seconds from 0 to 86400 is expected";
+}
 
 bool IsTerminal(std::FILE* stream) {
 #ifdef _WIN32
@@ -76,6 +89,10 @@ void InstallSignalHandlers() {
   std::signal(SIGINT, OnInterruptSignal);
   std::signal(SIGTERM, OnInterruptSignal);
 #ifndef _WIN32
+  // A dropped SSH session (SIGHUP) or the terminal's quit key (SIGQUIT) must
+  // not end the tool with [UDP] naming a device either.
+  std::signal(SIGHUP, OnInterruptSignal);
+  std::signal(SIGQUIT, OnInterruptSignal);
   // A closed output pipe must not end the tool between two updaters, with
   // [UDP] not restored and no report written.
   std::signal(SIGPIPE, SIG_IGN);
@@ -136,7 +153,7 @@ void AddUpdateCommand(CLI::App& app, int& status) {
   devices->require_option(1);
   update->add_option("--listen-seconds", arguments->listenSeconds, "how long to listen first")
       ->capture_default_str()
-      ->check(CLI::Range(0.0, 86400.0));
+      ->check(CLI::Validator(ListenSecondsError, "SECONDS"));
   update
       ->add_option("--verify-seconds", arguments->verifySeconds,
                    "watch each device this long after its update; 0: do not verify "
