@@ -92,11 +92,15 @@ TEST(Tools, ListenArgumentsAreChecked) {
 }
 
 // Refused as arguments, before any adapter or file is looked at.
-TEST(Tools, UpdateListenSecondsAreChecked) {
-  const std::vector<std::vector<std::string>> cases = {{"--listen-seconds", "nan"},
-                                                       {"--listen-seconds", "inf"},
-                                                       {"--listen-seconds", "-1"},
-                                                       {"--listen-seconds", "86401"}};
+TEST(Tools, UpdateListenSecondsAndDigestAreChecked) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"--listen-seconds", "nan"},
+      {"--listen-seconds", "inf"},
+      {"--listen-seconds", "-1"},
+      {"--listen-seconds", "86401"},
+      {"--package-sha256", "abc"},
+      {"--package-sha256", std::string(63, 'a') + "g"},
+      {"--package-sha256", std::string(65, 'a')}};
   for (const auto& options : cases) {
     std::vector<std::string> argv{kCli,        "update", "--adapter",  "203.0.113.254",
                                   "--package", "none",   "--all-heard"};

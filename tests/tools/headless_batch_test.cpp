@@ -21,7 +21,9 @@
 #include <thread>
 #include <vector>
 
+#include "platform/file_lock.h"
 #include "platform/ini.h"
+#include "platform/sha256.h"
 #include "platform/text.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/lldp_frames.h"
@@ -32,8 +34,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using cli::UpdateRequest;
 using cli::HeadlessBatch;
+using cli::UpdateRequest;
 using Strings = std::vector<std::string>;
 
 // Devices 192.168.0.<n> announcing themselves over and over, as on a segment.
@@ -165,12 +167,18 @@ class Recorder final : public cli::BatchEvents {
     });
   }
   void Progress(const cli::RunProgress& /*progress*/) override { clock_.Advance(1); }
-  void DeviceFinished(const DeviceResult& result, bool succeeded) override {
+  void Planned(const std::vector<cli::PlannedDevice>& devices, const BatchPlan& plan) override {
+    for (const auto& device : devices)
+      planned.push_back(ToUtf8(device.ip + u" " + device.appVersion));
+    planned.push_back(plan.packageSha256);
+  }
+  void DeviceFinished(const DeviceResult& result, bool succeeded, const BatchInfo&) override {
     finished.push_back(ToUtf8(result.ip) + " " + ToUtf8(OutcomeText(result)) +
                        (succeeded ? " ok" : ""));
   }
   Strings messages;
   Strings finished;
+  Strings planned;
 
  private:
   test::FakeClock& clock_;
@@ -235,6 +243,7 @@ class HeadlessBatchTest : public ::testing::Test {
   Recorder events_{clock_};
   std::atomic<bool> interrupt_{false};
   UpdateRequest request_;
+  FileLock otherBatch_;
 };
 
 struct BadInput {
@@ -278,6 +287,15 @@ std::vector<BadInput> BadInputs() {
           [](auto&) { return std::string("Invalid [Quilmarr] UpdateTimeoutSeconds \"soon\""); }},
       BadInput{"CaptureCannotOpen", [](auto& t) { t.opens_ = false; },
                [](auto&) { return "Open adapter failed"; }},
+      BadInput{"OtherPackageDigest",
+               [](auto& t) { t.request_.packageSha256 = std::string(64, 'a'); },
+               [](auto&) { return "The package's SHA-256 is "; }},
+      BadInput{"DryRunWithAnotherBatchRunning",
+               [](auto& t) {
+                 t.request_.dryRun = true;
+                 ASSERT_TRUE(t.otherBatch_.TryLock(LockPath(t.settings_)));
+               },
+               [](auto&) { return "Another batch is using the settings file"; }},
   };
 }
 
@@ -318,6 +336,18 @@ TEST_F(HeadlessBatchTest, InterruptLetsTheRunningUpdaterFinishAndSkipsTheRest) {
   EXPECT_EQ(Run(), cli::kNothingUpdated) << "still set: interrupted during the listen";
   EXPECT_EQ(events_.messages, Strings{"Interrupted: nothing was updated"});
   EXPECT_EQ(updater_.runs.size(), 1u);
+}
+
+TEST_F(HeadlessBatchTest, DryRunPlansEveryDeviceAndWritesNothing) {
+  request_.dryRun = true;
+  const std::string before = ReadBytes(settings_.FilePath());
+  EXPECT_EQ(Run(), cli::kBatchSucceeded);
+  EXPECT_EQ(events_.planned, (Strings{"192.168.0.1 4.1.7", "192.168.0.2 4.1.7", "192.168.0.3 4.1.7",
+                                      FileSha256(package_).value()}));
+  EXPECT_EQ(ReadBytes(settings_.FilePath()), before);
+  EXPECT_TRUE(updater_.runs.empty());
+  EXPECT_TRUE(Reports().empty());
+  EXPECT_FALSE(fs::exists(JournalPath(settings_)));
 }
 
 TEST_F(HeadlessBatchTest, AReportThatCannotBeWrittenFailsTheBatch) {
