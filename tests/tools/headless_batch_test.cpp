@@ -23,7 +23,6 @@
 
 #include "platform/file_lock.h"
 #include "platform/ini.h"
-#include "platform/sha256.h"
 #include "platform/text.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/lldp_frames.h"
@@ -167,18 +166,13 @@ class Recorder final : public cli::BatchEvents {
     });
   }
   void Progress(const cli::RunProgress& /*progress*/) override { clock_.Advance(1); }
-  void Planned(const std::vector<cli::PlannedDevice>& devices, const BatchPlan& plan) override {
-    for (const auto& device : devices)
-      planned.push_back(ToUtf8(device.ip + u" " + device.appVersion));
-    planned.push_back(plan.packageSha256);
-  }
+  void Planned(const std::vector<cli::PlannedDevice>&, const BatchPlan&) override {}
   void DeviceFinished(const DeviceResult& result, bool succeeded, const BatchInfo&) override {
     finished.push_back(ToUtf8(result.ip) + " " + ToUtf8(OutcomeText(result)) +
                        (succeeded ? " ok" : ""));
   }
   Strings messages;
   Strings finished;
-  Strings planned;
 
  private:
   test::FakeClock& clock_;
@@ -287,9 +281,6 @@ std::vector<BadInput> BadInputs() {
           [](auto&) { return std::string("Invalid [Quilmarr] UpdateTimeoutSeconds \"soon\""); }},
       BadInput{"CaptureCannotOpen", [](auto& t) { t.opens_ = false; },
                [](auto&) { return "Open adapter failed"; }},
-      BadInput{"OtherPackageDigest",
-               [](auto& t) { t.request_.packageSha256 = std::string(64, 'a'); },
-               [](auto&) { return "The package's SHA-256 is "; }},
       BadInput{"DryRunWithAnotherBatchRunning",
                [](auto& t) {
                  t.request_.dryRun = true;
@@ -336,18 +327,6 @@ TEST_F(HeadlessBatchTest, InterruptLetsTheRunningUpdaterFinishAndSkipsTheRest) {
   EXPECT_EQ(Run(), cli::kNothingUpdated) << "still set: interrupted during the listen";
   EXPECT_EQ(events_.messages, Strings{"Interrupted: nothing was updated"});
   EXPECT_EQ(updater_.runs.size(), 1u);
-}
-
-TEST_F(HeadlessBatchTest, DryRunPlansEveryDeviceAndWritesNothing) {
-  request_.dryRun = true;
-  const std::string before = ReadBytes(settings_.FilePath());
-  EXPECT_EQ(Run(), cli::kBatchSucceeded);
-  EXPECT_EQ(events_.planned, (Strings{"192.168.0.1 4.1.7", "192.168.0.2 4.1.7", "192.168.0.3 4.1.7",
-                                      FileSha256(package_).value()}));
-  EXPECT_EQ(ReadBytes(settings_.FilePath()), before);
-  EXPECT_TRUE(updater_.runs.empty());
-  EXPECT_TRUE(Reports().empty());
-  EXPECT_FALSE(fs::exists(JournalPath(settings_)));
 }
 
 TEST_F(HeadlessBatchTest, AReportThatCannotBeWrittenFailsTheBatch) {
