@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace quilmarr::cli {
 namespace {
@@ -35,11 +37,18 @@ TEST(BatchConsole, JsonStringsEscapeQuotesBackslashesAndControlCharacters) {
 
 TEST(BatchConsole, DeviceLinesCarryTheOutcomeAndTheReportsColumns) {
   const DeviceResult failed = FailedDevice();
-  EXPECT_EQ(DeviceJsonLine(failed, false),
+  BatchInfo batch;
+  batch.packageSha256 = "ab12";
+  batch.operatorName = u"tech\\one";
+  batch.computerName = u"PC-7";
+  batch.toolVersion = u"3.1.0";
+  EXPECT_EQ(DeviceJsonLine(failed, false, batch),
             "{\"ip\":\"10.0.0.2\",\"outcome\":\"Failed (exit 3)\",\"succeeded\":false,"
             "\"systemName\":\"bay \\\"7\\\"\\\\x\",\"iedName\":\"line\\nbreak\\ttab\\u0001\","
             "\"bootVersion\":\"1\",\"appVersionBefore\":\"4.1\",\"appVersionAfter\":\"S\xC3\xBC"
-            "d\",\"updaterStart\":null,\"updaterEnd\":null,\"exitStatus\":3}");
+            "d\",\"updaterStart\":null,\"updaterEnd\":null,\"exitStatus\":3,"
+            "\"packageSha256\":\"ab12\",\"updaterSha256\":\"\",\"operator\":\"tech\\\\one\","
+            "\"computer\":\"PC-7\",\"quilmarrVersion\":\"3.1.0\"}");
   EXPECT_EQ(DeviceTextLine(failed),
             "10.0.0.2\tFailed (exit 3)\tbay \"7\"\\x5cx\tline\\x0abreak\\x09tab\\x01\t4.1\t"
             "S\xC3\xBC"
@@ -52,10 +61,24 @@ TEST(BatchConsole, DeviceLinesCarryTheOutcomeAndTheReportsColumns) {
   verified.start = 1'700'000'000;
   verified.end = 1'700'000'060;
   verified.exitStatus = 0;
-  const std::string line = DeviceJsonLine(verified, true);
+  const std::string line = DeviceJsonLine(verified, true, {});
   EXPECT_NE(line.find("\"outcome\":\"Verified 5.0\",\"succeeded\":true"), std::string::npos);
   EXPECT_NE(line.find("\"updaterStart\":\"20"), std::string::npos) << line;
-  EXPECT_TRUE(line.ends_with(",\"exitStatus\":0}")) << line;
+  EXPECT_NE(line.find(",\"exitStatus\":0,\"packageSha256\":\"\","), std::string::npos) << line;
+}
+
+// The text lines are checked end to end; the JSON ones only here.
+TEST(BatchConsole, DryRunPlanInJsonListsDevicesThenTheFiles) {
+  BatchPlan plan;
+  plan.request.packagePath = u"/fw\\1.pck";
+  plan.packageSha256 = "ab12";
+  EXPECT_EQ(PlanLines({{u"10.0.0.2", u"bay\t7", u"IED_2", u"1", u"4.1"}}, plan,
+                      DeviceLineFormat::JsonLines),
+            (std::vector<std::string>{
+                "{\"ip\":\"10.0.0.2\",\"systemName\":\"bay\\t7\",\"iedName\":\"IED_2\","
+                "\"bootVersion\":\"1\",\"appVersion\":\"4.1\",\"action\":\"would update\"}",
+                "{\"package\":\"/fw\\\\1.pck\",\"packageSha256\":\"ab12\",\"updater\":\"\","
+                "\"updaterSha256\":\"\"}"}));
 }
 
 TEST(BatchConsole, ProgressSaysWhatHappensNow) {
@@ -65,14 +88,25 @@ TEST(BatchConsole, ProgressSaysWhatHappensNow) {
   listening.listenLeft = std::chrono::seconds(5);
   EXPECT_EQ(ProgressText(listening), "Listening: 1 device heard, 5 s left");
 
-  RunProgress run;
-  BatchProgress& batch = run.batch;
-  batch.total = 3;
-  batch.finished = 1;
-  batch.watched = 1;
-  batch.updatingIp = u"10.0.0.2";
-  batch.updatingFor = std::chrono::seconds(14);
-  EXPECT_EQ(ProgressText(run), "1 of 3 finished, 1 verifying, updating 10.0.0.2 (14 s)");
+  using std::chrono::seconds;
+  const struct {
+    const char16_t* updating;
+    seconds elapsed;
+    std::optional<seconds> left;
+    std::string text;
+  } cases[] = {
+      {u"10.0.0.2", seconds(14), std::nullopt,
+       "1 of 3 finished, 1 verifying, updating 10.0.0.2 (14 s), 14 s elapsed"},
+      {u"", seconds(545), seconds(3725),
+       "1 of 3 finished, 1 verifying, 9 min elapsed, about 1 h 2 min left"},
+      // Beyond 79 columns the estimate gives way.
+      {u"100.100.100.100", seconds(540), seconds(540),
+       "1 of 3 finished, 1 verifying, updating 100.100.100.100 (14 s), 9 min elapsed"},
+  };
+  for (const auto& c : cases) {
+    RunProgress run{false, 0, seconds(0), {3, 1, 1, c.updating, 2, seconds(14)}, c.elapsed, c.left};
+    EXPECT_EQ(ProgressText(run), c.text);
+  }
 }
 
 // On a terminal the progress line is overwritten in place and cleared before
@@ -99,8 +133,8 @@ TEST(BatchConsole, ProgressLineGivesWayToDeviceLinesAndMessages) {
     std::fclose(file);
     return text;
   };
-  const std::string first = "0 of 10 finished, updating 10.0.0.200 (0 s)";
-  const std::string second = "0 of 10 finished, updating 10.0.0.2 (0 s)";
+  const std::string first = "0 of 10 finished, updating 10.0.0.200 (0 s), 0 s elapsed";
+  const std::string second = "0 of 10 finished, updating 10.0.0.2 (0 s), 0 s elapsed";
   EXPECT_EQ(read(err), '\r' + first + '\r' + second + "  " + '\r' +
                            std::string(second.size(), ' ') + "\rquilmarr-cli: done\n");
   EXPECT_EQ(read(out), "");

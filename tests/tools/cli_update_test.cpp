@@ -42,40 +42,56 @@ Strings Lines(const std::string& text) {
   return lines;
 }
 
-// A terminal's Ctrl-C: SIGINT to the whole process group of the command.
-CommandResult RunAndInterrupt(const Strings& argv, const fs::path& startedWhenExists,
-                              const fs::path& folder) {
-  const std::string out = (folder / "out").string();
-  const std::string err = (folder / "err").string();
-  std::vector<char*> args;
-  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  posix_spawnattr_setpgroup(&attributes, 0);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-  pid_t pid = -1;
-  const bool spawned =
-      posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ) == 0;
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  CommandResult result;
-  if (!spawned) return result;
-  for (int i = 0; i < 300 && !fs::exists(startedWhenExists); ++i) {
+void WaitUntilExists(const fs::path& file) {
+  for (int i = 0; i < 300 && !fs::exists(file); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  killpg(pid, SIGINT);
-  int raw = 0;
-  waitpid(pid, &raw, 0);
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  result.out = ReadBytes(out);
-  result.err = ReadBytes(err);
-  return result;
 }
+
+// The command in a process group of its own, as a shell starts it, with its
+// output in files under `folder`.
+class Running {
+ public:
+  Running(const Strings& argv, const fs::path& folder, const std::string& name)
+      : out_(folder / (name + ".out")), err_(folder / (name + ".err")) {
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    if (posix_spawnp(&pid_, args[0], &actions, &attributes, args.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+  }
+  ~Running() { static_cast<void>(Signal(SIGKILL, false).status); }
+  // A terminal's Ctrl-C reaches the whole group; a hang-up or kill, the tool.
+  CommandResult Signal(int signal, bool group) {
+    CommandResult result;
+    if (pid_ <= 0) return result;
+    if (group)
+      killpg(pid_, signal);
+    else
+      kill(pid_, signal);
+    int raw = 0;
+    waitpid(pid_, &raw, 0);
+    pid_ = -1;
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = ReadBytes(out_);
+    result.err = ReadBytes(err_);
+    return result;
+  }
+
+ private:
+  fs::path out_;
+  fs::path err_;
+  pid_t pid_ = -1;
+};
 
 class CliUpdate : public ::testing::Test {
  protected:
@@ -120,6 +136,9 @@ class CliUpdate : public ::testing::Test {
     return RunCommand(Command(options, environment));
   }
 
+  [[nodiscard]] std::string PackageDigest() const {
+    return RunCommand({"sha256sum", package_.string()}).out.substr(0, 64);
+  }
   [[nodiscard]] fs::path SettingsFile() const { return settingsFolder_ / "Pendravel.ini"; }
   [[nodiscard]] std::string Ini(std::u16string_view section, std::u16string_view key) const {
     return ToUtf8(MakePlatformIniStore()->Read(FromUtf8(SettingsFile().string()), section, key,
@@ -219,36 +238,102 @@ TEST_F(CliUpdate, AFailingUpdaterIsReportedWithItsExitStatus) {
   ASSERT_EQ(lines.size(), 1u) << result.out;
   EXPECT_NE(lines[0].find("\"outcome\":\"Failed (exit 3)\",\"succeeded\":false"),
             std::string::npos);
-  EXPECT_TRUE(lines[0].ends_with("\"exitStatus\":3}")) << lines[0];
+  EXPECT_NE(lines[0].find("\"exitStatus\":3,\"packageSha256\":\"" + PackageDigest() + "\","),
+            std::string::npos)
+      << lines[0];
   ExpectUdpRestored();
 }
 
 // A terminal's Ctrl-C reaches the tool's whole process group: the running
-// updater must still end by itself, the other devices are skipped.
-TEST_F(CliUpdate, CtrlCLetsTheRunningUpdaterFinishAndSkipsTheRest) {
+// updater must still end by itself, the other devices are skipped. A dropped
+// SSH session's SIGHUP must end the batch just as well.
+TEST_F(CliUpdate, CtrlCOrHangUpLetsTheRunningUpdaterFinishAndSkipsTheRest) {
   StartDevices(3);
-  const auto result = RunAndInterrupt(
-      Command({"--all-heard", "--verify-seconds", "20"}, {"QUILMARR_STANDIN_DELAY_MS=1500"}),
-      stateDir_ / "192.0.2.10.silent-until", temp_.Path());
-  EXPECT_EQ(result.status, 1) << result.err;
-  EXPECT_EQ(UpdatedDevices(), Strings{"192.0.2.10"}) << "the first run ended by itself";
-  const Strings lines = Lines(result.out);
-  ASSERT_EQ(lines.size(), 3u) << result.out << result.err;
-  EXPECT_TRUE(lines[0].starts_with("192.0.2.10\tDone\t") ||
-              lines[0].starts_with("192.0.2.10\tVerified 2.0.0\t"))
-      << lines[0];
-  EXPECT_TRUE(lines[1].starts_with("192.0.2.11\tSkipped\t")) << lines[1];
-  EXPECT_TRUE(lines[2].starts_with("192.0.2.12\tSkipped\t")) << lines[2];
-  EXPECT_NE(result.err.find("Report written to "), std::string::npos) << result.err;
-  ExpectUdpRestored();
+  for (const int signal : {SIGINT, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    const fs::path started = stateDir_ / "192.0.2.10.silent-until";
+    fs::remove(started);
+    fs::remove(updaterLog_);
+    Running cli(
+        Command({"--all-heard", "--verify-seconds", "20"}, {"QUILMARR_STANDIN_DELAY_MS=1500"}),
+        temp_.Path(), "cli");
+    WaitUntilExists(started);
+    const auto result = cli.Signal(signal, signal == SIGINT);
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_EQ(UpdatedDevices(), Strings{"192.0.2.10"}) << "the first run ended by itself";
+    const Strings lines = Lines(result.out);
+    ASSERT_EQ(lines.size(), 3u) << result.out << result.err;
+    EXPECT_TRUE(lines[0].starts_with("192.0.2.10\tDone\t") ||
+                lines[0].starts_with("192.0.2.10\tVerified 2.0.0\t"))
+        << lines[0];
+    EXPECT_TRUE(lines[1].starts_with("192.0.2.11\tSkipped\t")) << lines[1];
+    EXPECT_TRUE(lines[2].starts_with("192.0.2.12\tSkipped\t")) << lines[2];
+    EXPECT_NE(result.err.find("Report written to "), std::string::npos) << result.err;
+    ExpectUdpRestored();
+  }
 }
 
-TEST_F(CliUpdate, BadInputIsRefusedAndNoUpdaterRuns) {
+// One batch per settings file: a second tool is refused while the first
+// runs. Killed mid-run, the first leaves [UDP] naming its device, which the
+// next run puts back before anything else, with the killed batch's report.
+TEST_F(CliUpdate, OneBatchPerSettingsFileAndAKilledBatchIsRecoveredByTheNext) {
+  StartDevices(3);
+  Running first(Command({"--all-heard"}, {"QUILMARR_STANDIN_DELAY_MS=8000"}), temp_.Path(),
+                "first");
+  WaitUntilExists(stateDir_ / "192.0.2.10.silent-until");  // its updater runs
+  const auto second = Update({"--device", "192.0.2.11"});
+  EXPECT_EQ(second.status, 2);
+  EXPECT_NE(second.err.find("Another batch is using the settings file " + SettingsFile().string()),
+            std::string::npos)
+      << second.err;
+  EXPECT_EQ(second.out, "");
+  EXPECT_EQ(Ini(u"UDP", u"REMOTE_IP"), "192.0.2.10") << "the first batch's, untouched";
+
+  static_cast<void>(first.Signal(SIGKILL, false));
+  const auto next =
+      Update({"--device", "192.0.2.12", "--report", (temp_.Path() / "next.csv").string()});
+  EXPECT_NE(next.err.find("quilmarr-cli: An earlier batch (started "), std::string::npos)
+      << next.err;
+  ExpectUdpRestored();
+  std::vector<fs::path> reports;
+  for (const auto& entry : fs::directory_iterator(settingsFolder_ / "Reports")) {
+    reports.push_back(entry.path());
+  }
+  ASSERT_EQ(reports.size(), 1u) << "the killed batch's";
+  const Strings rows = Lines(ReadBytes(reports[0]));
+  ASSERT_EQ(rows.size(), 4u) << ReadBytes(reports[0]);
+  const char* outcomes[] = {"Interrupted", "Skipped", "Skipped"};
+  for (std::size_t row = 1; row < rows.size(); ++row) {
+    EXPECT_NE(rows[row].find(std::string(",\"") + outcomes[row - 1] + "\","), std::string::npos)
+        << rows[row];
+  }
+}
+
+TEST_F(CliUpdate, ADryRunAndBadInputWriteNothingAndRunNoUpdater) {
   StartDevices(1);
   const std::string settings = SettingsFile().string();
   const std::string before = ReadBytes(settings);
+  const std::string digest = PackageDigest();
+  auto result = Update({"--device", "192.0.2.10", "--dry-run", "--package-sha256", digest});
+  EXPECT_EQ(result.status, 0) << result.err;
+  const Strings plan = Lines(result.out);
+  ASSERT_EQ(plan.size(), 3u) << result.out;
+  EXPECT_TRUE(plan[0].starts_with("192.0.2.10\tIED-0\tIED_0\t")) << plan[0];
+  EXPECT_TRUE(plan[0].ends_with("\t1.0.0\twould update")) << plan[0];
+  EXPECT_EQ(plan[1], "package\t" + package_.string() + '\t' + digest);
+  EXPECT_TRUE(plan[2].starts_with("updater\t" UPDATER_DIR "/Pendravel.exe\t")) << plan[2];
+  EXPECT_EQ(ReadBytes(settings), before);
+  EXPECT_FALSE(fs::exists(settings + ".journal"));
+
+  result = Update({"--device", "192.0.2.10", "--package-sha256", std::string(64, '0')});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.err.find("The package's SHA-256 is " + digest + ", not " + std::string(64, '0') +
+                            ": nothing is updated"),
+            std::string::npos)
+      << result.err;
+
   adapter_ = "203.0.113.254";
-  auto result = Update({"--device", "192.0.2.10"});
+  result = Update({"--device", "192.0.2.10"});
   EXPECT_EQ(result.status, 2);
   EXPECT_NE(result.err.find("No capture adapter has the address 203.0.113.254"), std::string::npos)
       << result.err;

@@ -91,6 +91,21 @@ TEST(Tools, ListenArgumentsAreChecked) {
   EXPECT_EQ(RunCommand({kCli, "listen", "10.0.0.1", "-1"}).status, 2);
 }
 
+// Refused as arguments, before any adapter or file is looked at.
+TEST(Tools, UpdateListenSecondsAndDigestAreChecked) {
+  for (const auto& [option, value] : std::vector<std::pair<std::string, std::string>>{
+           {"--listen-seconds", "nan"},
+           {"--listen-seconds", "inf"},
+           {"--listen-seconds", "-1"},
+           {"--package-sha256", std::string(63, 'a') + "g"},
+           {"--package-sha256", "abc"}}) {
+    const auto result = RunCommand({kCli, "update", "--adapter", "203.0.113.254", "--package",
+                                    "none", "--all-heard", option, value});
+    EXPECT_EQ(result.status, 2) << value;
+    EXPECT_NE(result.err.find(option), std::string::npos) << result.err;
+  }
+}
+
 TEST(Tools, AdaptersPrintsThreeFieldsPerLine) {
   const auto result = RunCommand({kCli, "adapters"});
   ASSERT_EQ(result.status, 0) << result.err;

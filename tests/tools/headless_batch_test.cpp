@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/file_lock.h"
 #include "platform/ini.h"
 #include "platform/text.h"
 #include "tests/support/temp_folder.h"
@@ -32,8 +33,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using cli::UpdateRequest;
 using cli::HeadlessBatch;
+using cli::UpdateRequest;
 using Strings = std::vector<std::string>;
 
 // Devices 192.168.0.<n> announcing themselves over and over, as on a segment.
@@ -165,7 +166,8 @@ class Recorder final : public cli::BatchEvents {
     });
   }
   void Progress(const cli::RunProgress& /*progress*/) override { clock_.Advance(1); }
-  void DeviceFinished(const DeviceResult& result, bool succeeded) override {
+  void Planned(const std::vector<cli::PlannedDevice>&, const BatchPlan&) override {}
+  void DeviceFinished(const DeviceResult& result, bool succeeded, const BatchInfo&) override {
     finished.push_back(ToUtf8(result.ip) + " " + ToUtf8(OutcomeText(result)) +
                        (succeeded ? " ok" : ""));
   }
@@ -235,6 +237,7 @@ class HeadlessBatchTest : public ::testing::Test {
   Recorder events_{clock_};
   std::atomic<bool> interrupt_{false};
   UpdateRequest request_;
+  FileLock otherBatch_;
 };
 
 struct BadInput {
@@ -278,6 +281,12 @@ std::vector<BadInput> BadInputs() {
           [](auto&) { return std::string("Invalid [Quilmarr] UpdateTimeoutSeconds \"soon\""); }},
       BadInput{"CaptureCannotOpen", [](auto& t) { t.opens_ = false; },
                [](auto&) { return "Open adapter failed"; }},
+      BadInput{"DryRunWithAnotherBatchRunning",
+               [](auto& t) {
+                 t.request_.dryRun = true;
+                 ASSERT_TRUE(t.otherBatch_.TryLock(LockPath(t.settings_)));
+               },
+               [](auto&) { return "Another batch is using the settings file"; }},
   };
 }
 

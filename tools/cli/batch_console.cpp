@@ -18,6 +18,19 @@ std::string Count(std::size_t count, const char* one, const char* many) {
   return std::to_string(count) + ' ' + (count == 1 ? one : many);
 }
 
+// Whole seconds under a minute, whole minutes under an hour, then hours and
+// minutes: as precise as a glance at a progress line needs.
+std::string Duration(std::chrono::seconds time) {
+  const long long s = time.count();
+  if (s < 60) return std::to_string(s) + " s";
+  if (s < 3600) return std::to_string(s / 60) + " min";
+  return std::to_string(s / 3600) + " h " + std::to_string(s % 3600 / 60) + " min";
+}
+
+// One line of an 80-column terminal, less the last column: a console that
+// wraps as soon as it is written (Windows') would move the line down.
+constexpr std::size_t kProgressWidth = 79;
+
 }  // namespace
 
 std::string JsonString(std::u16string_view text) {
@@ -48,7 +61,7 @@ std::string DeviceTextLine(const DeviceResult& result) {
                      result.appVersionBefore, result.appVersionAfter});
 }
 
-std::string DeviceJsonLine(const DeviceResult& result, bool succeeded) {
+std::string DeviceJsonLine(const DeviceResult& result, bool succeeded, const BatchInfo& batch) {
   std::string line = "{\"ip\":" + JsonString(result.ip);
   line += ",\"outcome\":" + JsonString(OutcomeText(result));
   line += std::string(",\"succeeded\":") + (succeeded ? "true" : "false");
@@ -61,7 +74,39 @@ std::string DeviceJsonLine(const DeviceResult& result, bool succeeded) {
   line += ",\"updaterEnd\":" + JsonTime(result.end);
   line += ",\"exitStatus\":" +
           (result.exitStatus ? std::to_string(*result.exitStatus) : std::string("null"));
+  line += ",\"packageSha256\":" + JsonString(FromUtf8(batch.packageSha256));
+  line += ",\"updaterSha256\":" + JsonString(FromUtf8(batch.updaterSha256));
+  line += ",\"operator\":" + JsonString(batch.operatorName);
+  line += ",\"computer\":" + JsonString(batch.computerName);
+  line += ",\"quilmarrVersion\":" + JsonString(batch.toolVersion);
   return line + '}';
+}
+
+std::vector<std::string> PlanLines(const std::vector<PlannedDevice>& devices, const BatchPlan& plan,
+                                   DeviceLineFormat format) {
+  std::vector<std::string> lines;
+  const std::u16string package = FromUtf8(plan.packageSha256);
+  const std::u16string updater = FromUtf8(plan.updaterSha256);
+  for (const PlannedDevice& d : devices) {
+    lines.push_back(
+        format == DeviceLineFormat::Text
+            ? JoinFields(
+                  {d.ip, d.systemName, d.iedName, d.bootVersion, d.appVersion, u"would update"})
+            : "{\"ip\":" + JsonString(d.ip) + ",\"systemName\":" + JsonString(d.systemName) +
+                  ",\"iedName\":" + JsonString(d.iedName) +
+                  ",\"bootVersion\":" + JsonString(d.bootVersion) +
+                  ",\"appVersion\":" + JsonString(d.appVersion) + ",\"action\":\"would update\"}");
+  }
+  const std::u16string& packagePath = plan.request.packagePath;
+  if (format == DeviceLineFormat::Text) {
+    lines.push_back(JoinFields({u"package", packagePath, package}));
+    lines.push_back(JoinFields({u"updater", plan.updaterPath, updater}));
+  } else {
+    lines.push_back("{\"package\":" + JsonString(packagePath) + ",\"packageSha256\":" +
+                    JsonString(package) + ",\"updater\":" + JsonString(plan.updaterPath) +
+                    ",\"updaterSha256\":" + JsonString(updater) + '}');
+  }
+  return lines;
 }
 
 std::string ProgressText(const RunProgress& run) {
@@ -78,6 +123,11 @@ std::string ProgressText(const RunProgress& run) {
   if (!progress.updatingIp.empty()) {
     text += ", updating " + ToUtf8(progress.updatingIp) + " (" +
             std::to_string(progress.updatingFor.count()) + " s)";
+  }
+  const std::string elapsed = ", " + Duration(run.elapsed) + " elapsed";
+  const std::string left = run.left ? ", about " + Duration(*run.left) + " left" : "";
+  for (const std::string& tail : {elapsed + left, elapsed}) {
+    if (text.size() + tail.size() <= kProgressWidth) return text + tail;
   }
   return text;
 }
@@ -99,11 +149,18 @@ void ConsoleReporter::Progress(const RunProgress& progress) {
   progressWidth_ = width;
 }
 
-void ConsoleReporter::DeviceFinished(const DeviceResult& result, bool succeeded) {
+void ConsoleReporter::DeviceFinished(const DeviceResult& result, bool succeeded,
+                                     const BatchInfo& batch) {
+  PrintLine(format_ == DeviceLineFormat::JsonLines ? DeviceJsonLine(result, succeeded, batch)
+                                                   : DeviceTextLine(result));
+}
+
+void ConsoleReporter::Planned(const std::vector<PlannedDevice>& devices, const BatchPlan& plan) {
+  for (const std::string& line : PlanLines(devices, plan, format_)) PrintLine(line);
+}
+
+void ConsoleReporter::PrintLine(const std::string& line) {
   ClearProgress();
-  const std::string line = format_ == DeviceLineFormat::JsonLines
-                               ? DeviceJsonLine(result, succeeded)
-                               : DeviceTextLine(result);
   std::fputs((line + '\n').c_str(), out_);
   std::fflush(out_);
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tools/cli/headless_batch.h"
 
@@ -23,10 +24,12 @@ class ConsoleReporter final : public BatchEvents {
 
   void Say(std::u16string_view text) override;
   void Progress(const RunProgress& progress) override;
-  void DeviceFinished(const DeviceResult& result, bool succeeded) override;
+  void DeviceFinished(const DeviceResult& result, bool succeeded, const BatchInfo& batch) override;
+  void Planned(const std::vector<PlannedDevice>& devices, const BatchPlan& plan) override;
 
  private:
   void ClearProgress();
+  void PrintLine(const std::string& line);
 
   std::FILE* out_;
   std::FILE* err_;
@@ -39,16 +42,26 @@ class ConsoleReporter final : public BatchEvents {
 // escaped as every field of the tool's text output.
 [[nodiscard]] std::string DeviceTextLine(const DeviceResult& result);
 
-// {"ip":...,"outcome":...,"succeeded":...} with every report column; one line.
-[[nodiscard]] std::string DeviceJsonLine(const DeviceResult& result, bool succeeded);
+// {"ip":...,"outcome":...,"succeeded":...} with every report column, the
+// batch's among them (digests, operator, computer, version) last; one line.
+[[nodiscard]] std::string DeviceJsonLine(const DeviceResult& result, bool succeeded,
+                                         const BatchInfo& batch);
+
+// A dry run's lines: ip, system name, IED name, boot, application version and
+// "would update" per device, then "package" and "updater" with path and
+// SHA-256; escaped as above. With JSON, one object per device, then one for
+// the files.
+[[nodiscard]] std::vector<std::string> PlanLines(const std::vector<PlannedDevice>& devices,
+                                                 const BatchPlan& plan, DeviceLineFormat format);
 
 // RFC 8259 string: quoted, with the quote, the backslash and every control
 // character escaped; other characters as UTF-8.
 [[nodiscard]] std::string JsonString(std::u16string_view text);
 
 // "Listening: 3 devices heard, 5 s left"; "1 of 3 finished, 1 verifying,
-// updating 10.0.0.2 (4 s)". Short enough for one line of an 80-column terminal,
-// which a carriage return can rewrite.
+// updating 10.0.0.2 (4 s), 9 min elapsed, about 45 min left". At most 79
+// characters, one line of an 80-column terminal, which a carriage return can rewrite:
+// the estimate, then the elapsed time give way when it would be longer.
 [[nodiscard]] std::string ProgressText(const RunProgress& progress);
 
 }  // namespace quilmarr::cli

@@ -29,6 +29,11 @@ struct UpdateRequest {
   std::chrono::milliseconds listenFor{7000};
   BatchOptionOverrides overrides;
   std::u16string reportPath;  // empty: the Reports folder beside the settings file
+  // The package must have this SHA-256 (lowercase hex), checked before the
+  // listen, so a wrong file costs no time, and again in the batch's plan.
+  std::optional<std::string> packageSha256;
+  // Every check, then the plan instead of the batch: nothing written, nothing run.
+  bool dryRun = false;
 };
 
 // Where the run stands, for a progress line: listening, or the batch.
@@ -37,6 +42,17 @@ struct RunProgress {
   std::size_t heard = 0;  // devices heard so far
   std::chrono::seconds listenLeft{0};
   BatchProgress batch;
+  std::chrono::seconds elapsed{0};           // since the batch started
+  std::optional<std::chrono::seconds> left;  // estimated; none before a run has ended
+};
+
+// A device of a dry run's plan, as last heard.
+struct PlannedDevice {
+  std::u16string ip;
+  std::u16string systemName;
+  std::u16string iedName;
+  std::u16string bootVersion;
+  std::u16string appVersion;
 };
 
 // What the batch tells whoever runs it; called on the thread that runs it.
@@ -48,7 +64,10 @@ class BatchEvents {
   // About once a second, and when a device starts.
   virtual void Progress(const RunProgress& progress) = 0;
   // Once per device, when its outcome is final; `succeeded` as it counts for the exit status.
-  virtual void DeviceFinished(const DeviceResult& result, bool succeeded) = 0;
+  virtual void DeviceFinished(const DeviceResult& result, bool succeeded,
+                              const BatchInfo& batch) = 0;
+  // A dry run's plan, in update order, once every check has passed.
+  virtual void Planned(const std::vector<PlannedDevice>& devices, const BatchPlan& plan) = 0;
 };
 
 // The session's services but its message target, which is the batch's own queue.
@@ -64,7 +83,8 @@ class HeadlessBatch final : private SessionHost {
  public:
   // `interrupt` is polled: once set, the running updater finishes, the rest
   // are skipped, and the batch ends without waiting for devices to come back.
-  HeadlessBatch(const HeadlessServices& services, BatchEvents& events, const std::atomic<bool>& interrupt,
+  HeadlessBatch(const HeadlessServices& services, BatchEvents& events,
+                const std::atomic<bool>& interrupt,
                 std::chrono::milliseconds tick = std::chrono::seconds(1));
 
   // Runs the whole batch once; returns its exit status.
@@ -73,6 +93,10 @@ class HeadlessBatch final : private SessionHost {
  private:
   [[nodiscard]] std::optional<BatchRequest> Check(const UpdateRequest& request);
   [[nodiscard]] bool Listen(const UpdateRequest& request, const AdapterInfo& adapter);
+  // Nullopt, or the refusal when the package's digest is not the one asked for.
+  [[nodiscard]] std::optional<std::u16string> WrongPackage(const UpdateRequest& request,
+                                                           const std::string& actual) const;
+  void ReportPlan(const BatchPlan& plan);
   [[nodiscard]] int Finish();
 
   // SessionHost
@@ -87,12 +111,13 @@ class HeadlessBatch final : private SessionHost {
   void ReportProgress();
   [[nodiscard]] bool Interrupted() const noexcept { return interrupt_.load(); }
 
-  const SettingsFile& settings_;
+  SettingsFile& settings_;
   BatchEvents& events_;
   const std::atomic<bool>& interrupt_;
   const std::chrono::milliseconds tick_;
   std::vector<bool> reported_;
   std::chrono::steady_clock::time_point listenEnd_{};
+  std::chrono::steady_clock::time_point batchStart_{};
   bool listening_ = false;
   bool interruptNoticed_ = false;
   MessageQueue queue_;

@@ -1,7 +1,11 @@
 // update: a batch update from the command line, for orchestration tools run
 // on a station's PC; the same worker, job, settings file and report as the
 // window's Batch Update.
+#include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -46,6 +50,8 @@ struct UpdateArguments {
   std::string timeoutSeconds;
   std::string reportPath;
   bool json = false;
+  std::string packageSha256;
+  bool dryRun = false;
 };
 
 constexpr const char* kUpdateFooter =
@@ -54,10 +60,36 @@ constexpr const char* kUpdateFooter =
     "device is heard back with a new application version or its verification time is over.\n"
     "Standard output: one line per device as its outcome is final; with --json one JSON object\n"
     "per line (JSON Lines). Messages and the report's path go to standard error.\n"
-    "Ctrl-C or SIGTERM: the running updater finishes, the remaining devices are skipped.\n"
+    "--dry-run: the listen and every check, then the plan on standard output (one line per\n"
+    "device, then the package and the updater with their SHA-256); nothing written or run.\n"
+    "Ctrl-C, SIGTERM, SIGHUP or SIGQUIT: the running updater finishes, the remaining devices\n"
+    "are skipped, the report is written and [UDP] put back.\n"
     "Exit status: 0 every device verified (or done, with --verify-seconds 0); 1 the batch ran\n"
     "but not every device ended so, was interrupted, or its report could not be written;\n"
-    "2 nothing was updated (bad arguments, adapter, devices, package, updater or settings file).";
+    "2 nothing was updated (bad arguments, adapter, devices, package, updater or settings file,\n"
+    "or another batch using the settings file). --dry-run: 0 when a batch would start, else 2.";
+
+// CLI11's Range lets NaN through (every comparison with it is false).
+std::string ListenSecondsError(const std::string& text) {
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  const bool whole = !text.empty() && end == text.c_str() + text.size();
+  return whole && std::isfinite(value) && value >= 0 && value <= 86400
+             ? std::string()
+             : "a number of seconds from 0 to 86400 is expected";
+}
+
+// 64 hex digits, to lowercase as the plan spells digests.
+std::string Sha256Error(std::string& text) {
+  const bool hex = text.size() == 64 && std::all_of(text.begin(), text.end(), [](char c) {
+                     return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+                   });
+  if (!hex) return "a SHA-256 of 64 hex digits is expected";
+  std::transform(text.begin(), text.end(), text.begin(), [](char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  });
+  return {};
+}
 
 bool IsTerminal(std::FILE* stream) {
 #ifdef _WIN32
@@ -76,6 +108,10 @@ void InstallSignalHandlers() {
   std::signal(SIGINT, OnInterruptSignal);
   std::signal(SIGTERM, OnInterruptSignal);
 #ifndef _WIN32
+  // A dropped SSH session (SIGHUP) or the terminal's quit key (SIGQUIT) must
+  // not end the tool with [UDP] naming a device either.
+  std::signal(SIGHUP, OnInterruptSignal);
+  std::signal(SIGQUIT, OnInterruptSignal);
   // A closed output pipe must not end the tool between two updaters, with
   // [UDP] not restored and no report written.
   std::signal(SIGPIPE, SIG_IGN);
@@ -99,6 +135,8 @@ int Update(const UpdateArguments& arguments) {
   request.overrides.verifyFor = Seconds(arguments.verifySeconds);
   request.overrides.updateTimeLimit = Seconds(arguments.timeoutSeconds);
   request.reportPath = FromUtf8(arguments.reportPath);
+  if (!arguments.packageSha256.empty()) request.packageSha256 = arguments.packageSha256;
+  request.dryRun = arguments.dryRun;
 
   HeadlessBatch batch(HeadlessServices{*services.interfaces, services.openPacketSource,
                                        services.clock, services.settings, *services.launcher},
@@ -136,7 +174,7 @@ void AddUpdateCommand(CLI::App& app, int& status) {
   devices->require_option(1);
   update->add_option("--listen-seconds", arguments->listenSeconds, "how long to listen first")
       ->capture_default_str()
-      ->check(CLI::Range(0.0, 86400.0));
+      ->check(CLI::Validator(ListenSecondsError, "SECONDS"));
   update
       ->add_option("--verify-seconds", arguments->verifySeconds,
                    "watch each device this long after its update; 0: do not verify "
@@ -152,6 +190,13 @@ void AddUpdateCommand(CLI::App& app, int& status) {
                    "CSV report file (default: Reports beside the settings file)")
       ->type_name("FILE");
   update->add_flag("--json", arguments->json, "one JSON object per device line");
+  update
+      ->add_option("--package-sha256", arguments->packageSha256,
+                   "refuse the package unless its SHA-256 is this (64 hex digits)")
+      ->type_name("HEX")
+      ->check(CLI::Validator(Sha256Error, "HEX"));
+  update->add_flag("--dry-run", arguments->dryRun,
+                   "listen and check, then print the plan instead of updating");
   update->callback([arguments, &status] { status = Update(*arguments); });
 }
 
