@@ -4,6 +4,7 @@
 #include <system_error>
 #include <variant>
 
+#include "platform/sha256.h"
 #include "platform/text.h"
 #include "update/update_worker.h"
 
@@ -40,10 +41,18 @@ std::u16string AbsolutePath(const std::u16string& path) {
   return error ? path : absolute.u16string();
 }
 
+std::optional<std::u16string> WrongPackageRefusal(const std::optional<std::string>& expected,
+                                                  const std::string& actual) {
+  if (!expected || actual == *expected) return std::nullopt;
+  return u"The package's SHA-256 is " + FromUtf8(actual) + u", not " + FromUtf8(*expected) +
+         u": nothing is updated";
+}
+
 std::optional<std::u16string> RefusalBeforeListening(const SettingsFile& settings,
                                                      const std::u16string& packagePath,
                                                      const std::vector<std::u16string>& deviceIps,
-                                                     const BatchOptionOverrides& overrides) {
+                                                     const BatchOptionOverrides& overrides,
+                                                     const std::optional<std::string>& packageSha256) {
   if (settings.FilePath().empty()) return SettingsNotWrittenText(settings);
   if (const auto repeated = FirstRepeated(deviceIps)) {
     return u"Device " + *repeated + u" is given more than once";
@@ -53,6 +62,11 @@ std::optional<std::u16string> RefusalBeforeListening(const SettingsFile& setting
     return *error;
   }
   if (!IsFile(packagePath)) return u"The package file does not exist: " + packagePath;
+  // Before the listen, so a wrong package costs no time; an unreadable one is
+  // refused by the plan with its own reason.
+  if (const auto digest = packageSha256 ? FileSha256(fs::path(packagePath)) : std::nullopt) {
+    if (auto wrong = WrongPackageRefusal(packageSha256, *digest)) return wrong;
+  }
   const std::u16string exePath =
       settings.ReadString(settings::kSectionPendravel, settings::kKeyExePath, kPathValueCapacity);
   if (exePath.empty()) {

@@ -11,10 +11,16 @@
 
 namespace quilmarr {
 
-// Why such a batch must not start, or nullopt.
+// Why such a batch must not start, or nullopt. `packageSha256`: the digest
+// the package must have (lowercase hex), when one is given.
 [[nodiscard]] std::optional<std::u16string> RefusalBeforeListening(
     const SettingsFile& settings, const std::u16string& packagePath,
-    const std::vector<std::u16string>& deviceIps, const BatchOptionOverrides& overrides);
+    const std::vector<std::u16string>& deviceIps, const BatchOptionOverrides& overrides,
+    const std::optional<std::string>& packageSha256 = std::nullopt);
+
+// The refusal of a package whose digest is not the one asked for, or nullopt.
+[[nodiscard]] std::optional<std::u16string> WrongPackageRefusal(
+    const std::optional<std::string>& expected, const std::string& actual);
 
 // "a, b, c".
 [[nodiscard]] std::u16string JoinedList(const std::vector<std::u16string>& texts);

@@ -241,6 +241,15 @@ std::optional<BatchJournal> ParseJournal(std::string_view text) {
   return journal;
 }
 
+std::optional<std::u16string> PendingRecoveryText(const SettingsFile& settings) {
+  std::error_code ignored;
+  const fs::path journal = JournalPath(settings);
+  if (journal.empty() || !fs::exists(journal, ignored)) return std::nullopt;
+  return u"An earlier batch was ended before it finished: a real run first puts back [UDP] as "
+         u"its journal " +
+         journal.u16string() + u" says";
+}
+
 std::optional<std::u16string> RecoverInterruptedBatch(SettingsFile& settings) {
   settings.ResolveFolder();
   const fs::path journalFile = JournalPath(settings);

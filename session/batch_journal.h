@@ -46,4 +46,7 @@ struct BatchJournal {
 // Returns what to tell the user, or nullopt when there was nothing to do.
 [[nodiscard]] std::optional<std::u16string> RecoverInterruptedBatch(SettingsFile& settings);
 
+// What a run that writes nothing says of a journal left behind, or nullopt.
+[[nodiscard]] std::optional<std::u16string> PendingRecoveryText(const SettingsFile& settings);
+
 }  // namespace quilmarr

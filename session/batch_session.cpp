@@ -45,6 +45,26 @@ bool LooksWritable(const SettingsFile& settings) {
              std::filesystem::perms::none;
 }
 
+// The updater runs still to come (the running one included) times the
+// average of those that ended: runs of one package take about as long on
+// every device, while the verification after them overlaps the next runs.
+std::optional<std::chrono::seconds> TimeLeft(const std::vector<DeviceResult>& results) {
+  long long ended = 0;
+  long long total = 0;
+  long long toCome = 0;
+  for (const DeviceResult& result : results) {
+    if (result.start && result.end) {
+      ++ended;
+      total += std::max<long long>(*result.end - *result.start, 0);
+    } else if (result.outcome == DeviceOutcome::Waiting ||
+               result.outcome == DeviceOutcome::Updating) {
+      ++toCome;
+    }
+  }
+  if (ended == 0) return std::nullopt;
+  return std::chrono::seconds((total * toCome + ended / 2) / ended);
+}
+
 }  // namespace
 
 BatchSession::BatchSession(SessionServices services, SessionHost& host)
@@ -242,6 +262,7 @@ bool BatchSession::StartBatch(const BatchPlan& plan) {
   job_->afterRun = [this](std::size_t index, const DeviceRun& run) { AfterRun(index, run); };
   packageChanged_ = false;
   batchActive_ = true;
+  batchSince_ = std::chrono::steady_clock::now();
   try {
     updateThread_.Start(*job_, settingsFile, services_.launcher, services_.clock);
   } catch (const std::exception& error) {
@@ -464,11 +485,26 @@ std::optional<std::vector<std::u16string>> BatchSession::HeardTargets(
   return targets;
 }
 
+std::vector<PlannedDevice> BatchSession::PlannedDevices(const BatchPlan& plan) const {
+  std::vector<PlannedDevice> devices;
+  for (const std::u16string& ip : plan.request.targets) {
+    const DeviceRecord* record = FindDevice(devices_, ip);
+    devices.push_back(record == nullptr ? PlannedDevice{ip, {}, {}, {}, {}}
+                                        : PlannedDevice{ip, record->systemName, record->iedName,
+                                                        record->bootVersion,
+                                                        record->currentAppVersion});
+  }
+  return devices;
+}
+
 std::optional<BatchProgress> BatchSession::Progress() const {
   if (!outcomes_ || outcomes_->Over()) return std::nullopt;
   BatchProgress progress;
   const auto& results = outcomes_->Results();
   progress.total = results.size();
+  progress.elapsed = std::chrono::floor<std::chrono::seconds>(std::chrono::steady_clock::now() -
+                                                               batchSince_);
+  progress.left = TimeLeft(results);
   for (std::size_t i = 0; i < results.size(); ++i) {
     if (outcomes_->IsFinal(results[i])) ++progress.finished;
     if (outcomes_->IsWatched(results[i].ip)) ++progress.watched;

@@ -71,6 +71,17 @@ struct BatchProgress {
   std::u16string updatingIp;  // whose updater runs now, if any
   std::size_t updatingNumber = 0;  // its place in the batch, from 1
   std::chrono::seconds updatingFor{0};
+  std::chrono::seconds elapsed{0};           // since the batch started
+  std::optional<std::chrono::seconds> left;  // estimated; none before a run has ended
+};
+
+// A device of a batch's plan, as last heard.
+struct PlannedDevice {
+  std::u16string ip;
+  std::u16string systemName;
+  std::u16string iedName;
+  std::u16string bootVersion;
+  std::u16string appVersion;
 };
 
 struct BatchRequest {
@@ -169,6 +180,8 @@ class BatchSession {
       const std::vector<std::u16string>& ips) const;
   // Nullopt while no batch has run since the last query.
   [[nodiscard]] std::optional<BatchProgress> Progress() const;
+  // The plan's devices, in update order, with what was last heard of them.
+  [[nodiscard]] std::vector<PlannedDevice> PlannedDevices(const BatchPlan& plan) const;
 
   [[nodiscard]] const DeviceTable& Devices() const noexcept { return devices_; }
   [[nodiscard]] const BatchOutcomes* Outcomes() const noexcept { return outcomes_.get(); }
@@ -210,6 +223,7 @@ class BatchSession {
   std::optional<bool> reportWritten_;
   std::u16string updatingIp_;
   std::chrono::steady_clock::time_point updatingSince_{};
+  std::chrono::steady_clock::time_point batchSince_{};
   bool captureActive_ = false;  // from a capture's start until its end is handled
   bool batchActive_ = false;    // from a batch's start until its end is handled
   // Declared last: destroyed first, joining the workers before the records

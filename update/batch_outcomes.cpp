@@ -178,6 +178,12 @@ bool BatchOutcomes::IsWatched(std::u16string_view ip) const noexcept {
   return result != nullptr && UnderWatch(*result);
 }
 
+bool BatchOutcomes::AllSucceeded() const noexcept {
+  return std::all_of(results_.begin(), results_.end(), [this](const DeviceResult& r) {
+    return DeviceSucceeded(r, info_.verifyFor);
+  });
+}
+
 bool BatchOutcomes::IsFinal(const DeviceResult& result) const noexcept {
   return result.outcome != DeviceOutcome::Waiting && result.outcome != DeviceOutcome::Updating &&
          !UnderWatch(result);

@@ -103,6 +103,8 @@ class BatchOutcomes {
   [[nodiscard]] bool Over() const noexcept { return batchEnded_ && !Watching(); }
   // While watched, a device stays listed whether or not it is heard.
   [[nodiscard]] bool IsWatched(std::u16string_view ip) const noexcept;
+  // Every device succeeded (DeviceSucceeded).
+  [[nodiscard]] bool AllSucceeded() const noexcept;
   // Its outcome will not change any more.
   [[nodiscard]] bool IsFinal(const DeviceResult& result) const noexcept;
   [[nodiscard]] const DeviceResult* Find(std::u16string_view ip) const noexcept;

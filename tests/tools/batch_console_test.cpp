@@ -104,7 +104,7 @@ TEST(BatchConsole, ProgressSaysWhatHappensNow) {
        "1 of 3 finished, 1 verifying, updating 100.100.100.100 (14 s), 9 min elapsed"},
   };
   for (const auto& c : cases) {
-    RunProgress run{false, 0, seconds(0), {3, 1, 1, c.updating, 2, seconds(14)}, c.elapsed, c.left};
+    RunProgress run{false, 0, seconds(0), {3, 1, 1, c.updating, 2, seconds(14), c.elapsed, c.left}};
     EXPECT_EQ(ProgressText(run), c.text);
   }
 }

@@ -166,7 +166,7 @@ class Recorder final : public cli::BatchEvents {
     });
   }
   void Progress(const cli::RunProgress& /*progress*/) override { clock_.Advance(1); }
-  void Planned(const std::vector<cli::PlannedDevice>&, const BatchPlan&) override {}
+  void Planned(const std::vector<PlannedDevice>&, const BatchPlan&) override {}
   void DeviceFinished(const DeviceResult& result, bool succeeded, const BatchInfo&) override {
     finished.push_back(ToUtf8(result.ip) + " " + ToUtf8(OutcomeText(result)) +
                        (succeeded ? " ok" : ""));

@@ -124,8 +124,8 @@ std::string ProgressText(const RunProgress& run) {
     text += ", updating " + ToUtf8(progress.updatingIp) + " (" +
             std::to_string(progress.updatingFor.count()) + " s)";
   }
-  const std::string elapsed = ", " + Duration(run.elapsed) + " elapsed";
-  const std::string left = run.left ? ", about " + Duration(*run.left) + " left" : "";
+  const std::string elapsed = ", " + Duration(run.batch.elapsed) + " elapsed";
+  const std::string left = run.batch.left ? ", about " + Duration(*run.batch.left) + " left" : "";
   for (const std::string& tail : {elapsed + left, elapsed}) {
     if (text.size() + tail.size() <= kProgressWidth) return text + tail;
   }

@@ -1,10 +1,7 @@
 #include "tools/cli/headless_batch.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
-#include "platform/sha256.h"
 #include "platform/text.h"
 #include "session/batch_journal.h"
 #include "session/batch_checks.h"
@@ -16,26 +13,6 @@ using SteadyClock = std::chrono::steady_clock;
 
 // How soon an interrupt is noticed while nothing else happens.
 constexpr std::chrono::milliseconds kInterruptPoll{20};
-
-// The updater runs still to come (the running one included) times the
-// average of those that ended: runs of one package take about as long on
-// every device, while the verification after them overlaps the next runs.
-std::optional<std::chrono::seconds> TimeLeft(const std::vector<DeviceResult>& results) {
-  long long ended = 0;
-  long long total = 0;
-  long long toCome = 0;
-  for (const DeviceResult& result : results) {
-    if (result.start && result.end) {
-      ++ended;
-      total += std::max<long long>(*result.end - *result.start, 0);
-    } else if (result.outcome == DeviceOutcome::Waiting ||
-               result.outcome == DeviceOutcome::Updating) {
-      ++toCome;
-    }
-  }
-  if (ended == 0) return std::nullopt;
-  return std::chrono::seconds((total * toCome + ended / 2) / ended);
-}
 
 }  // namespace
 
@@ -61,13 +38,9 @@ int HeadlessBatch::Run(const UpdateRequest& request) {
   // A batch killed earlier left [UDP] naming one of its devices: put back
   // before this batch takes [UDP] as the original. A dry run writes nothing,
   // so it only says that a real run would do so.
-  if (!request.dryRun) {
-    if (const auto recovered = RecoverInterruptedBatch(settings_)) events_.Say(*recovered);
-  } else if (std::error_code ignored; std::filesystem::exists(JournalPath(settings_), ignored)) {
-    events_.Say(
-        u"An earlier batch was ended before it finished: a real run first puts back "
-        u"[UDP] as its journal " +
-        JournalPath(settings_).u16string() + u" says");
+  if (const auto recovery = request.dryRun ? PendingRecoveryText(settings_)
+                                            : RecoverInterruptedBatch(settings_)) {
+    events_.Say(*recovery);
   }
   std::optional<BatchRequest> batch = Check(request);
   if (!batch) return kNothingUpdated;
@@ -78,14 +51,13 @@ int HeadlessBatch::Run(const UpdateRequest& request) {
   if (targets) batch->targets = std::move(*targets);
   // The plan's digest is the one the batch holds the package to before each run.
   std::optional<BatchPlan> plan = targets ? session_.PlanBatch(*batch) : std::nullopt;
-  if (plan) {
-    if (const auto wrong = WrongPackage(request, plan->packageSha256)) {
-      events_.Say(*wrong);
-      plan.reset();
-    }
+  if (const auto wrong = plan ? WrongPackageRefusal(request.packageSha256, plan->packageSha256)
+                              : std::nullopt) {
+    events_.Say(*wrong);
+    plan.reset();
   }
   if (plan && request.dryRun) {
-    ReportPlan(*plan);
+    events_.Planned(session_.PlannedDevices(*plan), *plan);
     static_cast<void>(session_.Close());
     return kBatchSucceeded;
   }
@@ -93,7 +65,6 @@ int HeadlessBatch::Run(const UpdateRequest& request) {
     static_cast<void>(session_.Close());
     return kNothingUpdated;
   }
-  batchStart_ = SteadyClock::now();
   const std::size_t count = batch->targets.size();
   events_.Say(u"Updating " + WidenCounted(std::to_string(count)) +
               (count == 1 ? u" device: " : u" devices, one after another: ") +
@@ -101,41 +72,11 @@ int HeadlessBatch::Run(const UpdateRequest& request) {
   return Finish();
 }
 
-std::optional<std::u16string> HeadlessBatch::WrongPackage(const UpdateRequest& request,
-                                                          const std::string& actual) const {
-  if (!request.packageSha256 || actual == *request.packageSha256) return std::nullopt;
-  return u"The package's SHA-256 is " + FromUtf8(actual) + u", not " +
-         FromUtf8(*request.packageSha256) + u": nothing is updated";
-}
-
-void HeadlessBatch::ReportPlan(const BatchPlan& plan) {
-  std::vector<PlannedDevice> devices;
-  for (const std::u16string& ip : plan.request.targets) {
-    PlannedDevice device{ip, {}, {}, {}, {}};
-    if (const DeviceRecord* record = FindDevice(session_.Devices(), ip)) {
-      device = {ip, record->systemName, record->iedName, record->bootVersion,
-                record->currentAppVersion};
-    }
-    devices.push_back(std::move(device));
-  }
-  events_.Planned(devices, plan);
-}
-
 std::optional<BatchRequest> HeadlessBatch::Check(const UpdateRequest& request) {
   if (const auto refusal = RefusalBeforeListening(settings_, request.packagePath, request.deviceIps,
-                                                  request.overrides)) {
+                                                  request.overrides, request.packageSha256)) {
     events_.Say(*refusal);
     return std::nullopt;
-  }
-  // Before the listen, so a wrong package costs no time; an unreadable one is
-  // refused by the plan with its own reason.
-  if (request.packageSha256) {
-    if (const auto digest = FileSha256(std::filesystem::path(request.packagePath))) {
-      if (const auto wrong = WrongPackage(request, *digest)) {
-        events_.Say(*wrong);
-        return std::nullopt;
-      }
-    }
   }
   session_.LoadAdapters();
   const AdapterInfo* adapter = session_.FindAdapter(request.adapterIp);
@@ -176,20 +117,10 @@ int HeadlessBatch::Finish() {
   static_cast<void>(session_.Close());  // ends the capture, writes the report, restores [UDP]
   ReportFinishedDevices();
 
-  const BatchOutcomes& outcomes = *session_.Outcomes();
-  const auto& results = outcomes.Results();
-  const std::chrono::seconds verifyFor = outcomes.Info().verifyFor;
-  int status = std::all_of(results.begin(), results.end(),
-                           [&](const DeviceResult& r) { return DeviceSucceeded(r, verifyFor); })
-                   ? kBatchSucceeded
-                   : kBatchFailed;
-  if (Interrupted()) status = kBatchFailed;
-  if (session_.ReportWritten().value_or(false)) {
-    events_.Say(u"Report written to " + session_.ReportPath());
-  } else {
-    status = kBatchFailed;
-  }
-  return status;
+  const bool written = session_.ReportWritten().value_or(false);
+  if (written) events_.Say(u"Report written to " + session_.ReportPath());
+  return session_.Outcomes()->AllSucceeded() && !Interrupted() && written ? kBatchSucceeded
+                                                                          : kBatchFailed;
 }
 
 bool HeadlessBatch::PumpUntil(const std::function<bool()>& done,
@@ -254,8 +185,6 @@ void HeadlessBatch::ReportProgress() {
         std::max(listenEnd_ - SteadyClock::now(), SteadyClock::duration::zero()));
   } else if (const auto batch = session_.Progress()) {
     progress.batch = *batch;
-    progress.elapsed = std::chrono::floor<std::chrono::seconds>(SteadyClock::now() - batchStart_);
-    progress.left = TimeLeft(session_.Outcomes()->Results());
   } else {
     return;
   }

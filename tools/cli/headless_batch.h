@@ -42,17 +42,6 @@ struct RunProgress {
   std::size_t heard = 0;  // devices heard so far
   std::chrono::seconds listenLeft{0};
   BatchProgress batch;
-  std::chrono::seconds elapsed{0};           // since the batch started
-  std::optional<std::chrono::seconds> left;  // estimated; none before a run has ended
-};
-
-// A device of a dry run's plan, as last heard.
-struct PlannedDevice {
-  std::u16string ip;
-  std::u16string systemName;
-  std::u16string iedName;
-  std::u16string bootVersion;
-  std::u16string appVersion;
 };
 
 // What the batch tells whoever runs it; called on the thread that runs it.
@@ -94,9 +83,6 @@ class HeadlessBatch final : private SessionHost {
   [[nodiscard]] std::optional<BatchRequest> Check(const UpdateRequest& request);
   [[nodiscard]] bool Listen(const UpdateRequest& request, const AdapterInfo& adapter);
   // Nullopt, or the refusal when the package's digest is not the one asked for.
-  [[nodiscard]] std::optional<std::u16string> WrongPackage(const UpdateRequest& request,
-                                                           const std::string& actual) const;
-  void ReportPlan(const BatchPlan& plan);
   [[nodiscard]] int Finish();
 
   // SessionHost
@@ -117,7 +103,6 @@ class HeadlessBatch final : private SessionHost {
   const std::chrono::milliseconds tick_;
   std::vector<bool> reported_;
   std::chrono::steady_clock::time_point listenEnd_{};
-  std::chrono::steady_clock::time_point batchStart_{};
   bool listening_ = false;
   bool interruptNoticed_ = false;
   MessageQueue queue_;
