@@ -208,5 +208,20 @@ TEST_F(SessionTest, AJournalLeftBehindIsRecoveredAtTheNextStart) {
   EXPECT_TRUE(std::filesystem::exists(JournalPath(settings_).string() + ".unreadable"));
 }
 
+// The command line's targets: the devices given, as heard, or every device
+// heard with an application version (a switch or a PC is no target).
+TEST_F(SessionTest, HeardTargetsAreDevicesThatWereHeard) {
+  PrepareBatch({});
+  EXPECT_EQ(session_->HeardTargets({}), std::nullopt);
+  Hear(7);
+  Hear(2, " ");  // blank: heard, but no version
+  Hear(4);
+  EXPECT_EQ(session_->HeardTargets({}), (Strings{Ip(7), Ip(4)}));
+  EXPECT_EQ(session_->HeardTargets({Ip(4), Ip(2)}), (Strings{Ip(4), Ip(2)})) << "as given";
+  EXPECT_EQ(session_->HeardTargets({Ip(4), Ip(9)}), std::nullopt);
+  EXPECT_EQ(errors_, (Strings{u"No device was heard on 10.0.0.5: nothing to update",
+                              u"Not heard on 10.0.0.5 during the listen: 192.168.0.9"}));
+}
+
 }  // namespace
 }  // namespace quilmarr::test

@@ -269,12 +269,6 @@ std::vector<BadInput> BadInputs() {
   return {
       BadInput{"DeviceGivenTwice", [](auto& t) { t.request_.deviceIps.push_back(u"192.168.0.1"); },
                [](auto&) { return "Device 192.168.0.1 is given more than once"; }},
-      BadInput{"NothingHeard",
-               [](auto& t) {
-                 t.request_.deviceIps.clear();
-                 t.wire_.Clear();
-               },
-               [](auto&) { return "No device was heard on 10.0.0.5"; }},
       BadInput{
           "BadStoredOption",
           [](auto& t) { t.Write(u"Quilmarr", u"UpdateTimeoutSeconds", u"soon"); },
