@@ -11,6 +11,7 @@ namespace {
 class ZeroClock final : public quilmarr::Clock {
  public:
   [[nodiscard]] quilmarr::UnixSeconds Now() const override { return 0; }
+  [[nodiscard]] std::int64_t SteadySeconds() const override { return 0; }
 };
 }  // namespace
 

@@ -24,7 +24,6 @@ class SessionTest : public ::testing::Test, private SessionHost {
  protected:
   SessionTest() {
     queue_.SetHandler([this](const Message& message) {
-      handled_.push_back(message.id);
       if (message.id == WM_UPDATE_DEVICE_STARTED) started_.push_back(message.text);
       if (session_) session_->HandleMessage(message);
     });
@@ -107,7 +106,6 @@ class SessionTest : public ::testing::Test, private SessionHost {
   FakeLauncher launcher_;
   std::shared_ptr<CaptureScript> capture_ = std::make_shared<CaptureScript>();
   Strings errors_;
-  std::vector<unsigned> handled_;
   Strings started_;
   std::unique_ptr<BatchSession> session_;
 };
