@@ -14,6 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_lock.h"
+#include "platform/sha256.h"
+#include "platform/text.h"
+#include "quilmarr_version.h"
+#include "session/batch_journal.h"
 #include "tests/support/fake_services.h"
 #include "tests/support/lldp_frames.h"
 #include "ui/pendravel_batch_dlg.h"
@@ -22,6 +27,8 @@ namespace quilmarr::test {
 
 enum class Control { Query, BatchUpdate, Browse, Adapter, List, File };
 enum class Key { Enter, KeypadEnter, Space, Escape };
+// How the driver answers a Yes/No question: a click on a button, or Enter.
+enum class Reply { Yes, No, Enter };
 
 struct Rect {
   int left = 0, top = 0, right = 0, bottom = 0;
@@ -33,6 +40,7 @@ struct Rect {
 struct ShownBox {
   std::u16string caption, text;
   std::vector<std::u16string> buttons;
+  std::u16string defaultButton;
   bool icon = false, modalOverTheWindow = false;
 };
 struct ShownColumn {
@@ -52,6 +60,7 @@ struct WindowFakes {
   int openFileCalls = 0;
   bool openFileOwnedByTheWindow = false;
   std::vector<std::u16string> saveFileSuggestions;
+  Reply questionReply = Reply::Yes;
 };
 
 class WindowDriver : public WindowFakes {
@@ -97,7 +106,8 @@ class WindowDriver : public WindowFakes {
   [[nodiscard]] virtual int CurrentRow() = 0;
   [[nodiscard]] virtual int TopRow() = 0;
   [[nodiscard]] virtual bool Visible() = 0;
-  // The message boxes shown since the last call, each answered with OK.
+  // The message boxes shown since the last call, each answered with OK, or
+  // a question as questionReply says.
   [[nodiscard]] virtual std::vector<ShownBox> TakeBoxes() = 0;
 
   // Shared steps.
@@ -158,7 +168,7 @@ inline void ReadyForABatch(WindowDriver& d) {
 }
 
 inline void StartsWithTheTemplateControls(WindowDriver& d, Checks& check) {
-  WC_CHECK(d.Title() == u"Quilmarr 1.0.1.0");
+  WC_CHECK(d.Title() == kWindowTitle);
   WC_CHECK(d.Text(Control::BatchUpdate) == u"Batch Update");
   WC_CHECK(!d.Enabled(Control::BatchUpdate));
   WC_CHECK(d.Text(Control::Query) == u"Query Device");
@@ -314,7 +324,8 @@ inline void BatchMarksTheDeviceAndCloseIsRefusedUntilItEnds(WindowDriver& d, Che
   d.Click(Control::BatchUpdate);
   WC_CHECK(d.Controller().Mode() == UiMode::Updating);
   for (const Control c : kAllButTheFile) WC_CHECK(!d.Enabled(c));
-  WC_CHECK(d.Focused() == Control::File);
+  // Once the window is active again after the question.
+  WC_CHECK(d.Until([&] { return d.Focused() == Control::File; }));
   WC_REQUIRE(d.Until([&] {
     if (d.launcher.CallCount() != 1) return false;
     d.Refresh();
@@ -466,7 +477,7 @@ inline std::vector<ContractCase> WindowContract() {
              WC_CHECK(d.LooksDefault(onButton ? row.focus : Control::BatchUpdate));
            }
            d.Press(row.key);
-           WC_CHECK(d.TakeBoxes().empty());
+           WC_CHECK(d.TakeBoxes().size() == (row.outcome == Batches ? 1u : 0u));  // the question
            WC_CHECK(d.openFileCalls == dialogs + (row.outcome == Browses ? 1 : 0));
            if (row.outcome == Queries) {
              WC_CHECK(d.Until([&] { return d.capture->Opened().size() == 1; }));
@@ -487,6 +498,59 @@ inline std::vector<ContractCase> WindowContract() {
            if (row.outcome == Closes) WC_CHECK(d.CapturesEnded());
            d.Settle();
            WC_CHECK(d.launcher.CallCount() == (row.outcome == Batches ? 1u : 0u));
+         }});
+  }
+
+  // Batch Update asks first, naming the package file, the number of ticked
+  // devices and the package's SHA-256, with No the default: only Yes starts
+  // the batch, whose device count the title shows while it runs. While
+  // another process holds the settings file's lock nothing is asked or run.
+  struct QuestionRow {
+    const char* name;
+    Reply reply;
+    bool lockedElsewhere;
+  };
+  for (const QuestionRow row :
+       {QuestionRow{"Yes", Reply::Yes, false}, QuestionRow{"No", Reply::No, false},
+        QuestionRow{"Enter", Reply::Enter, false},
+        QuestionRow{"WhileAnotherBatchHoldsTheLock", Reply::Yes, true}}) {
+    cases.push_back(
+        {std::string("Question") + row.name, [row](WindowDriver& d, Checks& check) {
+           ReadyForABatch(d);
+           d.questionReply = row.reply;
+           FileLock elsewhere;  // refused to this process as to a second one
+           WC_REQUIRE(!row.lockedElsewhere || elsewhere.TryLock(LockPath(d.settings.File())));
+           (void)d.TakeBoxes();
+           d.Click(Control::BatchUpdate);
+           const std::vector<ShownBox> boxes = d.TakeBoxes();
+           WC_REQUIRE(boxes.size() == 1);
+           WC_CHECK(boxes[0].modalOverTheWindow);
+           if (row.lockedElsewhere) {
+             WC_CHECK(boxes[0].text == u"Another batch is using the settings file " +
+                                           d.settings.File().FilePath() +
+                                           u": wait until it has ended.");
+           } else {
+             const std::string sha256 = FileSha256(d.settings.Root() / "package.pck").value_or("?");
+             WC_CHECK(boxes[0].text ==
+                      u"Update 1 device with package.pck?\n\nPackage SHA-256: " + FromUtf8(sha256));
+             WC_CHECK(boxes[0].caption == u"Batch Update");
+             WC_CHECK((boxes[0].buttons == std::vector<std::u16string>{u"&Yes", u"&No"}));
+             WC_CHECK(boxes[0].defaultButton == u"&No");
+           }
+           if (row.reply != Reply::Yes || row.lockedElsewhere) {
+             d.Settle();
+             WC_CHECK(d.launcher.CallCount() == 0);
+             WC_CHECK(d.Controller().Mode() == UiMode::Querying);
+             WC_CHECK(d.settings.Read(settings::kSectionQuilmarr, settings::kKeyPckFile).empty());
+             return;
+           }
+           WC_CHECK(d.Until([&] {
+             return d.Title() == u"Quilmarr " QUILMARR_VERSION_TEXT " - updating 1 of 1";
+           }));
+           d.launcher.ReleaseAll();
+           WC_REQUIRE(d.Until([&] { return d.Controller().Mode() == UiMode::Querying; }));
+           WC_CHECK(d.launcher.CallCount() == 1);
+           WC_CHECK(d.Title() == u"Quilmarr " QUILMARR_VERSION_TEXT);
          }});
   }
   return cases;

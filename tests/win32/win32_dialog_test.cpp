@@ -50,6 +50,14 @@ class Win32WindowDriver : public WindowDriver {
   Win32WindowDriver() {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
+    // Enter goes through the box's own dialog manager, which presses its default button.
+    watcher->answer = [this](HWND box) {
+      if (questionReply == Reply::Enter) {
+        PostMessageW(box, WM_KEYDOWN, VK_RETURN, 1);
+      } else {
+        PostMessageW(box, WM_COMMAND, questionReply == Reply::Yes ? IDYES : IDNO, 0);
+      }
+    };
     Open();
   }
   ~Win32WindowDriver() override {
@@ -248,7 +256,8 @@ class Win32WindowDriver : public WindowDriver {
     std::vector<ShownBox> boxes;
     for (const SeenDialog& seen : watcher->seen) {
       ShownBox& box = boxes.emplace_back();
-      box = {FromWide(seen.caption), u"", {}, seen.showsIcon, seen.owner == Dialog()};
+      box = {FromWide(seen.caption), u"", {}, FromWide(seen.defaultButton), seen.showsIcon,
+             seen.owner == Dialog()};
       for (const std::wstring& line : seen.texts) {
         box.text += (box.text.empty() ? u"" : u"\n") + FromWide(line);
       }
@@ -361,7 +370,7 @@ TEST_F(Win32DialogTest, TheSystemMenuOpensTheAboutBox) {
   const std::vector<ShownBox> boxes = TakeBoxes();
   ASSERT_EQ(boxes.size(), 2u);
   EXPECT_EQ(boxes[0].caption, u"About Quilmarr");
-  EXPECT_EQ(boxes[0].text.rfind(u"Quilmarr, Version 1.0\n", 0), 0u);
+  EXPECT_EQ(boxes[0].text.rfind(u"" QUILMARR_ABOUT_VERSION_LINE "\n", 0), 0u);
   EXPECT_NE(boxes[0].text.find(u"2023"), std::u16string::npos);
   EXPECT_EQ(boxes[0].buttons, std::vector<std::u16string>{u"OK"});
   EXPECT_TRUE(boxes[0].icon);
