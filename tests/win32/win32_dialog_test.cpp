@@ -386,6 +386,29 @@ TEST_F(Win32DialogTest, TheCommonOpenFileDialogIsOwnedByTheDialog) {
   EXPECT_TRUE(dialogs[0].modalOverTheWindow);
 }
 
+// A logoff waits while a batch runs; a session that ends anyway gets the
+// report and the [UDP] values back at once.
+TEST_F(Win32DialogTest, ALogoffWaitsForABatchAndTheSessionsEndPutsTheSettingsBack) {
+  settings.Write(settings::kSectionUdp, settings::kKeyRemoteIp, u"10.9.9.9");
+  contract::ReadyForABatch(*this);
+  Click(Control::BatchUpdate);
+  ASSERT_TRUE(Until([&] { return launcher.CallCount() == 1; }));
+  EXPECT_EQ(SendMessageW(Dialog(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), FALSE);
+  launcher.ReleaseAll();
+  ASSERT_TRUE(Until([&] { return Controller().Mode() == UiMode::Querying; }));
+  EXPECT_EQ(SendMessageW(Dialog(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+
+  launcher.Hold();
+  Click(Control::BatchUpdate);
+  ASSERT_TRUE(Until([&] { return launcher.CallCount() == 2; }));
+  SendMessageW(Dialog(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+  EXPECT_EQ(settings.Read(settings::kSectionUdp, settings::kKeyRemoteIp), u"10.9.9.9");
+  // The first batch's report, and now the second's.
+  const std::filesystem::directory_iterator reports(
+      std::filesystem::path(settings.File().Folder()) / "Reports");
+  EXPECT_EQ(std::distance(begin(reports), end(reports)), 2);
+}
+
 TEST(Win32SystemMenu, AnEmptyAboutTextAddsNothing) {
   const UniqueMenu menu(CreatePopupMenu());
   AppendAboutItem(menu.Get(), L"");
