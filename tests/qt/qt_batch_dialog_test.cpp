@@ -16,6 +16,8 @@
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
+#include <csignal>
+#include <fstream>
 #include <memory>
 
 #include "app/about_dlg.h"
@@ -25,6 +27,7 @@
 #include "ui/qt/dialog_units.h"
 #include "ui/qt/qt_batch_dialog.h"
 #include "ui/qt/qt_text.h"
+#include "ui/qt/termination_signals.h"
 
 using namespace quilmarr;
 using namespace quilmarr::test;
@@ -305,6 +308,31 @@ class QtBatchDialogTest : public QObject {
     QTest::mouseClick(&box.OkButton(), Qt::LeftButton);
     QCOMPARE(box.result(), int(QDialog::Accepted));
     QVERIFY(!box.isVisible());
+  }
+
+  // SIGTERM during a batch of two: the running updater finishes, the second
+  // device is skipped, [UDP] is put back and the window ends by itself.
+  void terminationSignalEndsTheWindowAfterTheRunningUpdater() {
+    QtWindowDriver h;
+    h.settings.Write(settings::kSectionUdp, settings::kKeyRemoteIp, u"10.9.9.9");
+    contract::ReadyForABatch(h);
+    h.TickRow(0);
+    const TerminationSignals ends([&h] { h.dialog->RequestEnd(); });
+    h.Click(Control::BatchUpdate);
+    WindowDriver& d = h;
+    QVERIFY(d.Until([&] { return h.launcher.CallCount() == 1; }));
+    QCOMPARE(std::raise(SIGTERM), 0);
+    h.Settle();
+    QVERIFY(h.Visible());
+    h.launcher.ReleaseAll();
+    QVERIFY(d.Until([&] { return !h.Visible(); }));
+    QCOMPARE(h.launcher.CallCount(), 1u);
+    QCOMPARE(h.settings.Read(settings::kSectionUdp, settings::kKeyRemoteIp), u"10.9.9.9");
+    const std::filesystem::directory_iterator reports(
+        std::filesystem::path(h.settings.File().Folder()) / "Reports");
+    std::ifstream report(begin(reports)->path());
+    const std::string csv{std::istreambuf_iterator<char>(report), {}};
+    QVERIFY(csv.find("Skipped") != std::string::npos);
   }
 
   void screenshotWithThreeDevices() {
