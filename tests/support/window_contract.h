@@ -42,6 +42,7 @@ struct ShownBox {
   std::vector<std::u16string> buttons;
   std::u16string defaultButton;
   bool icon = false, modalOverTheWindow = false;
+  bool operator==(const ShownBox&) const = default;
 };
 struct ShownColumn {
   std::u16string header;
@@ -389,6 +390,44 @@ inline void TheCloseWaitHandlesTheWorkerButNoInput(WindowDriver& d, Checks& chec
   WC_CHECK(d.settings.Read(settings::kSectionQuilmarr, settings::kKeyPckFile).empty());
 }
 
+// Batch Update asks first, naming the package file, the number of ticked
+// devices and the package's SHA-256, with No the default: only Yes starts the
+// batch, whose device count the title shows while it runs. While another
+// process holds the settings file's lock nothing is asked or run.
+inline void AsksBeforeABatch(WindowDriver& d, Checks& check, Reply reply, bool lockedElsewhere) {
+  ReadyForABatch(d);
+  d.questionReply = reply;
+  FileLock elsewhere;  // refused to this process as to a second one
+  WC_REQUIRE(!lockedElsewhere || elsewhere.TryLock(LockPath(d.settings.File())));
+  (void)d.TakeBoxes();
+  d.Click(Control::BatchUpdate);
+  const std::vector<ShownBox> boxes = d.TakeBoxes();
+  WC_REQUIRE(boxes.size() == 1);
+  const std::string sha256 = FileSha256(d.settings.Root() / "package.pck").value_or("?");
+  const ShownBox question{
+      u"Batch Update",
+      u"Update 1 device with package.pck?\n\nPackage SHA-256: " + FromUtf8(sha256),
+      {u"&Yes", u"&No"},
+      u"&No",
+      true,
+      true};
+  WC_CHECK(lockedElsewhere
+               ? boxes[0].text == u"Another batch is using the settings file " +
+                                      d.settings.File().FilePath() + u": wait until it has ended."
+               : boxes[0] == question);
+  if (reply == Reply::Yes && !lockedElsewhere) {
+    WC_CHECK(d.Until(
+        [&] { return d.Title() == u"Quilmarr " QUILMARR_VERSION_TEXT " - updating 1 of 1"; }));
+    d.launcher.ReleaseAll();
+    WC_CHECK(d.Until([&] { return d.Controller().Mode() == UiMode::Querying; }));
+    WC_CHECK(d.Title() == kWindowTitle);
+    return;
+  }
+  d.Settle();
+  WC_CHECK(d.launcher.CallCount() == 0 && d.Controller().Mode() == UiMode::Querying);
+  WC_CHECK(d.settings.Read(settings::kSectionQuilmarr, settings::kKeyPckFile).empty());
+}
+
 }  // namespace contract
 
 inline std::vector<ContractCase> WindowContract() {
@@ -501,57 +540,18 @@ inline std::vector<ContractCase> WindowContract() {
          }});
   }
 
-  // Batch Update asks first, naming the package file, the number of ticked
-  // devices and the package's SHA-256, with No the default: only Yes starts
-  // the batch, whose device count the title shows while it runs. While
-  // another process holds the settings file's lock nothing is asked or run.
   struct QuestionRow {
     const char* name;
     Reply reply;
     bool lockedElsewhere;
   };
-  for (const QuestionRow row :
-       {QuestionRow{"Yes", Reply::Yes, false}, QuestionRow{"No", Reply::No, false},
-        QuestionRow{"Enter", Reply::Enter, false},
-        QuestionRow{"WhileAnotherBatchHoldsTheLock", Reply::Yes, true}}) {
-    cases.push_back(
-        {std::string("Question") + row.name, [row](WindowDriver& d, Checks& check) {
-           ReadyForABatch(d);
-           d.questionReply = row.reply;
-           FileLock elsewhere;  // refused to this process as to a second one
-           WC_REQUIRE(!row.lockedElsewhere || elsewhere.TryLock(LockPath(d.settings.File())));
-           (void)d.TakeBoxes();
-           d.Click(Control::BatchUpdate);
-           const std::vector<ShownBox> boxes = d.TakeBoxes();
-           WC_REQUIRE(boxes.size() == 1);
-           WC_CHECK(boxes[0].modalOverTheWindow);
-           if (row.lockedElsewhere) {
-             WC_CHECK(boxes[0].text == u"Another batch is using the settings file " +
-                                           d.settings.File().FilePath() +
-                                           u": wait until it has ended.");
-           } else {
-             const std::string sha256 = FileSha256(d.settings.Root() / "package.pck").value_or("?");
-             WC_CHECK(boxes[0].text ==
-                      u"Update 1 device with package.pck?\n\nPackage SHA-256: " + FromUtf8(sha256));
-             WC_CHECK(boxes[0].caption == u"Batch Update");
-             WC_CHECK((boxes[0].buttons == std::vector<std::u16string>{u"&Yes", u"&No"}));
-             WC_CHECK(boxes[0].defaultButton == u"&No");
-           }
-           if (row.reply != Reply::Yes || row.lockedElsewhere) {
-             d.Settle();
-             WC_CHECK(d.launcher.CallCount() == 0);
-             WC_CHECK(d.Controller().Mode() == UiMode::Querying);
-             WC_CHECK(d.settings.Read(settings::kSectionQuilmarr, settings::kKeyPckFile).empty());
-             return;
-           }
-           WC_CHECK(d.Until([&] {
-             return d.Title() == u"Quilmarr " QUILMARR_VERSION_TEXT " - updating 1 of 1";
-           }));
-           d.launcher.ReleaseAll();
-           WC_REQUIRE(d.Until([&] { return d.Controller().Mode() == UiMode::Querying; }));
-           WC_CHECK(d.launcher.CallCount() == 1);
-           WC_CHECK(d.Title() == u"Quilmarr " QUILMARR_VERSION_TEXT);
-         }});
+  for (const QuestionRow row : {QuestionRow{"Yes", Reply::Yes, false},
+                                {"No", Reply::No, false},
+                                {"Enter", Reply::Enter, false},
+                                {"WhileAnotherBatchHoldsTheLock", Reply::Yes, true}}) {
+    cases.push_back({std::string("Question") + row.name, [row](WindowDriver& d, Checks& check) {
+                       AsksBeforeABatch(d, check, row.reply, row.lockedElsewhere);
+                     }});
   }
   return cases;
 }

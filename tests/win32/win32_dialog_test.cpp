@@ -50,13 +50,14 @@ class Win32WindowDriver : public WindowDriver {
   Win32WindowDriver() {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
-    // Enter goes through the box's own dialog manager, which presses its default button.
+    // Enter goes through the box's dialog manager, which presses its default button.
     watcher->answer = [this](HWND box) {
-      if (questionReply == Reply::Enter) {
-        PostMessageW(box, WM_KEYDOWN, VK_RETURN, 1);
-      } else {
-        PostMessageW(box, WM_COMMAND, questionReply == Reply::Yes ? IDYES : IDNO, 0);
-      }
+      const bool enter = questionReply == Reply::Enter;
+      PostMessageW(box, enter ? WM_KEYDOWN : WM_COMMAND,
+                   enter                         ? VK_RETURN
+                   : questionReply == Reply::Yes ? IDYES
+                                                 : IDNO,
+                   0);
     };
     Open();
   }
@@ -404,9 +405,8 @@ TEST_F(Win32DialogTest, ALogoffWaitsForABatchAndTheSessionsEndPutsTheSettingsBac
   SendMessageW(Dialog(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
   EXPECT_EQ(settings.Read(settings::kSectionUdp, settings::kKeyRemoteIp), u"10.9.9.9");
   // The first batch's report, and now the second's.
-  const std::filesystem::directory_iterator reports(
-      std::filesystem::path(settings.File().Folder()) / "Reports");
-  EXPECT_EQ(std::distance(begin(reports), end(reports)), 2);
+  const std::filesystem::path reports = std::filesystem::path(settings.File().Folder()) / "Reports";
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(reports), {}), 2);
 }
 
 TEST(Win32SystemMenu, AnEmptyAboutTextAddsNothing) {
