@@ -168,10 +168,14 @@ int main(int argc, char* argv[]) {
 
   QApplication application(argc, argv);
   PlatformServices services;
-  // Every message box is reported, then closed the way a user would.
+  // Every message box is reported, then closed the way a user would; the
+  // batch's question ("asked") is answered Yes.
   test::ModalCatcher boxCloser;
   boxCloser.onBox = [](const test::SeenBox& box) {
-    test::Say(QStringLiteral("box %1: %2").arg(box.caption, box.text));
+    const bool question = box.buttons.contains(QStringLiteral("&Yes"));
+    test::Say(QStringLiteral("%1 %2: %3")
+                  .arg(question ? QStringLiteral("asked") : QStringLiteral("box"), box.caption,
+                       box.text.section(QLatin1Char('\n'), 0, 0)));
   };
 
   QString failure;

@@ -16,6 +16,8 @@
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
+#include <csignal>
+#include <fstream>
 #include <memory>
 
 #include "app/about_dlg.h"
@@ -25,6 +27,7 @@
 #include "ui/qt/dialog_units.h"
 #include "ui/qt/qt_batch_dialog.h"
 #include "ui/qt/qt_text.h"
+#include "ui/qt/termination_signals.h"
 
 using namespace quilmarr;
 using namespace quilmarr::test;
@@ -33,7 +36,13 @@ namespace {
 
 class QtWindowDriver final : public WindowDriver {
  public:
-  QtWindowDriver() { Open(); }
+  QtWindowDriver() {
+    catcher.answer = [this](QMessageBox& box) {
+      if (questionReply == Reply::Enter) return QTest::keyClick(&box, Qt::Key_Return);
+      box.button(questionReply == Reply::Yes ? QMessageBox::Yes : QMessageBox::No)->click();
+    };
+    Open();
+  }
   ~QtWindowDriver() override {
     launcher.ReleaseAll();
     dialog.reset();
@@ -62,6 +71,9 @@ class QtWindowDriver final : public WindowDriver {
     elapsed.start();
     while (!done()) {
       if (elapsed.elapsed() >= timeout.count()) return false;
+      // The window manager's part, which the offscreen platform leaves out:
+      // the window is active again once a modal box has gone.
+      if (QApplication::activeWindow() == nullptr && dialog->isVisible()) dialog->activateWindow();
       QTest::qWait(5);
     }
     return true;
@@ -181,7 +193,7 @@ class QtWindowDriver final : public WindowDriver {
       std::vector<std::u16string> buttons;
       for (const QString& button : seen.buttons) buttons.push_back(ToU16String(button));
       boxes.push_back({ToU16String(seen.caption), ToU16String(seen.text), buttons,
-                       seen.icon != QMessageBox::NoIcon,
+                       ToU16String(seen.defaultButton), seen.icon != QMessageBox::NoIcon,
                        seen.modal && seen.parent == dialog.get()});
     }
     catcher.boxes.clear();
@@ -287,7 +299,7 @@ class QtBatchDialogTest : public QObject {
 
     CAboutDlg box;
     QCOMPARE(box.windowTitle(), QStringLiteral("About Quilmarr"));
-    QCOMPARE(box.VersionLabel().text(), QStringLiteral("Quilmarr, Version 1.0"));
+    QCOMPARE(box.VersionLabel().text(), QStringLiteral(QUILMARR_ABOUT_VERSION_LINE));
     QVERIFY(box.NoticeLabel().text().contains(QStringLiteral("2023")));
     QVERIFY(!box.IconLabel().pixmap().isNull());
     QVERIFY(box.OkButton().isDefault());
@@ -296,6 +308,31 @@ class QtBatchDialogTest : public QObject {
     QTest::mouseClick(&box.OkButton(), Qt::LeftButton);
     QCOMPARE(box.result(), int(QDialog::Accepted));
     QVERIFY(!box.isVisible());
+  }
+
+  // SIGTERM during a batch of two: the running updater finishes, the second
+  // device is skipped, [UDP] is put back and the window ends by itself.
+  void terminationSignalEndsTheWindowAfterTheRunningUpdater() {
+    QtWindowDriver h;
+    h.settings.Write(settings::kSectionUdp, settings::kKeyRemoteIp, u"10.9.9.9");
+    contract::ReadyForABatch(h);
+    h.TickRow(0);
+    const TerminationSignals ends([&h] { h.dialog->RequestEnd(); });
+    h.Click(Control::BatchUpdate);
+    WindowDriver& d = h;
+    QVERIFY(d.Until([&] { return h.launcher.CallCount() == 1; }));
+    QCOMPARE(std::raise(SIGTERM), 0);
+    h.Settle();
+    QVERIFY(h.Visible());
+    h.launcher.ReleaseAll();
+    QVERIFY(d.Until([&] { return !h.Visible(); }));
+    QCOMPARE(h.launcher.CallCount(), 1u);
+    QCOMPARE(h.settings.Read(settings::kSectionUdp, settings::kKeyRemoteIp), u"10.9.9.9");
+    const std::filesystem::directory_iterator reports(
+        std::filesystem::path(h.settings.File().Folder()) / "Reports");
+    std::ifstream report(begin(reports)->path());
+    const std::string csv{std::istreambuf_iterator<char>(report), {}};
+    QVERIFY(csv.find("Skipped") != std::string::npos);
   }
 
   void screenshotWithThreeDevices() {

@@ -18,6 +18,7 @@ struct SeenBox {
   QString caption;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   QStringList buttons;
+  QString defaultButton;
   bool modal = false;
   QWidget* parent = nullptr;
 };
@@ -31,6 +32,8 @@ class ModalCatcher final : public QObject {
   std::vector<SeenBox> boxes;
   std::vector<QStringList> menus;  // the item texts of each menu seen; its first item is triggered
   std::function<void(const SeenBox&)> onBox;  // runs as each box is seen, before it is closed
+  // Answers a box that asks Yes or No; unset: Yes.
+  std::function<void(QMessageBox&)> answer;
 
  private:
   void Poll() {
@@ -39,14 +42,17 @@ class ModalCatcher final : public QObject {
         continue;
       }
       if (auto* box = qobject_cast<QMessageBox*>(widget)) {
-        SeenBox seen{box->text(), box->windowTitle(), box->icon(), {}, box->isModal()};
+        SeenBox seen{box->text(), box->windowTitle(), box->icon(), {}, {}, box->isModal()};
         for (QAbstractButton* button : box->buttons()) {
           seen.buttons << button->text();
         }
         seen.parent = box->parentWidget();
+        if (box->defaultButton() != nullptr) seen.defaultButton = box->defaultButton()->text();
         boxes.push_back(seen);
         if (onBox) onBox(seen);
-        if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
+        if (QAbstractButton* yes = box->button(QMessageBox::Yes)) {
+          answer ? answer(*box) : yes->click();
+        } else if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
           ok->click();
         } else {
           box->done(0);

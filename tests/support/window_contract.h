@@ -14,6 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_lock.h"
+#include "platform/sha256.h"
+#include "platform/text.h"
+#include "quilmarr_version.h"
+#include "session/batch_journal.h"
 #include "tests/support/fake_services.h"
 #include "tests/support/lldp_frames.h"
 #include "ui/pendravel_batch_dlg.h"
@@ -22,6 +27,8 @@ namespace quilmarr::test {
 
 enum class Control { Query, BatchUpdate, Browse, Adapter, List, File };
 enum class Key { Enter, KeypadEnter, Space, Escape };
+// How the driver answers a Yes/No question: a click on a button, or Enter.
+enum class Reply { Yes, No, Enter };
 
 struct Rect {
   int left = 0, top = 0, right = 0, bottom = 0;
@@ -33,7 +40,9 @@ struct Rect {
 struct ShownBox {
   std::u16string caption, text;
   std::vector<std::u16string> buttons;
+  std::u16string defaultButton;
   bool icon = false, modalOverTheWindow = false;
+  bool operator==(const ShownBox&) const = default;
 };
 struct ShownColumn {
   std::u16string header;
@@ -52,6 +61,7 @@ struct WindowFakes {
   int openFileCalls = 0;
   bool openFileOwnedByTheWindow = false;
   std::vector<std::u16string> saveFileSuggestions;
+  Reply questionReply = Reply::Yes;
 };
 
 class WindowDriver : public WindowFakes {
@@ -97,7 +107,8 @@ class WindowDriver : public WindowFakes {
   [[nodiscard]] virtual int CurrentRow() = 0;
   [[nodiscard]] virtual int TopRow() = 0;
   [[nodiscard]] virtual bool Visible() = 0;
-  // The message boxes shown since the last call, each answered with OK.
+  // The message boxes shown since the last call, each answered with OK, or
+  // a question as questionReply says.
   [[nodiscard]] virtual std::vector<ShownBox> TakeBoxes() = 0;
 
   // Shared steps.
@@ -158,7 +169,7 @@ inline void ReadyForABatch(WindowDriver& d) {
 }
 
 inline void StartsWithTheTemplateControls(WindowDriver& d, Checks& check) {
-  WC_CHECK(d.Title() == u"Quilmarr 1.0.1.0");
+  WC_CHECK(d.Title() == kWindowTitle);
   WC_CHECK(d.Text(Control::BatchUpdate) == u"Batch Update");
   WC_CHECK(!d.Enabled(Control::BatchUpdate));
   WC_CHECK(d.Text(Control::Query) == u"Query Device");
@@ -314,7 +325,8 @@ inline void BatchMarksTheDeviceAndCloseIsRefusedUntilItEnds(WindowDriver& d, Che
   d.Click(Control::BatchUpdate);
   WC_CHECK(d.Controller().Mode() == UiMode::Updating);
   for (const Control c : kAllButTheFile) WC_CHECK(!d.Enabled(c));
-  WC_CHECK(d.Focused() == Control::File);
+  // Once the window is active again after the question.
+  WC_CHECK(d.Until([&] { return d.Focused() == Control::File; }));
   WC_REQUIRE(d.Until([&] {
     if (d.launcher.CallCount() != 1) return false;
     d.Refresh();
@@ -375,6 +387,44 @@ inline void TheCloseWaitHandlesTheWorkerButNoInput(WindowDriver& d, Checks& chec
   WC_CHECK(d.Controller().Mode() == UiMode::Idle);  // the worker's stop was handled
   d.Settle();
   WC_CHECK(d.launcher.CallCount() == 0);
+  WC_CHECK(d.settings.Read(settings::kSectionQuilmarr, settings::kKeyPckFile).empty());
+}
+
+// Batch Update asks first, naming the package file, the number of ticked
+// devices and the package's SHA-256, with No the default: only Yes starts the
+// batch, whose device count the title shows while it runs. While another
+// process holds the settings file's lock nothing is asked or run.
+inline void AsksBeforeABatch(WindowDriver& d, Checks& check, Reply reply, bool lockedElsewhere) {
+  ReadyForABatch(d);
+  d.questionReply = reply;
+  FileLock elsewhere;  // refused to this process as to a second one
+  WC_REQUIRE(!lockedElsewhere || elsewhere.TryLock(LockPath(d.settings.File())));
+  (void)d.TakeBoxes();
+  d.Click(Control::BatchUpdate);
+  const std::vector<ShownBox> boxes = d.TakeBoxes();
+  WC_REQUIRE(boxes.size() == 1);
+  const std::string sha256 = FileSha256(d.settings.Root() / "package.pck").value_or("?");
+  const ShownBox question{
+      u"Batch Update",
+      u"Update 1 device with package.pck?\n\nPackage SHA-256: " + FromUtf8(sha256),
+      {u"&Yes", u"&No"},
+      u"&No",
+      true,
+      true};
+  WC_CHECK(lockedElsewhere
+               ? boxes[0].text == u"Another batch is using the settings file " +
+                                      d.settings.File().FilePath() + u": wait until it has ended."
+               : boxes[0] == question);
+  if (reply == Reply::Yes && !lockedElsewhere) {
+    WC_CHECK(d.Until(
+        [&] { return d.Title() == u"Quilmarr " QUILMARR_VERSION_TEXT " - updating 1 of 1"; }));
+    d.launcher.ReleaseAll();
+    WC_CHECK(d.Until([&] { return d.Controller().Mode() == UiMode::Querying; }));
+    WC_CHECK(d.Title() == kWindowTitle);
+    return;
+  }
+  d.Settle();
+  WC_CHECK(d.launcher.CallCount() == 0 && d.Controller().Mode() == UiMode::Querying);
   WC_CHECK(d.settings.Read(settings::kSectionQuilmarr, settings::kKeyPckFile).empty());
 }
 
@@ -466,7 +516,7 @@ inline std::vector<ContractCase> WindowContract() {
              WC_CHECK(d.LooksDefault(onButton ? row.focus : Control::BatchUpdate));
            }
            d.Press(row.key);
-           WC_CHECK(d.TakeBoxes().empty());
+           WC_CHECK(d.TakeBoxes().size() == (row.outcome == Batches ? 1u : 0u));  // the question
            WC_CHECK(d.openFileCalls == dialogs + (row.outcome == Browses ? 1 : 0));
            if (row.outcome == Queries) {
              WC_CHECK(d.Until([&] { return d.capture->Opened().size() == 1; }));
@@ -488,6 +538,20 @@ inline std::vector<ContractCase> WindowContract() {
            d.Settle();
            WC_CHECK(d.launcher.CallCount() == (row.outcome == Batches ? 1u : 0u));
          }});
+  }
+
+  struct QuestionRow {
+    const char* name;
+    Reply reply;
+    bool lockedElsewhere;
+  };
+  for (const QuestionRow row : {QuestionRow{"Yes", Reply::Yes, false},
+                                {"No", Reply::No, false},
+                                {"Enter", Reply::Enter, false},
+                                {"WhileAnotherBatchHoldsTheLock", Reply::Yes, true}}) {
+    cases.push_back({std::string("Question") + row.name, [row](WindowDriver& d, Checks& check) {
+                       AsksBeforeABatch(d, check, row.reply, row.lockedElsewhere);
+                     }});
   }
   return cases;
 }

@@ -296,7 +296,11 @@ class Walkthrough {
       const SeenDialog& box = boxes_.seen[boxesSaid_];
       std::wstring text;
       for (const std::wstring& part : box.texts) text += part;
-      Say(u"box " + FromWide(box.caption) + u": " + FromWide(text));
+      // The batch's question, answered Yes, is not one of the boxes a test counts.
+      const bool question =
+          std::find(box.buttons.begin(), box.buttons.end(), L"&Yes") != box.buttons.end();
+      Say((question ? u"asked " : u"box ") + FromWide(box.caption) + u": " +
+          FromWide(text.substr(0, text.find(L'\n'))));
     }
   }
 

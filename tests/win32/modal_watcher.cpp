@@ -34,8 +34,19 @@ LRESULT CALLBACK ModalWatcher::Hook(int code, WPARAM wParam, LPARAM lParam) {
     const auto window = reinterpret_cast<HWND>(wParam);
     if (ClassName(window) == kDialogClass && GetWindow(window, GW_OWNER) != nullptr) {
       active_->Record(window);
-      PostMessageW(window, WM_COMMAND, active_->closeWith_, 0);
+      if (GetDlgItem(window, IDYES) == nullptr) {
+        PostMessageW(window, WM_COMMAND, active_->closeWith_, 0);
+      } else if (active_->answer) {
+        active_->answer(window);
+      } else {
+        PostMessageW(window, WM_COMMAND, IDYES, 0);
+      }
     }
+  }
+  // A box focuses its default button, the one Enter presses, as it starts.
+  if (code == HCBT_SETFOCUS && active_ != nullptr) {
+    const auto window = reinterpret_cast<HWND>(wParam);
+    if (_wcsicmp(ClassName(window).c_str(), L"Button") == 0) active_->focused_ = window;
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -43,6 +54,7 @@ LRESULT CALLBACK ModalWatcher::Hook(int code, WPARAM wParam, LPARAM lParam) {
 void ModalWatcher::Record(HWND dialog) {
   SeenDialog shown;
   shown.caption = Text(dialog);
+  if (focused_ != nullptr && GetParent(focused_) == dialog) shown.defaultButton = Text(focused_);
   shown.owner = GetWindow(dialog, GW_OWNER);
   for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
        child = GetWindow(child, GW_HWNDNEXT)) {

@@ -50,6 +50,15 @@ class Win32WindowDriver : public WindowDriver {
   Win32WindowDriver() {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
+    // Enter goes through the box's dialog manager, which presses its default button.
+    watcher->answer = [this](HWND box) {
+      const bool enter = questionReply == Reply::Enter;
+      PostMessageW(box, enter ? WM_KEYDOWN : WM_COMMAND,
+                   enter                         ? VK_RETURN
+                   : questionReply == Reply::Yes ? IDYES
+                                                 : IDNO,
+                   0);
+    };
     Open();
   }
   ~Win32WindowDriver() override {
@@ -248,7 +257,8 @@ class Win32WindowDriver : public WindowDriver {
     std::vector<ShownBox> boxes;
     for (const SeenDialog& seen : watcher->seen) {
       ShownBox& box = boxes.emplace_back();
-      box = {FromWide(seen.caption), u"", {}, seen.showsIcon, seen.owner == Dialog()};
+      box = {FromWide(seen.caption), u"", {}, FromWide(seen.defaultButton), seen.showsIcon,
+             seen.owner == Dialog()};
       for (const std::wstring& line : seen.texts) {
         box.text += (box.text.empty() ? u"" : u"\n") + FromWide(line);
       }
@@ -361,7 +371,7 @@ TEST_F(Win32DialogTest, TheSystemMenuOpensTheAboutBox) {
   const std::vector<ShownBox> boxes = TakeBoxes();
   ASSERT_EQ(boxes.size(), 2u);
   EXPECT_EQ(boxes[0].caption, u"About Quilmarr");
-  EXPECT_EQ(boxes[0].text.rfind(u"Quilmarr, Version 1.0\n", 0), 0u);
+  EXPECT_EQ(boxes[0].text.rfind(u"" QUILMARR_ABOUT_VERSION_LINE "\n", 0), 0u);
   EXPECT_NE(boxes[0].text.find(u"2023"), std::u16string::npos);
   EXPECT_EQ(boxes[0].buttons, std::vector<std::u16string>{u"OK"});
   EXPECT_TRUE(boxes[0].icon);
@@ -375,6 +385,28 @@ TEST_F(Win32DialogTest, TheCommonOpenFileDialogIsOwnedByTheDialog) {
   const std::vector<ShownBox> dialogs = TakeBoxes();
   ASSERT_EQ(dialogs.size(), 1u);
   EXPECT_TRUE(dialogs[0].modalOverTheWindow);
+}
+
+// A logoff waits while a batch runs; a session that ends anyway gets the
+// report and the [UDP] values back at once.
+TEST_F(Win32DialogTest, ALogoffWaitsForABatchAndTheSessionsEndPutsTheSettingsBack) {
+  settings.Write(settings::kSectionUdp, settings::kKeyRemoteIp, u"10.9.9.9");
+  contract::ReadyForABatch(*this);
+  Click(Control::BatchUpdate);
+  ASSERT_TRUE(Until([&] { return launcher.CallCount() == 1; }));
+  EXPECT_EQ(SendMessageW(Dialog(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), FALSE);
+  launcher.ReleaseAll();
+  ASSERT_TRUE(Until([&] { return Controller().Mode() == UiMode::Querying; }));
+  EXPECT_EQ(SendMessageW(Dialog(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+
+  launcher.Hold();
+  Click(Control::BatchUpdate);
+  ASSERT_TRUE(Until([&] { return launcher.CallCount() == 2; }));
+  SendMessageW(Dialog(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+  EXPECT_EQ(settings.Read(settings::kSectionUdp, settings::kKeyRemoteIp), u"10.9.9.9");
+  // The first batch's report, and now the second's.
+  const std::filesystem::path reports = std::filesystem::path(settings.File().Folder()) / "Reports";
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(reports), {}), 2);
 }
 
 TEST(Win32SystemMenu, AnEmptyAboutTextAddsNothing) {

@@ -258,6 +258,16 @@ void QtBatchDialog::RequestClose() {
   }
 }
 
+void QtBatchDialog::RequestEnd() {
+  // As RequestClose: never inside a close that is being handled, nor after the end.
+  if (closing_ || ended_ || !controller_) {
+    return;
+  }
+  closing_ = true;
+  controller_->OnEndRequested();
+  closing_ = false;
+}
+
 void QtBatchDialog::SetWindowTitle(std::u16string_view title) { setWindowTitle(ToQString(title)); }
 
 void QtBatchDialog::SetTimer(unsigned id, unsigned milliseconds) {

@@ -61,6 +61,11 @@ class QtBatchDialog final : public QDialog, private DialogHost {
   // The same close guard for the title bar, Esc and every other way of ending.
   void reject() override;
 
+  // A request to end from outside (a termination signal): ends as a close
+  // does, or, during a batch, closes by itself once the running updater has
+  // finished and the other devices are skipped.
+  void RequestEnd();
+
   // Replaces the file-save dialog (tests answer it themselves).
   void SetSaveFileFunction(SaveFileFunction saveFile) { saveFile_ = std::move(saveFile); }
 

@@ -1,6 +1,8 @@
 #include "ui/win32/win32_batch_dialog.h"
 
 #include <commctrl.h>
+#include <objbase.h>
+#include <shobjidl.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -21,6 +23,9 @@ constexpr DWORD kPumpSliceMs = 5;
 // Paint messages handled per slice of the close wait; a window that never
 // validates its area cannot hold the wait.
 constexpr int kPaintsPerSlice = 32;
+// Shown by the system beside the window when a logoff or shutdown waits for it.
+constexpr wchar_t kShutdownBlockReason[] =
+    L"A firmware update is running; Quilmarr puts the settings back when it ends.";
 
 HINSTANCE ResourceModule(HINSTANCE given) {
   return given != nullptr ? given : GetModuleHandleW(nullptr);
@@ -53,6 +58,7 @@ Win32BatchDialog::Win32BatchDialog(Win32DialogServices services, Win32DialogOpti
   options_.resources = ResourceModule(options_.resources);
   bigIcon_ = LoadSizedIcon(options_.resources, SM_CXICON, SM_CYICON);
   smallIcon_ = LoadSizedIcon(options_.resources, SM_CXSMICON, SM_CYSMICON);
+  taskbarButtonCreated_ = RegisterWindowMessageW(L"TaskbarButtonCreated");
   DialogHost& host = *this;
   controller_ = std::make_unique<CPendravelBatchDlg>(
       DialogControls{adapterCombo_, deviceList_, queryButton_, batchUpdateButton_, browseButton_,
@@ -70,6 +76,8 @@ Win32BatchDialog::~Win32BatchDialog() {
     DestroyWindow(window);
   }
   controller_.reset();
+  if (taskbar_ != nullptr) taskbar_->Release();
+  if (comStarted_) CoUninitialize();
 }
 
 INT_PTR Win32BatchDialog::DoModal(HWND owner) {
@@ -116,6 +124,10 @@ INT_PTR Win32BatchDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     SetWindowLongPtrW(window_, DWLP_MSGRESULT, 0);
     return TRUE;
   }
+  if (message == taskbarButtonCreated_ && message != 0) {
+    OnTaskbarButtonCreated();
+    return TRUE;
+  }
   switch (message) {
     case WM_INITDIALOG: return OnInitDialog();
     case WM_COMMAND: return OnCommand(LOWORD(wParam), HIWORD(wParam));
@@ -130,6 +142,13 @@ INT_PTR Win32BatchDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
       resizer_.LimitTracking(*reinterpret_cast<MINMAXINFO*>(lParam));
       return TRUE;
     case WM_CLOSE: RequestClose(); return TRUE;
+    case WM_QUERYENDSESSION: return OnQueryEndSession();
+    case WM_ENDSESSION:
+      // The session ends for sure: the report and [UDP] now, the process may
+      // be ended as soon as this returns.
+      if (wParam != FALSE) controller_->OnEndSession();
+      SetWindowLongPtrW(window_, DWLP_MSGRESULT, 0);
+      return TRUE;
     case WM_DESTROY: OnDestroy(); return TRUE;
     default: return FALSE;
   }
@@ -146,6 +165,8 @@ BOOL Win32BatchDialog::OnInitDialog() {
 
   // The dialog's default id stays "Batch Update" while the default look moves
   // with the focus.
+  // An elevated window would not receive the taskbar's message otherwise.
+  ChangeWindowMessageFilterEx(window_, taskbarButtonCreated_, MSGFLT_ALLOW, nullptr);
   SendMessageW(window_, DM_SETDEFID, IDC_BUTTON_BATCH_UPDATE, 0);
   NotifyButtonFocus(window_);
   AddAboutItem();
@@ -256,6 +277,7 @@ void Win32BatchDialog::OnSize(WPARAM kind) {
 }
 
 void Win32BatchDialog::OnDestroy() {
+  EndShutdownBlock();
   DiscardQueuedWorkerMessages(window_);
   target_.Bind(nullptr);
   initialised_ = false;
@@ -270,6 +292,67 @@ void Win32BatchDialog::RequestClose() {
   const bool accepted = controller_->OnClose();
   closing_ = false;
   if (accepted && !ended_) EndDialog();
+}
+
+INT_PTR Win32BatchDialog::OnQueryEndSession() {
+  // A dialog answers through DWLP_MSGRESULT. While a batch runs, a device may
+  // be mid-flash and [UDP] still holds its address: the logoff waits, with
+  // the reason the system shows for it.
+  const bool allow = controller_->OnQueryEndSession();
+  if (!allow && !shutdownBlocked_) {
+    shutdownBlocked_ = ShutdownBlockReasonCreate(window_, kShutdownBlockReason) != FALSE;
+  }
+  SetWindowLongPtrW(window_, DWLP_MSGRESULT, allow ? TRUE : FALSE);
+  return TRUE;
+}
+
+void Win32BatchDialog::EndShutdownBlock() {
+  if (shutdownBlocked_ && window_ != nullptr) ShutdownBlockReasonDestroy(window_);
+  shutdownBlocked_ = false;
+}
+
+void Win32BatchDialog::OnTaskbarButtonCreated() {
+  // Sent again when Explorer restarts: the old object speaks to a button
+  // that has gone.
+  if (taskbar_ != nullptr) taskbar_->Release();
+  taskbar_ = nullptr;
+  if (progressTotal_ > 0) ShowTaskbarProgress();
+}
+
+void Win32BatchDialog::ShowTaskbarProgress() {
+  if (taskbar_ == nullptr) {
+    if (progressTotal_ == 0 || window_ == nullptr) return;  // nothing shown, nothing to remove
+    if (!comTried_) {
+      comTried_ = true;
+      comStarted_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    }
+    void* list = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+                                &list))) {
+      return;
+    }
+    taskbar_ = static_cast<ITaskbarList3*>(list);
+    if (FAILED(taskbar_->HrInit())) {
+      taskbar_->Release();
+      taskbar_ = nullptr;
+      return;
+    }
+  }
+  // Failures are ignored: the title shows the same progress.
+  if (progressTotal_ == 0) {
+    taskbar_->SetProgressState(window_, TBPF_NOPROGRESS);
+    return;
+  }
+  taskbar_->SetProgressState(window_, TBPF_NORMAL);
+  taskbar_->SetProgressValue(window_, progressDone_, progressTotal_);
+}
+
+void Win32BatchDialog::SetProgress(std::size_t done, std::size_t total) {
+  progressDone_ = done;
+  progressTotal_ = total;
+  // The controller reports the batch's end as no progress: a logoff may go on.
+  if (total == 0) EndShutdownBlock();
+  ShowTaskbarProgress();
 }
 
 void Win32BatchDialog::SetWindowTitle(std::u16string_view title) {

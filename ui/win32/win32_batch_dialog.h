@@ -24,6 +24,8 @@
 #include "ui/win32/win32_message_target.h"
 #include "update/settings_file.h"
 
+struct ITaskbarList3;
+
 namespace quilmarr {
 
 // Everything the dialog needs from outside but its own window; all must
@@ -97,6 +99,10 @@ class Win32BatchDialog final : private DialogHost {
   void OnDestroy();
   void AddAboutItem();
   void RequestClose();
+  INT_PTR OnQueryEndSession();
+  void EndShutdownBlock();
+  void OnTaskbarButtonCreated();
+  void ShowTaskbarProgress();
 
   // DialogHost
   void SetWindowTitle(std::u16string_view title) override;
@@ -104,6 +110,7 @@ class Win32BatchDialog final : private DialogHost {
   void KillTimer(unsigned id) override;
   void MessageBox(std::u16string_view text, std::u16string_view caption) override;
   [[nodiscard]] bool AskYesNo(std::u16string_view text, std::u16string_view caption) override;
+  void SetProgress(std::size_t done, std::size_t total) override;
   void PostClose() override;
   [[nodiscard]] std::optional<std::u16string> OpenFileDialog() override;
   [[nodiscard]] std::optional<std::u16string> SaveFileDialog(
@@ -122,6 +129,17 @@ class Win32BatchDialog final : private DialogHost {
   UniqueIcon bigIcon_;
   UniqueIcon smallIcon_;
   DialogResizer resizer_;
+  bool shutdownBlocked_ = false;  // a shutdown block reason exists for the window
+
+  // The taskbar button's progress, made once a batch shows some: COM on this
+  // thread (balanced when comStarted_), then the taskbar's list object; both
+  // may be missing (older systems, Wine), and the progress is then not shown.
+  UINT taskbarButtonCreated_ = 0;
+  bool comTried_ = false;
+  bool comStarted_ = false;
+  ITaskbarList3* taskbar_ = nullptr;
+  std::size_t progressDone_ = 0;
+  std::size_t progressTotal_ = 0;
 
   Win32ComboControl adapterCombo_;
   Win32ListControl deviceList_;
