@@ -276,12 +276,8 @@ std::optional<std::u16string> RecoverInterruptedBatch(SettingsFile& settings) {
     return u"An earlier batch was ended before it finished, and [UDP] in " + settingsPath +
            u" could not be put back; its journal " + journalFile.u16string() + u" is kept.";
   }
-  std::vector<DeviceResult> devices = journal->devices;
-  for (DeviceResult& device : devices) {
-    if (device.outcome == DeviceOutcome::Updating) device.outcome = DeviceOutcome::Interrupted;
-    if (device.outcome == DeviceOutcome::Waiting) device.outcome = DeviceOutcome::Skipped;
-  }
-  const BatchOutcomes outcomes(journal->info, std::move(devices));
+  BatchOutcomes outcomes(journal->info, journal->devices);
+  outcomes.EndedFromOutside();
   const std::u16string reportPath = BatchReportPath(settings, journal->info.start);
   const bool written = WriteBatchReport(reportPath, outcomes);
   fs::remove(journalFile, error);

@@ -366,7 +366,7 @@ void BatchSession::EndNow() {
   if (updateThread_.IsAlive() && job_) {
     // Its updater still runs and cannot be waited for: it is recorded as
     // interrupted, and [UDP] is put back without waiting for it.
-    if (outcomes_) outcomes_->BatchEnded(true);
+    if (outcomes_) outcomes_->EndedFromOutside();
     job_->udpSnapshot.Restore();
     WriteReport();
     std::error_code ignored;

@@ -151,6 +151,14 @@ void BatchOutcomes::BatchEnded(bool interrupted, bool packageChanged) {
   }
 }
 
+void BatchOutcomes::EndedFromOutside() {
+  for (DeviceResult& result : results_) {
+    if (result.outcome == DeviceOutcome::Updating) result.outcome = DeviceOutcome::Interrupted;
+  }
+  BatchEnded(true);
+  StopWatching();
+}
+
 void BatchOutcomes::Tick(std::int64_t steadyNow, const DeviceTable& table) {
   for (DeviceResult& result : results_) {
     if (!UnderWatch(result)) continue;

@@ -93,6 +93,9 @@ class BatchOutcomes {
   // The worker has finished: devices never started were skipped (interrupted),
   // not started because the package changed, or could not be started.
   void BatchEnded(bool interrupted, bool packageChanged = false);
+  // The batch ends without waiting for its updater (the session is ending):
+  // the device it runs is "Interrupted", the rest "Skipped", nothing watched.
+  void EndedFromOutside();
   // Ends the verification windows that have run out by `steadyNow`.
   void Tick(std::int64_t steadyNow, const DeviceTable& table);
   // Nothing more can be heard (the capture ended): watched devices stay Done.

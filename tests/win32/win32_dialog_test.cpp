@@ -407,6 +407,11 @@ TEST_F(Win32DialogTest, ALogoffWaitsForABatchAndTheSessionsEndPutsTheSettingsBac
   // The first batch's report, and now the second's.
   const std::filesystem::path reports = std::filesystem::path(settings.File().Folder()) / "Reports";
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(reports), {}), 2);
+  bool interrupted = false;
+  for (const auto& report : std::filesystem::directory_iterator(reports)) {
+    interrupted |= ReadBytes(report.path()).find("\"Interrupted\"") != std::string::npos;
+  }
+  EXPECT_TRUE(interrupted) << "the device whose updater still ran";
 }
 
 TEST(Win32SystemMenu, AnEmptyAboutTextAddsNothing) {
