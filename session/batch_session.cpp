@@ -340,6 +340,11 @@ bool BatchSession::Close() {
 }
 
 void BatchSession::Shutdown() {
+  StopWorkers();
+  WriteReport();
+}
+
+void BatchSession::StopWorkers() {
   captureThread_.RequestStop();
   if (job_) job_->interruptRequested = true;
   if (captureThread_.IsAlive() || updateThread_.IsAlive()) {
@@ -347,7 +352,6 @@ void BatchSession::Shutdown() {
         [this] { return !captureThread_.IsAlive() && !updateThread_.IsAlive(); },
         kWorkerEndWait));
   }
-  WriteReport();
 }
 
 void BatchSession::ReleaseBatch() {
@@ -362,7 +366,7 @@ void BatchSession::ReleaseBatch() {
 }
 
 void BatchSession::EndNow() {
-  Shutdown();
+  StopWorkers();
   if (updateThread_.IsAlive() && job_) {
     // Its updater still runs and cannot be waited for: it is recorded as
     // interrupted, and [UDP] is put back without waiting for it.
@@ -374,6 +378,7 @@ void BatchSession::EndNow() {
     lock_.Unlock();
     return;
   }
+  WriteReport();
   ReleaseBatch();
 }
 

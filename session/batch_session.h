@@ -195,6 +195,7 @@ class BatchSession {
 
  private:
   bool WaitForCaptureEnd();
+  void StopWorkers();  // asks both to end and handles messages until they have, a while
   void OnCaptureEnded();
   void OnUpdateFinished();
   void WriteReportIfOver();
