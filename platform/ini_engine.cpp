@@ -154,13 +154,6 @@ std::string KeyLine(std::u16string_view key, std::u16string_view value, std::str
   return line;
 }
 
-std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) return std::nullopt;
-  return text;
-}
 
 }  // namespace
 
@@ -243,7 +236,7 @@ bool IniEngineStore::Remove(std::u16string_view path, std::u16string_view sectio
   if (path.empty()) return false;
   const std::filesystem::path file(std::u16string{path});
   const std::lock_guard lock(mutex_);
-  const auto text = ReadWholeFile(file);
+  const auto text = ReadFileBytes(file);
   if (!text) return !std::filesystem::exists(file);
   const std::vector<Line> lines = SplitLines(*text);
   const auto body = FindSection(lines, section);
@@ -260,7 +253,7 @@ std::u16string IniEngineStore::Read(std::u16string_view path, std::u16string_vie
   std::optional<std::u16string> value;
   {
     const std::lock_guard lock(mutex_);
-    if (const auto text = ReadWholeFile(std::filesystem::path(std::u16string(path)))) {
+    if (const auto text = ReadFileBytes(std::filesystem::path(std::u16string(path)))) {
       value = FindIniValue(*text, section, key);
     }
   }
@@ -277,7 +270,7 @@ bool IniEngineStore::Write(std::u16string_view path, std::u16string_view section
   std::error_code error;
   std::string text;
   if (std::filesystem::exists(file, error)) {
-    auto existing = ReadWholeFile(file);
+    auto existing = ReadFileBytes(file);
     if (!existing) return false;
     text = std::move(*existing);
   } else if (error) {

@@ -296,26 +296,27 @@ void QtBatchDialog::timerEvent(QTimerEvent* event) {
 }
 
 void QtBatchDialog::MessageBox(std::u16string_view text, std::u16string_view caption) {
-  QMessageBox box(this);
-  box.setWindowTitle(ToQString(caption));
-  box.setTextFormat(Qt::PlainText);
-  box.setText(ToQString(text));
-  box.setIcon(QMessageBox::NoIcon);
-  box.setStandardButtons(QMessageBox::Ok);
-  box.setDefaultButton(QMessageBox::Ok);
-  box.exec();
+  static_cast<void>(ShowBox(text, caption, QMessageBox::NoIcon, QMessageBox::Ok));
 }
 
 bool QtBatchDialog::AskYesNo(std::u16string_view text, std::u16string_view caption) {
+  return ShowBox(text, caption, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
+                 QMessageBox::No) == QMessageBox::Yes;
+}
+
+// Modal, plain text, `defaultButton` also the answer to Esc when it is not OK.
+int QtBatchDialog::ShowBox(std::u16string_view text, std::u16string_view caption,
+                           QMessageBox::Icon icon, QMessageBox::StandardButtons buttons,
+                           QMessageBox::StandardButton defaultButton) {
   QMessageBox box(this);
   box.setWindowTitle(ToQString(caption));
   box.setTextFormat(Qt::PlainText);
   box.setText(ToQString(text));
-  box.setIcon(QMessageBox::Question);
-  box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-  box.setDefaultButton(QMessageBox::No);
-  box.setEscapeButton(QMessageBox::No);
-  return box.exec() == QMessageBox::Yes;
+  box.setIcon(icon);
+  box.setStandardButtons(buttons);
+  box.setDefaultButton(defaultButton);
+  if (defaultButton != QMessageBox::Ok) box.setEscapeButton(defaultButton);
+  return box.exec();
 }
 
 void QtBatchDialog::PostClose() {

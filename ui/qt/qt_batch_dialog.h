@@ -3,6 +3,7 @@
 // control adapters, and the routing of clicks, timer ticks, close requests
 // and worker messages to the controller on the user-interface thread.
 #include <QDialog>
+#include <QMessageBox>
 #include <functional>
 #include <map>
 #include <memory>
@@ -103,6 +104,10 @@ class QtBatchDialog final : public QDialog, private DialogHost {
   void EndDialog() override;
   bool PumpMessagesUntil(const std::function<bool()>& done,
                          std::chrono::milliseconds timeout) override;
+
+  int ShowBox(std::u16string_view text, std::u16string_view caption, QMessageBox::Icon icon,
+              QMessageBox::StandardButtons buttons,
+              QMessageBox::StandardButton defaultButton = QMessageBox::Ok);
 
   void CreateControls();
   void PlaceControls();
