@@ -240,6 +240,7 @@ bool BatchSession::StartBatch(const BatchPlan& plan) {
                  ComputerName(),
                  kProductVersion};
   outcomes_ = std::make_unique<BatchOutcomes>(info, request.targets, devices_);
+  finishedTaken_.assign(request.targets.size(), false);
   reportPath_ = request.reportPath.empty() ? BatchReportPath(settingsFile, now)
                                            : request.reportPath;
   reportWritten_.reset();
@@ -500,6 +501,19 @@ std::vector<PlannedDevice> BatchSession::PlannedDevices(const BatchPlan& plan) c
                                                         record->currentAppVersion});
   }
   return devices;
+}
+
+std::vector<DeviceResult> BatchSession::TakeFinishedDevices() {
+  std::vector<DeviceResult> finished;
+  if (!outcomes_) return finished;
+  const auto& results = outcomes_->Results();
+  for (std::size_t i = 0; i < results.size() && i < finishedTaken_.size(); ++i) {
+    if (!finishedTaken_[i] && outcomes_->IsFinal(results[i])) {
+      finishedTaken_[i] = true;
+      finished.push_back(results[i]);
+    }
+  }
+  return finished;
 }
 
 std::optional<BatchProgress> BatchSession::Progress() const {

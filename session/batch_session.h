@@ -180,6 +180,9 @@ class BatchSession {
       const std::vector<std::u16string>& ips) const;
   // Nullopt while no batch has run since the last query.
   [[nodiscard]] std::optional<BatchProgress> Progress() const;
+  // The devices of the batch whose outcome became final since the last call,
+  // in update order: each once, as soon as nothing can change it.
+  [[nodiscard]] std::vector<DeviceResult> TakeFinishedDevices();
   // The plan's devices, in update order, with what was last heard of them.
   [[nodiscard]] std::vector<PlannedDevice> PlannedDevices(const BatchPlan& plan) const;
 
@@ -222,6 +225,7 @@ class BatchSession {
   std::unique_ptr<BatchOutcomes> outcomes_;
   std::u16string reportPath_;
   std::optional<bool> reportWritten_;
+  std::vector<bool> finishedTaken_;  // per device of the batch
   std::u16string updatingIp_;
   std::chrono::steady_clock::time_point updatingSince_{};
   std::chrono::steady_clock::time_point batchSince_{};

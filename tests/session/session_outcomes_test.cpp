@@ -182,5 +182,31 @@ TEST_F(BatchOutcomeTest, AReportThatCannotBeWrittenIsSaid) {
   EXPECT_EQ(errors_, Strings{u"The batch report could not be written: " + temp_.Root().u16string()});
 }
 
+// Each device once, as soon as its outcome is final: a failure before an
+// earlier device's verification has ended.
+TEST_F(BatchOutcomeTest, EachDeviceIsFinishedOnceAsSoonAsItsOutcomeIsFinal) {
+  PrepareBatch({1, 2, 3});
+  temp_.Write(settings::kSectionQuilmarr, settings::kKeyVerifySeconds, u"60");
+  launcher_.EndRunsWith({{ProcessRun::End::Exited, 0},
+                         {ProcessRun::End::Exited, 3},
+                         {ProcessRun::End::Exited, 0}});
+  ASSERT_TRUE(StartBatch({1, 2, 3}));
+  ASSERT_TRUE(PumpUntilBatchEnded());
+  const auto finished = [&] {
+    Strings texts;
+    for (const DeviceResult& r : session_->TakeFinishedDevices()) {
+      texts.push_back(r.ip + u" " + OutcomeText(r));
+    }
+    return texts;
+  };
+  EXPECT_EQ(finished(), Strings{Ip(2) + u" Failed (exit 3)"});
+  clock_.Advance(5);
+  Hear(3, "4.1.7");
+  clock_.Advance(60);
+  session_->Tick();
+  EXPECT_EQ(finished(), (Strings{Ip(1) + u" Not back", Ip(3) + u" Unchanged"}));
+  EXPECT_TRUE(finished().empty());
+}
+
 }  // namespace
 }  // namespace quilmarr::test

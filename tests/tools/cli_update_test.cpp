@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "platform/ini.h"
@@ -128,7 +129,10 @@ class CliUpdate : public ::testing::Test {
                  "QUILMARR_STANDIN_SILENT_S=1"};
     argv.insert(argv.end(), environment.begin(), environment.end());
     argv.insert(argv.end(), {QUILMARR_CLI_PATH, "update", "--adapter", adapter_, "--package",
-                             packageArgument_, "--listen-seconds", "2"});
+                             packageArgument_});
+    if (std::find(options.begin(), options.end(), "--listen-seconds") == options.end()) {
+      argv.insert(argv.end(), {"--listen-seconds", "2"});
+    }
     argv.insert(argv.end(), options.begin(), options.end());
     return argv;
   }
@@ -271,6 +275,13 @@ TEST_F(CliUpdate, CtrlCOrHangUpLetsTheRunningUpdaterFinishAndSkipsTheRest) {
     EXPECT_NE(result.err.find("Report written to "), std::string::npos) << result.err;
     ExpectUdpRestored();
   }
+  // Interrupted while it listens, before anything ran: nothing was updated.
+  Running listening(Command({"--all-heard", "--listen-seconds", "60"}), temp_.Path(), "listen");
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  const auto interrupted = listening.Signal(SIGINT, true);
+  EXPECT_EQ(interrupted.status, 2) << interrupted.err;
+  EXPECT_NE(interrupted.err.find("Interrupted: nothing was updated"), std::string::npos)
+      << interrupted.err;
 }
 
 // One batch per settings file: a second tool is refused while the first
@@ -288,6 +299,7 @@ TEST_F(CliUpdate, OneBatchPerSettingsFileAndAKilledBatchIsRecoveredByTheNext) {
       << second.err;
   EXPECT_EQ(second.out, "");
   EXPECT_EQ(Ini(u"UDP", u"REMOTE_IP"), "192.0.2.10") << "the first batch's, untouched";
+  EXPECT_EQ(Update({"--device", "192.0.2.11", "--dry-run"}).status, 2) << "a dry run checks it too";
 
   static_cast<void>(first.Signal(SIGKILL, false));
   const auto next =
@@ -356,6 +368,19 @@ TEST_F(CliUpdate, ADryRunAndBadInputWriteNothingAndRunNoUpdater) {
   EXPECT_EQ(result.out, "");
   EXPECT_EQ(ReadBytes(settings), before) << "[Quilmarr] is written only once the checks passed";
 
+  // Refused before the listen, without writing: a device given twice, a bad stored option.
+  for (const auto& [options, stored, message] :
+       {std::tuple<Strings, std::string, std::string>{
+            {"--device", "192.0.2.10", "--device", "192.0.2.10"}, "",
+            "Device 192.0.2.10 is given more than once"},
+        {{"--device", "192.0.2.10"}, "[Quilmarr]\nUpdateTimeoutSeconds=soon\n",
+         "Invalid [Quilmarr] UpdateTimeoutSeconds \"soon\""}}) {
+    WriteBytes(settings, before + stored);
+    result = Update(options);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find(message), std::string::npos) << result.err;
+  }
+
   WriteBytes(settings, "[Pendravel]\nExePath=\n");
   result = Update({"--device", "192.0.2.10"});
   EXPECT_EQ(result.status, 2);
@@ -382,6 +407,15 @@ TEST_F(CliUpdate, ADryRunAndBadInputWriteNothingAndRunNoUpdater) {
 
   EXPECT_FALSE(fs::exists(updaterLog_)) << ReadBytes(updaterLog_);
   EXPECT_FALSE(fs::exists(settingsFolder_ / "Reports"));
+
+  // A batch whose report cannot be written has not done its job.
+  fs::permissions(settings, fs::perms::owner_read | fs::perms::owner_write);
+  result = Update({"--device", "192.0.2.10", "--verify-seconds", "0", "--report",
+                   temp_.Path().string()});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("The batch report could not be written: " + temp_.Path().string()),
+            std::string::npos)
+      << result.err;
 }
 
 }  // namespace

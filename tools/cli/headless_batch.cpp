@@ -112,7 +112,6 @@ bool HeadlessBatch::Listen(const UpdateRequest& request, const AdapterInfo& adap
 }
 
 int HeadlessBatch::Finish() {
-  reported_.assign(session_.Outcomes()->Results().size(), false);
   Pump([this] { return !session_.BatchAlive() && session_.Outcomes()->Over(); });
   static_cast<void>(session_.Close());  // ends the capture, writes the report, restores [UDP]
   ReportFinishedDevices();
@@ -163,16 +162,9 @@ void HeadlessBatch::NoticeInterrupt() {
 }
 
 void HeadlessBatch::ReportFinishedDevices() {
-  const BatchOutcomes* outcomes = session_.Outcomes();
-  if (outcomes == nullptr) return;
-  const auto& results = outcomes->Results();
-  for (std::size_t i = 0; i < results.size() && i < reported_.size(); ++i) {
-    const DeviceResult& result = results[i];
-    if (outcomes->IsFinal(result) && !reported_[i]) {
-      reported_[i] = true;
-      events_.DeviceFinished(result, DeviceSucceeded(result, outcomes->Info().verifyFor),
-                             outcomes->Info());
-    }
+  for (const DeviceResult& result : session_.TakeFinishedDevices()) {
+    const BatchInfo& info = session_.Outcomes()->Info();
+    events_.DeviceFinished(result, DeviceSucceeded(result, info.verifyFor), info);
   }
 }
 

@@ -101,7 +101,6 @@ class HeadlessBatch final : private SessionHost {
   BatchEvents& events_;
   const std::atomic<bool>& interrupt_;
   const std::chrono::milliseconds tick_;
-  std::vector<bool> reported_;
   std::chrono::steady_clock::time_point listenEnd_{};
   bool listening_ = false;
   bool interruptNoticed_ = false;
