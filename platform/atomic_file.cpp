@@ -38,12 +38,7 @@ std::filesystem::path TemporarySibling(const std::filesystem::path& target) {
 
 bool ReplaceAtomically(const std::filesystem::path& target, std::string_view contents) {
   std::error_code error;
-  const auto status = std::filesystem::status(target, error);
-  if (std::filesystem::exists(status) &&
-      (status.permissions() & std::filesystem::perms::owner_write) ==
-          std::filesystem::perms::none) {
-    return false;
-  }
+  if (IsReadOnlyFile(target)) return false;
   const std::filesystem::path temp = TemporarySibling(target);
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
@@ -127,6 +122,15 @@ bool ReplaceAtomically(const std::filesystem::path& requested, std::string_view 
 
 bool ReplaceFileAtomically(const std::filesystem::path& target, std::string_view contents) {
   return ReplaceAtomically(target, contents);
+}
+
+bool IsReadOnlyFile(const std::filesystem::path& file) {
+  using std::filesystem::perms;
+  std::error_code error;
+  const auto status = std::filesystem::status(file, error);
+  return std::filesystem::exists(status) &&
+         (status.permissions() & (perms::owner_write | perms::group_write | perms::others_write)) ==
+             perms::none;
 }
 
 std::optional<std::string> ReadFileBytes(const std::filesystem::path& file) {

@@ -15,6 +15,10 @@ namespace quilmarr {
 [[nodiscard]] bool ReplaceFileAtomically(const std::filesystem::path& target,
                                          std::string_view contents);
 
+// A file without any write bit, which ReplaceFileAtomically refuses (even for
+// root, as Windows refuses a read-only file); false when there is no file.
+[[nodiscard]] bool IsReadOnlyFile(const std::filesystem::path& file);
+
 // The file's bytes; nullopt when it cannot be read.
 [[nodiscard]] std::optional<std::string> ReadFileBytes(const std::filesystem::path& file);
 

@@ -39,10 +39,7 @@ bool LooksWritable(const SettingsFile& settings) {
   const std::u16string path = settings.FilePath();
   std::error_code error;
   if (path.empty() || !std::filesystem::is_directory(settings.Folder(), error)) return false;
-  const auto status = std::filesystem::status(path, error);
-  return !std::filesystem::exists(status) ||
-         (status.permissions() & std::filesystem::perms::owner_write) !=
-             std::filesystem::perms::none;
+  return !IsReadOnlyFile(std::filesystem::path(path));
 }
 
 // The updater runs still to come (the running one included) times the
@@ -299,14 +296,7 @@ void BatchSession::AfterRun(std::size_t index, const DeviceRun& run) {
   DeviceResult& device = journal_.devices[index];
   device.start = run.start;
   device.end = run.end;
-  switch (run.process.end) {
-    case ProcessRun::End::NotStarted: device.outcome = DeviceOutcome::NotStarted; break;
-    case ProcessRun::End::TimedOut: device.outcome = DeviceOutcome::TimedOut; break;
-    case ProcessRun::End::Exited:
-      device.exitStatus = run.process.exitStatus;
-      device.outcome = run.process.exitStatus == 0 ? DeviceOutcome::Done : DeviceOutcome::Failed;
-      break;
-  }
+  TakeRunEnd(device, run.process);
   WriteJournal();
 }
 
@@ -359,11 +349,13 @@ void BatchSession::ReleaseBatch() {
   if (updateThread_.IsAlive()) return;
   updateThread_.Join();
   job_.reset();  // [UDP] back as the batch found it
-  if (lock_.Held()) {
-    std::error_code ignored;
-    std::filesystem::remove(JournalPath(services_.settings), ignored);
-    lock_.Unlock();
-  }
+  if (lock_.Held()) ForgetJournal();
+}
+
+void BatchSession::ForgetJournal() {
+  std::error_code ignored;
+  std::filesystem::remove(JournalPath(services_.settings), ignored);
+  lock_.Unlock();
 }
 
 void BatchSession::EndNow() {
@@ -374,9 +366,7 @@ void BatchSession::EndNow() {
     if (outcomes_) outcomes_->EndedFromOutside();
     job_->udpSnapshot.Restore();
     WriteReport();
-    std::error_code ignored;
-    std::filesystem::remove(JournalPath(services_.settings), ignored);
-    lock_.Unlock();
+    ForgetJournal();
     return;
   }
   WriteReport();

@@ -204,6 +204,7 @@ class BatchSession {
   void WriteReportIfOver();
   // Joins an ended update worker and frees its job, which restores [UDP].
   void ReleaseBatch();
+  void ForgetJournal();  // [UDP] is back: the journal goes, and the lock with it
   void WriteJournal();  // under journalMutex_
   [[nodiscard]] std::optional<std::u16string> BeforeRun(std::size_t index);
   void AfterRun(std::size_t index, const DeviceRun& run);

@@ -76,6 +76,17 @@ std::u16string_view TrimmedVersion(std::u16string_view version) noexcept {
   return version;
 }
 
+void TakeRunEnd(DeviceResult& result, const ProcessRun& process) {
+  switch (process.end) {
+    case ProcessRun::End::NotStarted: result.outcome = DeviceOutcome::NotStarted; break;
+    case ProcessRun::End::TimedOut: result.outcome = DeviceOutcome::TimedOut; break;
+    case ProcessRun::End::Exited:
+      result.exitStatus = process.exitStatus;
+      result.outcome = process.exitStatus == 0 ? DeviceOutcome::Done : DeviceOutcome::Failed;
+      break;
+  }
+}
+
 bool DeviceSucceeded(const DeviceResult& result, std::chrono::seconds verifyFor) noexcept {
   return result.outcome == DeviceOutcome::Verified ||
          (result.outcome == DeviceOutcome::Done && verifyFor.count() == 0);
@@ -117,16 +128,10 @@ void BatchOutcomes::DeviceEnded(const DeviceRun& run, const DeviceTable& table,
                                 std::int64_t steadyNow) {
   DeviceResult* result = FindMutable(run.ip);
   if (result == nullptr) return;
-  switch (run.process.end) {
-    case ProcessRun::End::NotStarted: result->outcome = DeviceOutcome::NotStarted; return;
-    case ProcessRun::End::TimedOut: result->outcome = DeviceOutcome::TimedOut; break;
-    case ProcessRun::End::Exited:
-      result->exitStatus = run.process.exitStatus;
-      result->outcome = run.process.exitStatus == 0 ? DeviceOutcome::Done : DeviceOutcome::Failed;
-      if (result->outcome == DeviceOutcome::Done && info_.verifyFor.count() > 0) {
-        result->verifyUntil = steadyNow + info_.verifyFor.count();
-      }
-      break;
+  TakeRunEnd(*result, run.process);
+  if (run.process.end == ProcessRun::End::NotStarted) return;
+  if (result->outcome == DeviceOutcome::Done && info_.verifyFor.count() > 0) {
+    result->verifyUntil = steadyNow + info_.verifyFor.count();
   }
   result->start = run.start;
   result->end = run.end;

@@ -70,6 +70,10 @@ struct BatchInfo {
 // "Done", "Failed (exit 3)", "Verified 2.0.0", ...; empty while waiting.
 [[nodiscard]] std::u16string OutcomeText(const DeviceResult& result);
 
+// The outcome an ended run gives (Done, Failed with its exit status, Not
+// started, Timed out), before any verification.
+void TakeRunEnd(DeviceResult& result, const ProcessRun& process);
+
 // Verified, or Done when the batch verifies nothing: what a batch is for.
 [[nodiscard]] bool DeviceSucceeded(const DeviceResult& result,
                                    std::chrono::seconds verifyFor) noexcept;
