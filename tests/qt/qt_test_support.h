@@ -63,11 +63,12 @@ class ModalCatcher final : public QObject {
           texts << action->text();
         }
         menus.push_back(texts);
-        QAction* first = menu->actions().isEmpty() ? nullptr : menu->actions().first();
-        menu->close();
-        if (first != nullptr) {
-          first->trigger();
+        // Queued, so that a box the action opens is caught by the next poll.
+        if (!menu->actions().isEmpty()) {
+          QMetaObject::invokeMethod(menu->actions().first(), &QAction::trigger,
+                                    Qt::QueuedConnection);
         }
+        QMetaObject::invokeMethod(menu, &QMenu::close, Qt::QueuedConnection);
       }
     }
   }

@@ -7,18 +7,15 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "platform/file_lock.h"
 #include "platform/sha256.h"
 #include "platform/text.h"
 #include "quilmarr_version.h"
-#include "session/batch_journal.h"
 #include "tests/support/fake_services.h"
 #include "tests/support/lldp_frames.h"
 #include "ui/pendravel_batch_dlg.h"
@@ -129,6 +126,14 @@ class WindowDriver : public WindowFakes {
     Until([] { return false; }, std::chrono::milliseconds(50));
   }
   [[nodiscard]] bool CapturesEnded() const { return capture->freed == capture->created; }
+  // The controls enabled now, in the order of Control.
+  [[nodiscard]] std::vector<Control> EnabledNow() {
+    std::vector<Control> enabled;
+    for (int c = 0; c <= static_cast<int>(Control::File); ++c) {
+      if (Enabled(Control(c))) enabled.push_back(Control(c));
+    }
+    return enabled;
+  }
 };
 
 // Records a case's failed checks with their lines; the runner reports them.
@@ -150,11 +155,12 @@ struct ContractCase {
 
 namespace contract {
 
+using enum Control;
+using Controls = std::vector<Control>;
+
 inline DeviceAnnouncement Device(std::uint8_t last, std::string_view name = "BAY-1") {
   return {{192, 168, 0, last}, name, "FEEDER_1", "1.0.2", "4.1.7"};
 }
-inline constexpr Control kAllButTheFile[] = {Control::Query, Control::BatchUpdate, Control::Browse,
-                                             Control::Adapter, Control::List};
 
 // A running query showing two devices, the second ticked, a package chosen
 // through Browse and the updater held in its run.
@@ -162,7 +168,7 @@ inline void ReadyForABatch(WindowDriver& d) {
   d.settings.Write(settings::kSectionPendravel, settings::kKeyExePath, u"/opt/pendravel/");
   d.openFileAnswer = WritePackage(d.settings.Root() / "package.pck");
   d.launcher.Hold();
-  d.Click(Control::Browse);
+  d.Click(Browse);
   d.StartQuery();
   d.Announce({Device(10), Device(11)});
   d.TickRow(1);
@@ -170,34 +176,25 @@ inline void ReadyForABatch(WindowDriver& d) {
 
 inline void StartsWithTheTemplateControls(WindowDriver& d, Checks& check) {
   WC_CHECK(d.Title() == kWindowTitle);
-  WC_CHECK(d.Text(Control::BatchUpdate) == u"Batch Update");
-  WC_CHECK(!d.Enabled(Control::BatchUpdate));
-  WC_CHECK(d.Text(Control::Query) == u"Query Device");
-  WC_CHECK(d.Enabled(Control::Query));  // adapters exist
-  WC_CHECK(d.Text(Control::Browse) == u"Browse");
-  WC_CHECK(d.Enabled(Control::Browse));
-  WC_CHECK(d.Enabled(Control::Adapter));
+  WC_CHECK(d.Text(BatchUpdate) == u"Batch Update" && d.Text(Query) == u"Query Device" &&
+           d.Text(Browse) == u"Browse");
+  WC_CHECK((d.EnabledNow() == Controls{Query, Browse, Adapter, File}));  // adapters exist
   WC_CHECK((d.AdapterItems() == std::vector<std::u16string>{u"10.0.0.1   Test Adapter A",
                                                             u"10.0.0.2   Test Adapter B"}));
   WC_CHECK(d.AdapterSelection() == -1);  // nothing saved, nothing preselected
-  WC_CHECK(!d.Enabled(Control::List));
-  WC_CHECK(d.ReadOnly(Control::File));
-  WC_CHECK(d.Text(Control::File).empty());
+  WC_CHECK(d.ReadOnly(File) && d.Text(File).empty());
   // The first enabled tab stop; as a focused push button it is the default.
-  WC_CHECK(d.Focused() == Control::Query);
-  WC_CHECK(d.LooksDefault(Control::Query));
-  WC_CHECK(!d.LooksDefault(Control::BatchUpdate));
-  d.Focus(Control::Adapter);
-  WC_CHECK(d.LooksDefault(Control::BatchUpdate));  // the template's default push button
-  WC_CHECK(!d.LooksDefault(Control::Query));
+  WC_CHECK(d.Focused() == Query && d.LooksDefault(Query) && !d.LooksDefault(BatchUpdate));
+  d.Focus(Adapter);  // then the template's default push button is
+  WC_CHECK(d.LooksDefault(BatchUpdate) && !d.LooksDefault(Query));
 }
 
 inline void PresetsAdapterAndFileFromSettings(WindowDriver& d, Checks& check) {
   d.settings.Write(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"10.0.0.2");
   d.settings.Write(settings::kSectionQuilmarr, settings::kKeyPckFile, u"/srv/fw/package v2.pck");
   d.Open();
-  WC_CHECK(d.AdapterSelection() == 1);
-  WC_CHECK(d.Text(Control::File) == u"/srv/fw/package v2.pck");
+  WC_CHECK(d.AdapterSelection() == 1 && d.Text(File) == u"/srv/fw/package v2.pck");
+  WC_CHECK(d.capture->created == 0 && d.launcher.CallCount() == 0);  // nothing before a click
 }
 
 // Seven centred columns fitted to their headers, the first 120 wide, the
@@ -212,65 +209,53 @@ inline void ListAndLayoutFollowTheWindow(WindowDriver& d, Checks& check) {
                                     u" Current App Version ",
                                     u" Status "};
   const std::vector<ShownColumn> columns = d.Columns();
-  WC_REQUIRE(columns.size() == 7);
+  WC_REQUIRE(columns.size() == 7 && columns[0].width == 120);
   int sum = 0;
-  for (std::size_t column = 0; column < columns.size(); ++column) {
-    WC_CHECK(columns[column].header == headers[column]);
-    WC_CHECK(columns[column].centred);
-    WC_CHECK(column == 0 || columns[column].width >= columns[column].fitted);
-    sum += columns[column].width;
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    WC_CHECK(columns[c].header == headers[c] && columns[c].centred);
+    WC_CHECK(c == 0 || columns[c].width >= columns[c].fitted);
+    sum += columns[c].width;
   }
-  WC_CHECK(columns[0].width == 120);
   WC_CHECK(sum == d.ListInnerWidth());
   const int status = columns.back().width;
   WC_CHECK(status > d.ListTextWidth(u"Updating") + 8);  // the word is never cut short
 
-  for (const Control c :
-       {Control::List, Control::Query, Control::Browse, Control::BatchUpdate, Control::File}) {
+  for (const Control c : {List, Query, Browse, BatchUpdate, File}) {
     WC_CHECK(d.Geometry(c) == d.TemplateGeometry(c));
   }
   const Rect size = d.WindowSize();
-  const Rect list = d.Geometry(Control::List);
+  const Rect list = d.Geometry(List);
   d.Resize(100, 80);
-  WC_CHECK(
-      (d.Geometry(Control::List) == Rect{list.left, list.top, list.right + 100, list.bottom + 80}));
-  WC_CHECK(d.Geometry(Control::Query) == d.TemplateGeometry(Control::Query));
-  for (const Control below : {Control::Browse, Control::BatchUpdate, Control::File}) {
+  WC_CHECK((d.Geometry(List) == Rect{list.left, list.top, list.right + 100, list.bottom + 80}));
+  WC_CHECK(d.Geometry(Query) == d.TemplateGeometry(Query));
+  for (const Control below : {Browse, BatchUpdate, File}) {
     WC_CHECK(d.Geometry(below) == d.TemplateGeometry(below).Moved(0, 80));
   }
   WC_CHECK(d.Columns().back().width == status + 100);
   d.Resize(-150, -130);
-  WC_CHECK(d.WindowSize() == size);
-  WC_CHECK(d.Geometry(Control::List) == list);
+  WC_CHECK(d.WindowSize() == size && d.Geometry(List) == list);
 }
 
+// Which controls each mode enables is the controller's test; here, that each
+// window's controls follow it, and that Stop Query waits for the worker.
 inline void ControlStatesFollowQueryAndStop(WindowDriver& d, Checks& check) {
   d.StartQuery();
-  WC_CHECK(d.Controller().Mode() == UiMode::Querying);
-  WC_CHECK(d.Text(Control::Query) == u"Stop Query");
-  for (const Control c : {Control::Query, Control::BatchUpdate, Control::List, Control::Browse}) {
-    WC_CHECK(d.Enabled(c));
-  }
-  WC_CHECK(!d.Enabled(Control::Adapter));
+  WC_CHECK(d.capture->Opened() == std::vector<std::string>{"adapter-a"});
+  WC_CHECK(d.Text(Query) == u"Stop Query");
+  WC_CHECK((d.EnabledNow() == Controls{Query, BatchUpdate, Browse, List, File}));
 
   d.Announce({{{192, 168, 0, 10}, "SYS_A", "IED_1", "1.0", "2.0"},
               {{192, 168, 0, 11}, "SYS_B", "IED_2", "1.0", "2.1"}});
   WC_REQUIRE(d.Rows() == 2);
   const std::u16string first[] = {u"192.168.0.10", u"SYS_A", u"IED_1", u"1.0", u"2.0", u"2.0", u""};
   for (int column = 0; column < 7; ++column) WC_CHECK(d.Cell(0, column) == first[column]);
-  WC_CHECK(d.Cell(1, 0) == u"192.168.0.11");
-  WC_CHECK(!d.Ticked(1));
+  WC_CHECK(d.Cell(1, 0) == u"192.168.0.11" && !d.Ticked(1));
 
-  d.Click(Control::Query);  // Stop Query: disabled until the worker has reported
-  WC_CHECK(!d.Enabled(Control::Query));
-  WC_CHECK(d.Controller().Mode() == UiMode::Querying);
+  d.Click(Query);  // Stop Query: disabled until the worker has reported
+  WC_CHECK(!d.Enabled(Query));
   WC_REQUIRE(d.Until([&] { return d.Controller().Mode() == UiMode::Idle; }));
-  WC_CHECK(d.Enabled(Control::Query));
-  WC_CHECK(d.Text(Control::Query) == u"Query Device");
-  WC_CHECK(!d.Enabled(Control::BatchUpdate));
-  WC_CHECK(d.Enabled(Control::Adapter));
-  WC_CHECK(!d.Enabled(Control::List));
-  WC_CHECK(d.Rows() == 2);  // the last rows stay
+  WC_CHECK((d.EnabledNow() == Controls{Query, Browse, Adapter, File}));
+  WC_CHECK(d.Text(Query) == u"Query Device" && d.Rows() == 2);  // the last rows stay
   WC_CHECK(d.Until([&] { return d.CapturesEnded(); }));
 }
 
@@ -285,36 +270,43 @@ inline void RebuildKeepsTicksScrollAndCurrentRow(WindowDriver& d, Checks& check)
   d.SetCurrentRow(30);
   d.ScrollToEnd();
   const int top = d.TopRow();
-  WC_CHECK(top > 0);
   d.Refresh();
-  WC_CHECK(d.TopRow() == top);
-  WC_CHECK(d.CurrentRow() == 30);
+  WC_CHECK(top > 0 && d.TopRow() == top && d.CurrentRow() == 30);
   for (int row = 0; row < d.Rows(); ++row) WC_CHECK(d.Ticked(row) == (row == 2 || row == 30));
 }
 
+// Through the list's own command; a file that cannot be written is said.
 inline void ExportListWritesTheRowsShown(WindowDriver& d, Checks& check) {
   d.StartQuery();
   d.Announce({Device(10), Device(11)});
-  const std::filesystem::path file = d.settings.Root() / "list.csv";
+  const std::filesystem::path file = d.settings.Root() / "list, 1.csv";
   d.saveFileAnswer = file.u16string();
   d.ExportList();
   WC_CHECK(d.saveFileSuggestions == std::vector<std::u16string>{u"devices.csv"});
-  std::ifstream in(file, std::ios::binary);
-  const std::string csv{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  WC_CHECK(std::count(csv.begin(), csv.end(), '\n') == 3);
-  WC_CHECK(csv.rfind("\"IP\",\"Sys Name\"", 0) == 0);
-  WC_CHECK(csv.find("\n\"192.168.0.10\",\"BAY-1\",\"FEEDER_1\"") != std::string::npos);
+  const std::string row = R"(,"BAY-1","FEEDER_1","1.0.2","4.1.7","4.1.7","")"
+                          "\r\n";
+  WC_CHECK(ReadBytes(file) == R"("IP","Sys Name","IED Name","Boot Version","Original App Version",)"
+                              R"("Current App Version","Status")"
+                              "\r\n\"192.168.0.10\"" +
+                                  row + "\"192.168.0.11\"" + row);
+  d.saveFileAnswer = (d.settings.Root() / "missing" / "x.csv").u16string();
+  (void)d.TakeBoxes();
+  d.ExportList();
+  const std::vector<ShownBox> boxes = d.TakeBoxes();
+  WC_CHECK(boxes.size() == 1 &&
+           boxes[0].text == u"The list could not be written: " + *d.saveFileAnswer);
+  d.saveFileAnswer.reset();  // cancelled
+  d.ExportList();
+  WC_CHECK(d.TakeBoxes().empty());
 }
 
 inline void BrowsePutsTheChosenPathIntoTheFileField(WindowDriver& d, Checks& check) {
   d.openFileAnswer = u"/srv/fw dir/package.pck";
-  d.Click(Control::Browse);
-  WC_CHECK(d.Text(Control::File) == u"/srv/fw dir/package.pck");
-  WC_CHECK(d.openFileOwnedByTheWindow);
+  d.Click(Browse);
+  WC_CHECK(d.Text(File) == u"/srv/fw dir/package.pck" && d.openFileOwnedByTheWindow);
   d.openFileAnswer.reset();  // cancelled
-  d.Click(Control::Browse);
-  WC_CHECK(d.Text(Control::File) == u"/srv/fw dir/package.pck");
-  WC_CHECK(d.openFileCalls == 2);
+  d.Click(Browse);
+  WC_CHECK(d.Text(File) == u"/srv/fw dir/package.pck" && d.openFileCalls == 2);
 }
 
 // Updating: every control but the file field is disabled and the focus goes
@@ -322,11 +314,10 @@ inline void BrowsePutsTheChosenPathIntoTheFileField(WindowDriver& d, Checks& che
 // until the batch has ended and the capture's worker has returned.
 inline void BatchMarksTheDeviceAndCloseIsRefusedUntilItEnds(WindowDriver& d, Checks& check) {
   ReadyForABatch(d);
-  d.Click(Control::BatchUpdate);
-  WC_CHECK(d.Controller().Mode() == UiMode::Updating);
-  for (const Control c : kAllButTheFile) WC_CHECK(!d.Enabled(c));
+  d.Click(BatchUpdate);
+  WC_CHECK(d.EnabledNow() == Controls{File});
   // Once the window is active again after the question.
-  WC_CHECK(d.Until([&] { return d.Focused() == Control::File; }));
+  WC_CHECK(d.Until([&] { return d.Focused() == File; }));
   WC_REQUIRE(d.Until([&] {
     if (d.launcher.CallCount() != 1) return false;
     d.Refresh();
@@ -338,37 +329,15 @@ inline void BatchMarksTheDeviceAndCloseIsRefusedUntilItEnds(WindowDriver& d, Che
   WC_CHECK(!d.RequestClose());
   d.Press(Key::Escape);
   const std::vector<ShownBox> refusals = d.TakeBoxes();
-  WC_CHECK(refusals.size() == 2);
+  WC_CHECK(refusals.size() == 2 && d.Visible());
   for (const ShownBox& box : refusals) WC_CHECK(box.text == u"Please wait update interrupt");
-  WC_CHECK(d.Visible());
 
   d.launcher.ReleaseAll();
   WC_REQUIRE(d.Until([&] { return d.Controller().Mode() == UiMode::Querying; }));
   d.Refresh();
-  WC_CHECK(d.Cell(1, 6) == u"Done");  // the outcome instead of the marker
-  WC_CHECK(d.Ticked(1));
+  WC_CHECK(d.Cell(1, 6) == u"Done" && d.Ticked(1));  // the outcome instead of the marker
   WC_CHECK(d.Until([&] { return d.RequestClose(); }));
-  WC_CHECK(!d.Visible());
-  WC_CHECK(d.CapturesEnded());
-}
-
-// Stop Query, then Batch Update before the capture has reported its end.
-inline void BatchStaysInChargeWhenTheCaptureEndsDuringIt(WindowDriver& d, Checks& check) {
-  ReadyForABatch(d);
-  d.Click(Control::Query);
-  d.Click(Control::BatchUpdate);
-  WC_CHECK(d.Controller().Mode() == UiMode::Updating);
-  WC_REQUIRE(d.Until([&] { return d.CapturesEnded() && d.launcher.CallCount() == 1; }));
-  WC_CHECK(d.Controller().Mode() == UiMode::Updating);
-  for (const Control c : kAllButTheFile) WC_CHECK(!d.Enabled(c));
-  d.launcher.ReleaseAll();
-  WC_REQUIRE(d.Until([&] { return d.Controller().Mode() == UiMode::Idle; }));
-  WC_CHECK(d.Enabled(Control::Query));
-  WC_CHECK(d.Text(Control::Query) == u"Query Device");
-  WC_CHECK(d.Enabled(Control::Adapter));
-  WC_CHECK(!d.Enabled(Control::BatchUpdate));
-  d.Refresh();
-  WC_CHECK(d.Cell(1, 6) == u"Done");  // with no capture, not verified
+  WC_CHECK(!d.Visible() && d.CapturesEnded());
 }
 
 // While the close waits for a slow capture to end, a click already queued
@@ -379,11 +348,8 @@ inline void TheCloseWaitHandlesTheWorkerButNoInput(WindowDriver& d, Checks& chec
   d.capture->interruptible = false;
   const int reads = d.capture->reads.load();
   WC_REQUIRE(d.Until([&] { return d.capture->reads.load() > reads; }));  // now in a long read
-  d.PostClick(Control::BatchUpdate);
-  WC_CHECK(d.RequestClose());
-  WC_CHECK(d.TakeBoxes().empty());
-  WC_CHECK(!d.Visible());
-  WC_CHECK(d.CapturesEnded());
+  d.PostClick(BatchUpdate);
+  WC_CHECK(d.RequestClose() && d.TakeBoxes().empty() && !d.Visible() && d.CapturesEnded());
   WC_CHECK(d.Controller().Mode() == UiMode::Idle);  // the worker's stop was handled
   d.Settle();
   WC_CHECK(d.launcher.CallCount() == 0);
@@ -392,30 +358,22 @@ inline void TheCloseWaitHandlesTheWorkerButNoInput(WindowDriver& d, Checks& chec
 
 // Batch Update asks first, naming the package file, the number of ticked
 // devices and the package's SHA-256, with No the default: only Yes starts the
-// batch, whose device count the title shows while it runs. While another
-// process holds the settings file's lock nothing is asked or run.
-inline void AsksBeforeABatch(WindowDriver& d, Checks& check, Reply reply, bool lockedElsewhere) {
+// batch, whose device count the title shows while it runs.
+inline void AsksBeforeABatch(WindowDriver& d, Checks& check, Reply reply) {
   ReadyForABatch(d);
   d.questionReply = reply;
-  FileLock elsewhere;  // refused to this process as to a second one
-  WC_REQUIRE(!lockedElsewhere || elsewhere.TryLock(LockPath(d.settings.File())));
   (void)d.TakeBoxes();
-  d.Click(Control::BatchUpdate);
-  const std::vector<ShownBox> boxes = d.TakeBoxes();
-  WC_REQUIRE(boxes.size() == 1);
+  d.Click(BatchUpdate);
   const std::string sha256 = FileSha256(d.settings.Root() / "package.pck").value_or("?");
-  const ShownBox question{
-      u"Batch Update",
-      u"Update 1 device with package.pck?\n\nPackage SHA-256: " + FromUtf8(sha256),
-      {u"&Yes", u"&No"},
-      u"&No",
-      true,
-      true};
-  WC_CHECK(lockedElsewhere
-               ? boxes[0].text == u"Another batch is using the settings file " +
-                                      d.settings.File().FilePath() + u": wait until it has ended."
-               : boxes[0] == question);
-  if (reply == Reply::Yes && !lockedElsewhere) {
+  WC_CHECK((d.TakeBoxes() ==
+            std::vector<ShownBox>{
+                {u"Batch Update",
+                 u"Update 1 device with package.pck?\n\nPackage SHA-256: " + FromUtf8(sha256),
+                 {u"&Yes", u"&No"},
+                 u"&No",
+                 true,
+                 true}}));
+  if (reply == Reply::Yes) {
     WC_CHECK(d.Until(
         [&] { return d.Title() == u"Quilmarr " QUILMARR_VERSION_TEXT " - updating 1 of 1"; }));
     d.launcher.ReleaseAll();
@@ -426,6 +384,55 @@ inline void AsksBeforeABatch(WindowDriver& d, Checks& check, Reply reply, bool l
   d.Settle();
   WC_CHECK(d.launcher.CallCount() == 0 && d.Controller().Mode() == UiMode::Querying);
   WC_CHECK(d.settings.Read(settings::kSectionQuilmarr, settings::kKeyPckFile).empty());
+}
+
+// An error box is modal over the window, captioned "Error", with one OK and
+// no icon; afterwards the window is idle again.
+inline void ShowsAnErrorBox(WindowDriver& d, Checks& check, int adapter, bool opens,
+                            std::u16string_view text) {
+  d.capture->opens = opens;
+  d.SelectAdapter(adapter);
+  d.Click(Query);
+  std::vector<ShownBox> boxes;
+  WC_REQUIRE(d.Until([&] {
+    for (ShownBox& box : d.TakeBoxes()) boxes.push_back(std::move(box));
+    return !boxes.empty() && d.CapturesEnded() && d.Controller().Mode() == UiMode::Idle;
+  }));
+  WC_REQUIRE(boxes.size() == 1);
+  WC_CHECK(boxes[0].caption == u"Error" && boxes[0].text == text);
+  WC_CHECK(boxes[0].buttons == std::vector<std::u16string>{u"OK"});
+  WC_CHECK(!boxes[0].icon && boxes[0].modalOverTheWindow);
+  WC_CHECK(d.Enabled(Query) && d.Text(Query) == u"Query Device");
+}
+
+// Enter presses the focused push button, and elsewhere the default button,
+// Batch Update, while that is enabled; Space presses the focused button.
+// Esc is a close request. Before each key the window is ready for a batch
+// (or, "idle", only has an adapter chosen).
+enum Outcome { Nothing, Queries, StopsTheQuery, Browses, Batches, Closes };
+inline void KeyDoes(WindowDriver& d, Checks& check, bool idle, Control focus, Key key,
+                    Outcome outcome) {
+  idle ? d.SelectAdapter(0) : ReadyForABatch(d);
+  const int dialogs = d.openFileCalls;
+  d.Focus(focus);
+  const bool onButton = focus == Query || focus == Browse;
+  WC_CHECK(d.Focused() == focus);
+  WC_CHECK((idle && !onButton) || d.LooksDefault(onButton ? focus : BatchUpdate));
+  d.Press(key);
+  WC_CHECK(d.TakeBoxes().size() == (outcome == Batches ? 1u : 0u));  // the question
+  WC_CHECK(d.openFileCalls == dialogs + (outcome == Browses ? 1 : 0));
+  if (outcome == Queries) {
+    WC_CHECK(d.Until([&] { return d.capture->Opened().size() == 1; }));
+  } else if (idle) {
+    WC_CHECK(d.Controller().Mode() == UiMode::Idle && d.capture->Opened().empty());
+  } else {  // Stop Query reached the capture; closing ends it too
+    WC_CHECK((d.capture->interrupts > 0) == (outcome == StopsTheQuery || outcome == Closes));
+  }
+  WC_CHECK((d.Controller().Mode() == UiMode::Updating) == (outcome == Batches));
+  if (outcome == Batches) WC_CHECK(d.Until([&] { return d.launcher.CallCount() == 1; }));
+  WC_CHECK(d.Visible() == (outcome != Closes) && (outcome != Closes || d.CapturesEnded()));
+  d.Settle();
+  WC_CHECK(d.launcher.CallCount() == (outcome == Batches ? 1u : 0u));
 }
 
 }  // namespace contract
@@ -441,46 +448,16 @@ inline std::vector<ContractCase> WindowContract() {
                                      WC_CASE(ExportListWritesTheRowsShown),
                                      WC_CASE(BrowsePutsTheChosenPathIntoTheFileField),
                                      WC_CASE(BatchMarksTheDeviceAndCloseIsRefusedUntilItEnds),
-                                     WC_CASE(BatchStaysInChargeWhenTheCaptureEndsDuringIt),
                                      WC_CASE(TheCloseWaitHandlesTheWorkerButNoInput)};
 #undef WC_CASE
-
-  // An error box is modal over the window, captioned "Error", with one OK and
-  // no icon; afterwards the window is idle again.
-  struct ErrorRow {
-    const char* name;
-    int adapter;
-    bool opens;
-    std::u16string_view text;
+  const auto add = [&cases](std::string name, auto run) {
+    cases.push_back({std::move(name), [run](WindowDriver& d, Checks& check) { run(d, check); }});
   };
-  for (const ErrorRow row : {ErrorRow{"NoAdapter", -1, true, u"Please select a network adapter"},
-                             ErrorRow{"OpenFails", 0, false, u"Open adapter failed"}}) {
-    cases.push_back({std::string("ErrorBox") + row.name, [row](WindowDriver& d, Checks& check) {
-                       d.capture->opens = row.opens;
-                       d.SelectAdapter(row.adapter);
-                       d.Click(Control::Query);
-                       std::vector<ShownBox> boxes;
-                       WC_REQUIRE(d.Until([&] {
-                         for (ShownBox& box : d.TakeBoxes()) boxes.push_back(std::move(box));
-                         return !boxes.empty() && d.CapturesEnded() &&
-                                d.Controller().Mode() == UiMode::Idle;
-                       }));
-                       WC_REQUIRE(boxes.size() == 1);
-                       WC_CHECK(boxes[0].caption == u"Error");
-                       WC_CHECK(boxes[0].text == row.text);
-                       WC_CHECK(boxes[0].buttons == std::vector<std::u16string>{u"OK"});
-                       WC_CHECK(!boxes[0].icon);
-                       WC_CHECK(boxes[0].modalOverTheWindow);
-                       WC_CHECK(d.Enabled(Control::Query));
-                       WC_CHECK(d.Text(Control::Query) == u"Query Device");
-                     }});
-  }
-
-  // Enter presses the focused push button, and elsewhere the default button,
-  // Batch Update, while that is enabled; Space presses the focused button.
-  // Esc is a close request. Before each key the window is ready for a batch
-  // (or, "idle", only has an adapter chosen).
-  enum Outcome { Nothing, Queries, StopsTheQuery, Browses, Batches, Closes };
+  add("ErrorBoxNoAdapter", [](auto& d, auto& check) {
+    ShowsAnErrorBox(d, check, -1, true, u"Please select a network adapter");
+  });
+  add("ErrorBoxOpenFails",
+      [](auto& d, auto& check) { ShowsAnErrorBox(d, check, 0, false, u"Open adapter failed"); });
   struct KeyRow {
     const char* name;
     bool idle;
@@ -488,70 +465,24 @@ inline std::vector<ContractCase> WindowContract() {
     Key key;
     Outcome outcome;
   };
-  for (const KeyRow row : {
-           KeyRow{"EnterIdleInTheAdapterBox", true, Control::Adapter, Key::Enter, Nothing},
-           KeyRow{"EnterIdleInTheFileField", true, Control::File, Key::Enter, Nothing},
-           KeyRow{"EnterIdleOnQueryDevice", true, Control::Query, Key::Enter, Queries},
-           KeyRow{"EnterOnStopQuery", false, Control::Query, Key::Enter, StopsTheQuery},
-           KeyRow{"KeypadEnterOnStopQuery", false, Control::Query, Key::KeypadEnter, StopsTheQuery},
-           KeyRow{"SpaceOnStopQuery", false, Control::Query, Key::Space, StopsTheQuery},
-           KeyRow{"EnterOnBrowse", false, Control::Browse, Key::Enter, Browses},
-           KeyRow{"SpaceOnBrowse", false, Control::Browse, Key::Space, Browses},
-           KeyRow{"EnterInTheList", false, Control::List, Key::Enter, Batches},
-           KeyRow{"EnterInTheFileField", false, Control::File, Key::Enter, Batches},
-           KeyRow{"EscapeInTheList", false, Control::List, Key::Escape, Closes},
-       }) {
-    cases.push_back(
-        {std::string("Key") + row.name, [row](WindowDriver& d, Checks& check) {
-           if (row.idle) {
-             d.SelectAdapter(0);
-           } else {
-             ReadyForABatch(d);
-           }
-           const int dialogs = d.openFileCalls;
-           d.Focus(row.focus);
-           WC_CHECK(d.Focused() == row.focus);
-           const bool onButton = row.focus == Control::Query || row.focus == Control::Browse;
-           if (onButton || !row.idle) {
-             WC_CHECK(d.LooksDefault(onButton ? row.focus : Control::BatchUpdate));
-           }
-           d.Press(row.key);
-           WC_CHECK(d.TakeBoxes().size() == (row.outcome == Batches ? 1u : 0u));  // the question
-           WC_CHECK(d.openFileCalls == dialogs + (row.outcome == Browses ? 1 : 0));
-           if (row.outcome == Queries) {
-             WC_CHECK(d.Until([&] { return d.capture->Opened().size() == 1; }));
-           } else if (row.idle) {
-             WC_CHECK(d.Controller().Mode() == UiMode::Idle);
-             WC_CHECK(d.capture->Opened().empty());
-           }
-           // Stop Query reached the capture; closing ends it too.
-           if (!row.idle) {
-             WC_CHECK((d.capture->interrupts.load() > 0) ==
-                      (row.outcome == StopsTheQuery || row.outcome == Closes));
-           }
-           WC_CHECK((d.Controller().Mode() == UiMode::Updating) == (row.outcome == Batches));
-           if (row.outcome == Batches) {
-             WC_CHECK(d.Until([&] { return d.launcher.CallCount() == 1; }));
-           }
-           WC_CHECK(d.Visible() == (row.outcome != Closes));
-           if (row.outcome == Closes) WC_CHECK(d.CapturesEnded());
-           d.Settle();
-           WC_CHECK(d.launcher.CallCount() == (row.outcome == Batches ? 1u : 0u));
-         }});
+  for (const KeyRow r : {KeyRow{"EnterIdleInTheAdapterBox", true, Adapter, Key::Enter, Nothing},
+                         {"EnterIdleInTheFileField", true, File, Key::Enter, Nothing},
+                         {"EnterIdleOnQueryDevice", true, Query, Key::Enter, Queries},
+                         {"EnterOnStopQuery", false, Query, Key::Enter, StopsTheQuery},
+                         {"KeypadEnterOnStopQuery", false, Query, Key::KeypadEnter, StopsTheQuery},
+                         {"SpaceOnStopQuery", false, Query, Key::Space, StopsTheQuery},
+                         {"EnterOnBrowse", false, Browse, Key::Enter, Browses},
+                         {"SpaceOnBrowse", false, Browse, Key::Space, Browses},
+                         {"EnterInTheList", false, List, Key::Enter, Batches},
+                         {"EnterInTheFileField", false, File, Key::Enter, Batches},
+                         {"EscapeInTheList", false, List, Key::Escape, Closes}}) {
+    add(std::string("Key") + r.name,
+        [r](auto& d, auto& check) { KeyDoes(d, check, r.idle, r.focus, r.key, r.outcome); });
   }
-
-  struct QuestionRow {
-    const char* name;
-    Reply reply;
-    bool lockedElsewhere;
-  };
-  for (const QuestionRow row : {QuestionRow{"Yes", Reply::Yes, false},
-                                {"No", Reply::No, false},
-                                {"Enter", Reply::Enter, false},
-                                {"WhileAnotherBatchHoldsTheLock", Reply::Yes, true}}) {
-    cases.push_back({std::string("Question") + row.name, [row](WindowDriver& d, Checks& check) {
-                       AsksBeforeABatch(d, check, row.reply, row.lockedElsewhere);
-                     }});
+  for (const auto& [name, reply] :
+       {std::pair{"Yes", Reply::Yes}, {"No", Reply::No}, {"Enter", Reply::Enter}}) {
+    add(std::string("Question") + name,
+        [reply](auto& d, auto& check) { AsksBeforeABatch(d, check, reply); });
   }
   return cases;
 }

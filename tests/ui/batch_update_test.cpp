@@ -47,18 +47,5 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"NoTicks", true, true, false, u"Please select the device to be updated"}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
-TEST_F(DialogTest, BrowseSetsTheChosenPathAndCancelChangesNothing) {
-  Open();
-  fileEdit_.SetText(u"/old.pck");
-  host_.fileDialogAnswer = std::nullopt;
-  dialog_->OnBrowseClicked();
-  EXPECT_EQ(fileEdit_.Text(), u"/old.pck");
-
-  host_.fileDialogAnswer = u"/pkg/new package.pck";
-  dialog_->OnBrowseClicked();
-  EXPECT_EQ(fileEdit_.Text(), u"/pkg/new package.pck");
-  EXPECT_EQ(host_.fileDialogs, 2);
-}
-
 }  // namespace
 }  // namespace quilmarr::test

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -9,28 +8,7 @@
 namespace quilmarr::test {
 namespace {
 
-namespace fs = std::filesystem;
-
 using Strings = std::vector<std::u16string>;
-
-TEST_F(DialogTest, SetUpLeavesSevenCentredColumnsWithIpFirst) {
-  Open();
-  EXPECT_TRUE(list_.reportStyle);
-  EXPECT_EQ(list_.extendedStyle, 5u);
-  const std::vector<std::pair<std::u16string, int>> expected = {
-      {u"  IP   ", 120},
-      {u" Sys Name ", kColumnAutosizeUseHeader},
-      {u" IED Name ", kColumnAutosizeUseHeader},
-      {u" Boot Version ", kColumnAutosizeUseHeader},
-      {u" Original App Version ", kColumnAutosizeUseHeader},
-      {u" Current App Version ", kColumnAutosizeUseHeader},
-      {u" Status ", kColumnAutosizeUseHeader}};
-  ASSERT_EQ(list_.columns.size(), expected.size());
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(list_.columns[i].header, expected[i].first) << i;
-    EXPECT_EQ(list_.columns[i].width, expected[i].second) << i;
-  }
-}
 
 struct FreshnessCase {
   const char* name;
@@ -115,29 +93,6 @@ TEST_F(DialogTest, TicksSurviveRebuildsAndAreLostAfterSilence) {
   EXPECT_EQ(Column(0), (Strings{u"192.168.0.1", u"192.168.0.2", u"192.168.0.3"}));
   EXPECT_FALSE(list_.rows[1].checked) << "comes back unticked";
   EXPECT_TRUE(list_.rows[2].checked);
-}
-
-TEST_F(BatchUpdateTest, ExportWritesTheRowsShownAsCsv) {
-  PrepareBatch({1, 2}, {});
-  const fs::path file = fs::path(settings_.Folder()) / "list, 1.csv";
-  host_.saveDialogAnswer = file.u16string();
-  dialog_->OnExportListClicked();
-
-  EXPECT_EQ(host_.suggestedNames, Strings{u"devices.csv"});
-  EXPECT_EQ(ReadBytes(file),
-            "\"IP\",\"Sys Name\",\"IED Name\",\"Boot Version\",\"Original App Version\","
-            "\"Current App Version\",\"Status\"\r\n"
-            "\"192.168.0.1\",\"BAY-1\",\"FEEDER_1\",\"1.0.2\",\"4.1.7\",\"4.1.7\",\"\"\r\n"
-            "\"192.168.0.2\",\"BAY-1\",\"FEEDER_1\",\"1.0.2\",\"4.1.7\",\"4.1.7\",\"\"\r\n");
-
-  host_.saveDialogAnswer = (fs::path(settings_.Folder()) / "missing" / "x.csv").u16string();
-  dialog_->OnExportListClicked();
-  EXPECT_EQ(host_.BoxTexts(),
-            Strings{u"The list could not be written: " + *host_.saveDialogAnswer});
-
-  host_.saveDialogAnswer.reset();  // cancelled
-  dialog_->OnExportListClicked();
-  EXPECT_EQ(host_.boxes.size(), 1u);
 }
 
 }  // namespace
