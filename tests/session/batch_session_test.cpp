@@ -163,7 +163,7 @@ TEST_F(SessionTest, APackageChangedDuringTheBatchStopsItBeforeTheNextDevice) {
 
 // The journal of a batch ended from outside (as the process left it while
 // the second device's updater ran) puts [UDP] back at the next start, even a
-// key that was absent, and leaves that batch's report.
+// key that was absent (its report: quilmarr-cli's killed batch).
 TEST_F(SessionTest, AJournalLeftBehindIsRecoveredAtTheNextStart) {
   PrepareBatch({1, 2, 3});
   settings_.RemoveKey(settings::kSectionUdp, settings::kKeyHostIp);
@@ -187,16 +187,6 @@ TEST_F(SessionTest, AJournalLeftBehindIsRecoveredAtTheNextStart) {
   EXPECT_EQ(settings_.ReadStringOr(settings::kSectionUdp, settings::kKeyHostIp, u"absent", 50),
             u"absent");
   EXPECT_FALSE(std::filesystem::exists(JournalPath(settings_)));
-  std::vector<std::string> outcomes;
-  for (const auto& entry :
-       std::filesystem::directory_iterator(std::filesystem::path(settings_.Folder()) / "Reports")) {
-    const std::string report = ReadBytes(entry.path());
-    if (report.find("\"Interrupted\"") != std::string::npos) outcomes.push_back(report);
-  }
-  ASSERT_EQ(outcomes.size(), 1u) << "the recovered batch's report";
-  EXPECT_NE(outcomes[0].find("\"192.168.0.1\""), std::string::npos);
-  EXPECT_NE(outcomes[0].find("\"Done\""), std::string::npos);
-  EXPECT_NE(outcomes[0].find("\"Skipped\""), std::string::npos);
 
   // One that cannot be read is set aside, and the settings file not touched on a guess.
   WriteBytes(JournalPath(settings_), journal.substr(0, journal.size() / 2));

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,14 +57,9 @@ class SessionTest : public ::testing::Test, private SessionHost {
     return u"192.168.0." + FromUtf8(std::to_string(lastByte));
   }
   void Hear(std::uint8_t lastByte, std::string_view appVersion = "4.1.7") {
-    DeviceAnnouncement device;
-    device.ip = {192, 168, 0, lastByte};
-    device.appVersion = appVersion;
-    const Bytes frame = LldpFrame(device);
-    Message message;
-    message.id = WM_CAPTURE_PACKET;
-    message.frame = frame;
-    session_->HandleMessage(message);
+    const Bytes frame =
+        LldpFrame({{192, 168, 0, lastByte}, "BAY-1", "FEEDER_1", "1.0.2", appVersion});
+    session_->HandleMessage({WM_CAPTURE_PACKET, frame, {}, {}});
   }
 
   bool Pump(const std::function<bool()>& done) { return queue_.PumpUntil(done, kPatience); }
@@ -80,6 +76,16 @@ class SessionTest : public ::testing::Test, private SessionHost {
     return texts;
   }
   [[nodiscard]] Strings Statuses() { return Column(true); }
+  // The batch reports in their folder beside the settings file.
+  [[nodiscard]] std::vector<std::filesystem::path> Reports() const {
+    std::vector<std::filesystem::path> files;
+    std::error_code none;
+    for (const auto& entry : std::filesystem::directory_iterator(
+             std::filesystem::path(settings_.Folder()) / "Reports", none)) {
+      files.push_back(entry.path());
+    }
+    return files;
+  }
 
   void CloseAndWait() {
     if (!session_) return;

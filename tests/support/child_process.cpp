@@ -17,7 +17,7 @@ namespace quilmarr::test {
 namespace {
 
 pid_t Spawn(const std::vector<std::string>& argv, const std::string& outPath,
-            const std::string& errPath) {
+            const std::string& errPath, bool ownGroup = false) {
   std::vector<char*> args;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
@@ -27,8 +27,12 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::string& outPath,
                                    0600);
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0600);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  if (ownGroup) posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
   pid_t pid = -1;
-  if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) pid = -1;
+  if (posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ) != 0) pid = -1;
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   return pid;
 }
@@ -53,6 +57,15 @@ CommandResult RunCommand(const std::vector<std::string>& argv) {
 
 BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv)
     : pid_(Spawn(argv, "/dev/null", "/dev/null")) {}
+
+BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
+                                     const std::string& folder)
+    : pid_(Spawn(argv, folder + "/out", folder + "/err", true)), folder_(folder) {}
+
+CommandResult BackgroundProcess::Signal(int signal, bool group) {
+  if (pid_ > 0) group ? killpg(pid_, signal) : kill(pid_, signal);
+  return {Wait(), ReadBytes(folder_ + "/out"), ReadBytes(folder_ + "/err")};
+}
 
 BackgroundProcess::~BackgroundProcess() {
   if (pid_ > 0) {

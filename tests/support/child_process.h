@@ -19,6 +19,8 @@ struct CommandResult {
 class BackgroundProcess {
  public:
   explicit BackgroundProcess(const std::vector<std::string>& argv);
+  // Its output in `folder` ("out", "err"), in a process group of its own as a shell starts it.
+  BackgroundProcess(const std::vector<std::string>& argv, const std::string& folder);
   BackgroundProcess(const BackgroundProcess&) = delete;
   BackgroundProcess& operator=(const BackgroundProcess&) = delete;
   ~BackgroundProcess();
@@ -26,9 +28,12 @@ class BackgroundProcess {
   [[nodiscard]] bool Started() const noexcept { return pid_ > 0; }
   // Waits for the end; the exit status or -1.
   int Wait();
+  // Sends `signal` to it, or to its whole group as a terminal's Ctrl-C does, then waits.
+  CommandResult Signal(int signal, bool group);
 
  private:
   pid_t pid_ = -1;
+  std::string folder_;
 };
 
 }  // namespace quilmarr::test
