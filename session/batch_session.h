@@ -37,6 +37,21 @@ namespace quilmarr {
 // the mode Updating, otherwise a capture (running or stopping) makes it Querying.
 enum class UiMode : std::int32_t { Idle = 0, Querying = 1, Updating = 2 };
 
+// The controls each mode enables; the file field is always enabled (it is
+// read-only, and keeps the focus while a batch runs).
+struct ControlsAllowed {
+  bool batchUpdate = false, query = false, adapter = false, browse = false, list = false;
+};
+[[nodiscard]] constexpr ControlsAllowed ControlsFor(UiMode mode) noexcept {
+  switch (mode) {
+    case UiMode::Idle: return {.query = true, .adapter = true, .browse = true};
+    case UiMode::Querying:
+      return {.batchUpdate = true, .query = true, .browse = true, .list = true};
+    case UiMode::Updating: break;
+  }
+  return {};
+}
+
 inline constexpr char kWaitUpdateInterrupt[] = "Please wait update interrupt";
 
 // What the session needs from outside; all must outlive it.
@@ -65,10 +80,10 @@ class SessionHost {
 
 // Where a batch stands, for a progress line or a title.
 struct BatchProgress {
-  std::size_t total = 0;     // devices in the batch
-  std::size_t finished = 0;  // with their final outcome
-  std::size_t watched = 0;   // waiting to be heard back
-  std::u16string updatingIp;  // whose updater runs now, if any
+  std::size_t total = 0;           // devices in the batch
+  std::size_t finished = 0;        // with their final outcome
+  std::size_t watched = 0;         // waiting to be heard back
+  std::u16string updatingIp;       // whose updater runs now, if any
   std::size_t updatingNumber = 0;  // its place in the batch, from 1
   std::chrono::seconds updatingFor{0};
   std::chrono::seconds elapsed{0};           // since the batch started
@@ -205,7 +220,7 @@ class BatchSession {
   // Joins an ended update worker and frees its job, which restores [UDP].
   void ReleaseBatch();
   void ForgetJournal();  // [UDP] is back: the journal goes, and the lock with it
-  void WriteJournal();  // under journalMutex_
+  void WriteJournal();   // under journalMutex_
   [[nodiscard]] std::optional<std::u16string> BeforeRun(std::size_t index);
   void AfterRun(std::size_t index, const DeviceRun& run);
   void ShowError(std::u16string_view text) { host_.ShowError(text); }

@@ -46,8 +46,8 @@ bool CPendravelBatchDlg::OnInitDialog() {
   if (m_recovered) ShowError(*m_recovered);
   FillAdapterCombo();
   SetUpDeviceList();
-  m_fileEdit.SetText(m_settings.ReadString(settings::kSectionQuilmarr, settings::kKeyPckFile,
-                                           kPathValueCapacity));
+  m_fileEdit.SetText(
+      m_settings.ReadString(settings::kSectionQuilmarr, settings::kKeyPckFile, kPathValueCapacity));
   return true;
 }
 
@@ -196,11 +196,7 @@ void CPendravelBatchDlg::BatchEnded() {
     LeaveQuerying();
     return;
   }
-  m_batchUpdateButton.Enable(true);
-  m_queryButton.Enable(true);
-  m_adapterCombo.Enable(false);
-  m_browseButton.Enable(true);
-  m_deviceList.Enable(true);
+  EnableFor(UiMode::Querying);
   if (m_session.CaptureStopping()) {
     // Stop Query was clicked before the batch: as after that click, wait for
     // the capture's report with the button disabled and no refresh.
@@ -209,35 +205,32 @@ void CPendravelBatchDlg::BatchEnded() {
   }
 }
 
+void CPendravelBatchDlg::EnableFor(UiMode mode) {
+  const ControlsAllowed allowed = ControlsFor(mode);
+  m_batchUpdateButton.Enable(allowed.batchUpdate);
+  m_queryButton.Enable(allowed.query);
+  m_adapterCombo.Enable(allowed.adapter);
+  m_browseButton.Enable(allowed.browse);
+  m_deviceList.Enable(allowed.list);
+}
+
 void CPendravelBatchDlg::EnterQuerying() {
-  m_batchUpdateButton.Enable(true);
-  m_queryButton.Enable(true);
+  EnableFor(UiMode::Querying);
   m_queryButton.SetText(kStopCaption);
-  m_adapterCombo.Enable(false);
-  m_browseButton.Enable(true);
-  m_deviceList.Enable(true);
   m_deviceList.DeleteAllItems();
   StartRefreshTimer();
 }
 
 void CPendravelBatchDlg::EnterUpdating() {
-  m_batchUpdateButton.Enable(false);
-  m_queryButton.Enable(false);
-  m_adapterCombo.Enable(false);
-  m_browseButton.Enable(false);
-  m_deviceList.Enable(false);
+  EnableFor(UiMode::Updating);
   // Stop Query may have been clicked just before, while its capture was still
   // ending: the list keeps refreshing until the batch has ended all the same.
   StartRefreshTimer();
 }
 
 void CPendravelBatchDlg::LeaveQuerying() {
-  m_batchUpdateButton.Enable(false);
-  m_queryButton.Enable(true);
+  EnableFor(UiMode::Idle);
   m_queryButton.SetText(kQueryCaption);
-  m_adapterCombo.Enable(true);
-  m_browseButton.Enable(true);
-  m_deviceList.Enable(false);
   StopRefreshTimer();
 }
 

@@ -83,9 +83,10 @@ class CPendravelBatchDlg final : private SessionHost {
   void RebuildDeviceList(bool batchJustEnded = false);
 
   // The mode's transitions, each with the control states of its new mode.
-  void EnterQuerying();  // a capture started from Idle
-  void EnterUpdating();  // a batch started while querying
-  void LeaveQuerying();  // the capture ended with no batch running
+  void EnableFor(UiMode mode);  // the controls ControlsFor(mode) allows
+  void EnterQuerying();         // a capture started from Idle
+  void EnterUpdating();         // a batch started while querying
+  void LeaveQuerying();         // the capture ended with no batch running
   void StartRefreshTimer();
   void StopRefreshTimer();
   // "Quilmarr 1.0.1.0 - updating 3 of 12" during a batch, and the taskbar's progress.

@@ -236,7 +236,7 @@ inline void ListAndLayoutFollowTheWindow(WindowDriver& d, Checks& check) {
   WC_CHECK(d.WindowSize() == size && d.Geometry(List) == list);
 }
 
-// Which controls each mode enables is the controller's test; here, that each
+// Which controls each mode enables is tested with the controller; here, that each
 // window's controls follow it, and that Stop Query waits for the worker.
 inline void ControlStatesFollowQueryAndStop(WindowDriver& d, Checks& check) {
   d.StartQuery();
