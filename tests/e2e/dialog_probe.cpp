@@ -2,11 +2,8 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QApplication>
 #include <QElapsedTimer>
-#include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
 #include <QTableWidget>
 
 namespace quilmarr::test {
@@ -16,18 +13,6 @@ QString CellText(const QTableWidget& table, int row, int column) {
   if (column < 0) return {};
   const QTableWidgetItem* item = table.item(row, column);
   return item != nullptr ? item->text() : QString();
-}
-
-// The question before a batch, answered Yes as the engineer does once it shows.
-void AnswerYesWhenAsked(int triesLeft) {
-  for (QWidget* widget : QApplication::topLevelWidgets()) {
-    auto* box = qobject_cast<QMessageBox*>(widget);
-    if (box != nullptr && box->isVisible() && box->button(QMessageBox::Yes) != nullptr) {
-      box->button(QMessageBox::Yes)->click();
-      return;
-    }
-  }
-  if (triesLeft > 0) QTimer::singleShot(20, [triesLeft] { AnswerYesWhenAsked(triesLeft - 1); });
 }
 
 }  // namespace
@@ -79,10 +64,7 @@ void DialogProbe::Tick(int row) {
 
 void DialogProbe::ClickQuery() { dialog_.QueryButton().click(); }
 
-void DialogProbe::ClickBatchUpdate() {
-  QTimer::singleShot(0, [] { AnswerYesWhenAsked(250); });
-  dialog_.BatchUpdateButton().click();
-}
+void DialogProbe::ClickBatchUpdate() { dialog_.BatchUpdateButton().click(); }
 
 QString DialogProbe::QueryButtonText() const { return dialog_.QueryButton().text(); }
 
