@@ -1,6 +1,6 @@
-// A batch as every front end runs it: the settings it writes, the order of
-// the devices, the marker, an interrupt, a batch after an interrupted one,
-// and the refusals that leave everything as it was.
+// A batch as every front end runs it: the settings it writes, the marker, a
+// close during it, the refusals that leave everything as it was, a package
+// changed mid-batch, a journal left behind, and the command line's targets.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,12 +13,13 @@
 namespace quilmarr::test {
 namespace {
 
-TEST_F(SessionTest, BatchStoresSettingsAndRunsEveryTargetInOrderThenRestoresUdp) {
+namespace fs = std::filesystem;
+
+TEST_F(SessionTest, BatchStoresSettingsRunsEveryTargetThenRestoresUdp) {
   PrepareBatch({1, 2, 3});
   temp_.Write(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"");
   launcher_.Hold();
   ASSERT_TRUE(StartBatch({3, 1}));
-  EXPECT_EQ(session_->Mode(), UiMode::Updating);
   EXPECT_EQ(temp_.Read(settings::kSectionQuilmarr, settings::kKeyPckFile), package_);
   EXPECT_EQ(temp_.Read(settings::kSectionQuilmarr, settings::kKeyAdapterIp), u"10.0.0.5");
   ASSERT_TRUE(launcher_.WaitForCalls(1, kPatience));
@@ -27,9 +28,7 @@ TEST_F(SessionTest, BatchStoresSettingsAndRunsEveryTargetInOrderThenRestoresUdp)
 
   launcher_.ReleaseAll();
   ASSERT_TRUE(PumpUntilBatchEnded());
-  EXPECT_EQ(session_->Mode(), UiMode::Querying);
   EXPECT_EQ(launcher_.CallCount(), 2u) << "every target, none skipped";
-  EXPECT_EQ(started_, (Strings{u"192.168.0.3", u"192.168.0.1"})) << "in the order given";
   EXPECT_TRUE(errors_.empty());
 
   ASSERT_TRUE(session_->Close());
@@ -47,7 +46,7 @@ TEST_F(SessionTest, CurrentDeviceIsMarkedAndSilentTargetsStayListed) {
   EXPECT_EQ(Column(true, {Ip(10), Ip(1)}), (Strings{u"Updating", u""}));
 }
 
-TEST_F(SessionTest, CloseDuringSecondOfThreeIsRefusedSkipsTheThirdAndRestoresUdp) {
+TEST_F(SessionTest, CloseDuringSecondOfThreeIsRefusedAndSkipsTheThird) {
   PrepareBatch({1, 2, 3});
   launcher_.Hold();
   ASSERT_TRUE(StartBatch({1, 2, 3}));
@@ -62,10 +61,7 @@ TEST_F(SessionTest, CloseDuringSecondOfThreeIsRefusedSkipsTheThirdAndRestoresUdp
   ASSERT_TRUE(PumpUntilBatchEnded());
   EXPECT_EQ(launcher_.CallCount(), 2u) << "the third device was skipped";
   EXPECT_EQ(Statuses(), (Strings{u"Done", u"Done", u"Skipped"}));
-  ASSERT_TRUE(session_->Close());
-  EXPECT_EQ(capture_->freed.load(), capture_->created.load()) << "the capture has ended";
-  EXPECT_EQ(temp_.Read(settings::kSectionUdp, settings::kKeyRemoteIp), u"1.1.1.1");
-  EXPECT_EQ(temp_.Read(settings::kSectionUdp, settings::kKeyHostIp), u"2.2.2.2");
+  EXPECT_TRUE(session_->Close());
 }
 
 // Refused before anything starts: the remembered settings, [UDP] and the
@@ -73,18 +69,16 @@ TEST_F(SessionTest, CloseDuringSecondOfThreeIsRefusedSkipsTheThirdAndRestoresUdp
 class StartRefusalTest;
 struct RefusalCase {
   const char* name;
-  std::function<void(StartRefusalTest&)> arrange;
-  Strings targets;
+  void (*arrange)(StartRefusalTest&);
   std::u16string error;  // $ stands for the settings file's path, % for the package's
+  Strings targets = {u"192.168.0.1"};
 };
 
 class StartRefusalTest : public SessionTest, public ::testing::WithParamInterface<RefusalCase> {
  public:
   void Set(std::u16string_view key) { temp_.Write(settings::kSectionQuilmarr, key, u"soon"); }
-  void ReadOnly() {
-    std::filesystem::permissions(settings_.FilePath(), std::filesystem::perms::owner_read);
-  }
-  void RemovePackage() { std::filesystem::remove(std::filesystem::path(package_)); }
+  void ReadOnly() { fs::permissions(settings_.FilePath(), fs::perms::owner_read); }
+  void RemovePackage() { fs::remove(fs::path(package_)); }
   void LockAsAnotherTool() { ASSERT_TRUE(otherTool_.TryLock(LockPath(settings_))); }
   FileLock otherTool_;
 };
@@ -96,36 +90,35 @@ TEST_P(StartRefusalTest, SaysWhyAndChangesNothing) {
   const std::string before = ReadBytes(settings_.FilePath());
   EXPECT_FALSE(session_->StartBatch(BatchRequest{package_, u"10.0.0.5", c.targets, {}, {}}));
   std::u16string expected = c.error;
-  if (const auto at = expected.find(u'$'); at != expected.npos) expected.replace(at, 1, settings_.FilePath());
+  if (const auto at = expected.find(u'$'); at != expected.npos)
+    expected.replace(at, 1, settings_.FilePath());
   if (const auto at = expected.find(u'%'); at != expected.npos) expected.replace(at, 1, package_);
   EXPECT_EQ(errors_, Strings{expected});
   EXPECT_EQ(session_->Mode(), UiMode::Querying);
   EXPECT_EQ(ReadBytes(settings_.FilePath()), before);
-  EXPECT_FALSE(std::filesystem::exists(JournalPath(settings_)));
+  EXPECT_FALSE(fs::exists(JournalPath(settings_)));
   EXPECT_EQ(launcher_.CallCount(), 0u);
 }
 
+// UpdateTimeoutSeconds: quilmarr-cli's process test. The updater reads its
+// target from the same file: a window and the command line refuse alike when
+// it cannot be written. Another tool's batch holds the settings file's lock.
 INSTANTIATE_TEST_SUITE_P(
     Refusals, StartRefusalTest,
     ::testing::Values(
-        RefusalCase{"BadTimeout", [](auto& x) { x.Set(settings::kKeyUpdateTimeoutSeconds); }, {u"192.168.0.1"},
-                    u"Invalid [Quilmarr] UpdateTimeoutSeconds \"soon\": a whole number of "
-                    u"seconds from 0 to 86400 is expected"},
-        RefusalCase{"BadVerifyTime", [](auto& x) { x.Set(settings::kKeyVerifySeconds); }, {u"192.168.0.1"},
-                    u"Invalid [Quilmarr] VerifySeconds \"soon\": a whole number of "
-                    u"seconds from 0 to 86400 is expected"},
-        // The updater reads its target from the same file: a window and the
-        // command line refuse alike when it cannot be written.
-        RefusalCase{"ReadOnlySettingsFile", [](auto& x) { x.ReadOnly(); }, {u"192.168.0.1"},
+        RefusalCase{"BadVerifyTime", [](auto& x) { x.Set(settings::kKeyVerifySeconds); },
+                    u"Invalid [Quilmarr] VerifySeconds \"soon\": a whole number of seconds from 0 "
+                    u"to 86400 is expected"},
+        RefusalCase{"ReadOnlySettingsFile", [](auto& x) { x.ReadOnly(); },
                     u"The settings file could not be written: $"},
-        RefusalCase{"BroadcastTarget", [](auto&) {}, {u"192.168.0.1", u"255.255.255.255"},
-                    u"Row 2, 255.255.255.255, is not the address of one device: nothing is updated"},
-        RefusalCase{"UnreadablePackage", [](auto& x) { x.RemovePackage(); }, {u"192.168.0.1"},
+        RefusalCase{"BroadcastTarget",
+                    [](auto&) {},
+                    u"Row 2, 255.255.255.255, is not the address of one device: nothing is updated",
+                    {u"192.168.0.1", u"255.255.255.255"}},
+        RefusalCase{"UnreadablePackage", [](auto& x) { x.RemovePackage(); },
                     u"The package file cannot be read: %"},
-        // Another tool's batch holds the settings file's lock.
-        RefusalCase{"AnotherBatch",
-                    [](auto& x) { x.LockAsAnotherTool(); },
-                    {u"192.168.0.1"}, u"Another batch is using the settings file $: wait until it has ended."}),
+        RefusalCase{"AnotherBatch", [](auto& x) { x.LockAsAnotherTool(); },
+                    u"Another batch is using the settings file $: wait until it has ended."}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
 TEST_F(SessionTest, BatchWithoutAnUpdaterKeepsTheRememberedSettings) {
@@ -135,7 +128,6 @@ TEST_F(SessionTest, BatchWithoutAnUpdaterKeepsTheRememberedSettings) {
   EXPECT_EQ(errors_, Strings{u"Please install Pendravel"});
   EXPECT_EQ(temp_.Read(settings::kSectionQuilmarr, settings::kKeyPckFile), package_);
   EXPECT_EQ(temp_.Read(settings::kSectionQuilmarr, settings::kKeyAdapterIp), u"10.0.0.5");
-  EXPECT_EQ(temp_.Read(settings::kSectionUdp, settings::kKeyRemoteIp), u"1.1.1.1");
 }
 
 // A package rewritten on its share or stick during the batch is not flashed
@@ -148,35 +140,29 @@ TEST_F(SessionTest, APackageChangedDuringTheBatchStopsItBeforeTheNextDevice) {
   WriteBytes(std::filesystem::path(package_), "other firmware");
   launcher_.ReleaseAll();
   ASSERT_TRUE(PumpUntilBatchEnded());
-  EXPECT_EQ(launcher_.CallCount(), 1u);
-  EXPECT_EQ(Statuses(), (Strings{u"Done", u"Not started: package changed",
-                                 u"Not started: package changed"}));
+  EXPECT_EQ(Statuses(),
+            (Strings{u"Done", u"Not started: package changed", u"Not started: package changed"}));
   EXPECT_EQ(errors_, Strings{u"The package file changed during the batch: " + package_ +
                              u". The devices not yet updated are not started."});
 }
 
-// The journal of a batch ended from outside (as the process left it while
-// the second device's updater ran) puts [UDP] back at the next start, even a
-// key that was absent (its report: quilmarr-cli's killed batch).
+// The journal of a batch ended from outside (as the process left it while an
+// updater ran) puts [UDP] back at the next start, even a key that was absent
+// (the report it leaves: quilmarr-cli's killed batch).
 TEST_F(SessionTest, AJournalLeftBehindIsRecoveredAtTheNextStart) {
   PrepareBatch({1, 2, 3});
   settings_.RemoveKey(settings::kSectionUdp, settings::kKeyHostIp);
   launcher_.Hold();
   ASSERT_TRUE(StartBatch({1, 2, 3}));
   ASSERT_TRUE(launcher_.WaitForCalls(1, kPatience));
-  launcher_.ReleaseOne();
-  ASSERT_TRUE(launcher_.WaitForCalls(2, kPatience));
   const std::string journal = ReadBytes(JournalPath(settings_));
   const std::string killedSettings = ReadBytes(settings_.FilePath());
   CloseAndWait();
-  ASSERT_FALSE(std::filesystem::exists(JournalPath(settings_))) << "a clean end removes it";
-  EXPECT_EQ(RecoverInterruptedBatch(settings_), std::nullopt) << "nothing to recover";
 
   WriteBytes(JournalPath(settings_), journal);
   WriteBytes(settings_.FilePath(), killedSettings);
   const std::optional<std::u16string> said = RecoverInterruptedBatch(settings_);
   ASSERT_TRUE(said.has_value());
-  EXPECT_NE(said->find(u"were put back as it found them"), std::u16string::npos) << ToUtf8(*said);
   EXPECT_EQ(temp_.Read(settings::kSectionUdp, settings::kKeyRemoteIp), u"1.1.1.1");
   EXPECT_EQ(settings_.ReadStringOr(settings::kSectionUdp, settings::kKeyHostIp, u"absent", 50),
             u"absent");

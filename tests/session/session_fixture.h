@@ -64,7 +64,9 @@ class SessionTest : public ::testing::Test, private SessionHost {
 
   bool Pump(const std::function<bool()>& done) { return queue_.PumpUntil(done, kPatience); }
   // Until the batch is over as the user sees it: its worker has returned.
-  bool PumpUntilBatchEnded() { return Pump([&] { return !session_->BatchAlive(); }); }
+  bool PumpUntilBatchEnded() {
+    return Pump([&] { return !session_->BatchAlive(); });
+  }
 
   // The rows listed after a one-second tick: their addresses, their statuses.
   [[nodiscard]] Strings Column(bool status, const Strings& ticked = {}) {
@@ -90,10 +92,7 @@ class SessionTest : public ::testing::Test, private SessionHost {
   void CloseAndWait() {
     if (!session_) return;
     launcher_.ReleaseAll();
-    EXPECT_TRUE(Pump([this] {
-      if (session_->BatchAlive()) return false;
-      return session_->Close();
-    }));
+    EXPECT_TRUE(Pump([this] { return !session_->BatchAlive() && session_->Close(); }));
     session_.reset();
   }
 

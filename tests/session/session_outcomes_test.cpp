@@ -71,10 +71,9 @@ TEST_F(BatchOutcomeTest, OverridesReplaceTheStoredOptions) {
   ASSERT_TRUE(session_->StartBatch(request));
   ASSERT_TRUE(PumpUntilBatchEnded());
 
-  ASSERT_EQ(launcher_.CallCount(), 3u);
-  EXPECT_EQ(launcher_.Calls()[0].timeLimit, seconds(0));
-  EXPECT_EQ(launcher_.Calls()[1].timeLimit, seconds(45));
-  EXPECT_EQ(launcher_.Calls()[2].timeLimit, seconds(120));
+  std::vector<seconds> limits;
+  for (const LaunchCall& call : launcher_.Calls()) limits.push_back(call.timeLimit);
+  EXPECT_EQ(limits, (std::vector<seconds>{seconds(0), seconds(45), seconds(120)}));
   EXPECT_EQ(Statuses(), Strings{u"Done"}) << "not watched";
   EXPECT_TRUE(DeviceSucceeded(session_->Outcomes()->Results()[0], seconds(0)));
   EXPECT_TRUE(errors_.empty());
@@ -167,9 +166,8 @@ TEST_F(BatchOutcomeTest, ClosingDuringVerificationWritesTheOutcomesKnownSoFar) {
 TEST_F(BatchOutcomeTest, EachDeviceIsFinishedOnceAsSoonAsItsOutcomeIsFinal) {
   PrepareBatch({1, 2, 3});
   temp_.Write(settings::kSectionQuilmarr, settings::kKeyVerifySeconds, u"60");
-  launcher_.EndRunsWith({{ProcessRun::End::Exited, 0},
-                         {ProcessRun::End::Exited, 3},
-                         {ProcessRun::End::Exited, 0}});
+  launcher_.EndRunsWith(
+      {{ProcessRun::End::Exited, 0}, {ProcessRun::End::Exited, 3}, {ProcessRun::End::Exited, 0}});
   ASSERT_TRUE(StartBatch({1, 2, 3}));
   ASSERT_TRUE(PumpUntilBatchEnded());
   const auto finished = [&] {

@@ -157,6 +157,7 @@ TEST_F(CliUpdate, ThreeDevicesAreUpdatedInTheOrderGivenAndVerified) {
   }
   EXPECT_NE(result.err.find("Report written to " + report.string()), std::string::npos);
   ExpectUdpRestored();
+  EXPECT_FALSE(fs::exists(SettingsFile().string() + ".journal")) << "a clean end removes it";
   EXPECT_EQ(Ini(u"Quilmarr", u"PckFile"), package_.string());
   EXPECT_EQ(Ini(u"Quilmarr", u"AdapterIp"), pair_->captureAddress);
 }
@@ -197,8 +198,9 @@ TEST_F(CliUpdate, CtrlCOrHangUpLetsTheRunningUpdaterFinishAndSkipsTheRest) {
     EXPECT_TRUE(lines[0].starts_with("192.0.2.10\tDone\t") ||
                 lines[0].starts_with("192.0.2.10\tVerified 2.0.0\t"))
         << lines[0];
-    EXPECT_TRUE(lines[1].starts_with("192.0.2.11\tSkipped\t")) << lines[1];
-    EXPECT_TRUE(lines[2].starts_with("192.0.2.12\tSkipped\t")) << lines[2];
+    EXPECT_TRUE(lines[1].starts_with("192.0.2.11\tSkipped\t") &&
+                lines[2].starts_with("192.0.2.12\tSkipped\t"))
+        << result.out;
     EXPECT_NE(result.err.find("Report written to "), std::string::npos) << result.err;
     ExpectUdpRestored();
   }
@@ -270,7 +272,6 @@ TEST_F(CliUpdate, ADryRunAndBadInputWriteNothingAndRunNoUpdater) {
   const struct {
     Strings options;                                      // after --device 192.0.2.10
     std::string adapter, package, settingsText, message;  // empty: as set up
-    bool readOnly = false;
   } refusals[] = {
       {{"--package-sha256", zeros},
        "",
@@ -304,12 +305,10 @@ TEST_F(CliUpdate, ADryRunAndBadInputWriteNothingAndRunNoUpdater) {
        "",
        "[Pendravel]\nExePath=" + folder + "/\n",
        "No updater at " + folder + "/Pendravel.exe"},
-      {{}, "", "", "", "The settings file could not be written: " + settings, true},
   };
   for (const auto& refusal : refusals) {
     const std::string text = refusal.settingsText.empty() ? before : refusal.settingsText;
     WriteBytes(settings, text);
-    if (refusal.readOnly) fs::permissions(settings, fs::perms::owner_read);
     adapter_ = refusal.adapter.empty() ? pair_->captureAddress : refusal.adapter;
     packageArgument_ = refusal.package.empty() ? package_.string() : refusal.package;
     Strings options{"--device", "192.0.2.10"};
@@ -324,7 +323,6 @@ TEST_F(CliUpdate, ADryRunAndBadInputWriteNothingAndRunNoUpdater) {
   EXPECT_FALSE(fs::exists(settingsFolder_ / "Reports"));
 
   // A batch whose report cannot be written has not done its job.
-  fs::permissions(settings, fs::perms::owner_read | fs::perms::owner_write);
   WriteBytes(settings, before);
   result = Update(
       {"--device", "192.0.2.10", "--verify-seconds", "0", "--report", temp_.Path().string()});

@@ -12,6 +12,24 @@ namespace {
 
 using Strings = std::vector<std::u16string>;
 
+TEST_F(DialogTest, StartUpSetsTitleSelectsSavedAdapterAndPresetsThePackage) {
+  lister_.entries = std::vector{Interface("eth0", "First", {10, 0, 0, 5}),
+                                Interface("eth1", "Second", {10, 0, 0, 7})};
+  Write(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"10.0.0.7");
+  Write(settings::kSectionQuilmarr, settings::kKeyPckFile, u"/pkg/fw 2.pck");
+  Open();
+
+  EXPECT_EQ(combo_.items, (Strings{u"10.0.0.5   First", u"10.0.0.7   Second"}));
+  EXPECT_EQ(combo_.selection, 1);
+  EXPECT_TRUE(queryButton_.IsEnabled());
+  EXPECT_EQ(fileEdit_.Text(), u"/pkg/fw 2.pck");
+  EXPECT_TRUE(host_.boxes.empty());
+  // Nothing runs before a click.
+  EXPECT_EQ(capture_->created.load(), 0);
+  EXPECT_EQ(launcher_.CallCount(), 0u);
+  EXPECT_EQ(dialog_->Mode(), UiMode::Idle);
+}
+
 struct PreselectionCase {
   const char* name;
   std::vector<CaptureInterfaceEntry> interfaces;
