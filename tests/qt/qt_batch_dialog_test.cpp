@@ -18,6 +18,7 @@
 #include <QTest>
 #include <csignal>
 #include <memory>
+#include <utility>
 
 #include "app/about_dlg.h"
 #include "qt_test_support.h"
@@ -122,12 +123,9 @@ class QtWindowDriver final : public WindowDriver {
     return button != nullptr ? ToU16String(button->text()) : std::u16string();
   }
   bool Enabled(Control c) override { return Widget(c)->isEnabled(); }
-  bool ReadOnly(Control c) override {
-    return c == Control::File && dialog->FileEdit().isReadOnly();
-  }
+  bool FileReadOnly() override { return dialog->FileEdit().isReadOnly(); }
   bool LooksDefault(Control c) override {
-    auto* button = qobject_cast<QPushButton*>(Widget(c));
-    return button != nullptr && button->isDefault();
+    return qobject_cast<QPushButton*>(Widget(c))->isDefault();
   }
   std::optional<Control> Focused() override {
     QWidget* focused = QApplication::focusWidget();
@@ -174,14 +172,13 @@ class QtWindowDriver final : public WindowDriver {
   bool Visible() override { return dialog->isVisible(); }
   std::vector<ShownBox> TakeBoxes() override {
     std::vector<ShownBox> boxes;
-    for (const SeenBox& seen : catcher.boxes) {
+    for (const SeenBox& seen : std::exchange(catcher.boxes, {})) {
       std::vector<std::u16string> buttons;
       for (const QString& button : seen.buttons) buttons.push_back(ToU16String(button));
       boxes.push_back({ToU16String(seen.caption), ToU16String(seen.text), buttons,
                        ToU16String(seen.defaultButton), seen.icon != QMessageBox::NoIcon,
                        seen.modal && seen.parent == dialog.get()});
     }
-    catcher.boxes.clear();
     return boxes;
   }
 

@@ -40,7 +40,7 @@ TEST_F(SessionTest, CurrentDeviceIsMarkedAndSilentTargetsStayListed) {
   PrepareBatch({10, 1, 2});
   launcher_.Hold();
   ASSERT_TRUE(StartBatch({10, 1}));
-  ASSERT_TRUE(Pump([&] { return started_.size() == 1; }));
+  ASSERT_TRUE(Pump([&] { return Statuses().front() == u"Updating"; }));
   clock_.Advance(30);  // every device silent
   EXPECT_EQ(Column(false, {Ip(10), Ip(1)}), (Strings{Ip(10), Ip(1)})) << "ticked ones stay";
   EXPECT_EQ(Column(true, {Ip(10), Ip(1)}), (Strings{u"Updating", u""}));

@@ -25,7 +25,6 @@ class SessionTest : public ::testing::Test, private SessionHost {
  protected:
   SessionTest() {
     queue_.SetHandler([this](const Message& message) {
-      if (message.id == WM_UPDATE_DEVICE_STARTED) started_.push_back(message.text);
       if (session_) session_->HandleMessage(message);
     });
     lister_.entries = std::vector{Interface("eth0", "Test adapter", {10, 0, 0, 5})};
@@ -111,7 +110,6 @@ class SessionTest : public ::testing::Test, private SessionHost {
   FakeLauncher launcher_;
   std::shared_ptr<CaptureScript> capture_ = std::make_shared<CaptureScript>();
   Strings errors_;
-  Strings started_;
   std::unique_ptr<BatchSession> session_;
 };
 

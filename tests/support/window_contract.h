@@ -95,7 +95,7 @@ class WindowDriver : public WindowFakes {
   [[nodiscard]] virtual std::u16string Title() = 0;
   [[nodiscard]] virtual std::u16string Text(Control control) = 0;
   [[nodiscard]] virtual bool Enabled(Control control) = 0;
-  [[nodiscard]] virtual bool ReadOnly(Control control) = 0;
+  [[nodiscard]] virtual bool FileReadOnly() = 0;
   [[nodiscard]] virtual bool LooksDefault(Control button) = 0;
   [[nodiscard]] virtual std::optional<Control> Focused() = 0;
   [[nodiscard]] virtual int AdapterSelection() = 0;
@@ -181,12 +181,11 @@ inline void ReadyForABatch(WindowDriver& d) {
 }
 
 inline void StartsWithTheTemplateControls(WindowDriver& d, Checks& check) {
-  WC_CHECK(d.Title() == kWindowTitle);
-  WC_CHECK(d.Text(BatchUpdate) == u"Batch Update" && d.Text(Query) == u"Query Device" &&
-           d.Text(Browse) == u"Browse");
+  WC_CHECK(d.Title() == kWindowTitle && d.Text(BatchUpdate) == u"Batch Update" &&
+           d.Text(Query) == u"Query Device" && d.Text(Browse) == u"Browse");
   WC_CHECK((d.EnabledNow() == Controls{Query, Browse, Adapter, File}));  // adapters exist
   // Nothing saved: nothing preselected, no package.
-  WC_CHECK(d.AdapterSelection() == -1 && d.ReadOnly(File) && d.Text(File).empty());
+  WC_CHECK(d.AdapterSelection() == -1 && d.FileReadOnly() && d.Text(File).empty());
   // The first enabled tab stop; as a focused push button it is the default.
   WC_CHECK(d.Focused() == Query && d.LooksDefault(Query) && !d.LooksDefault(BatchUpdate));
   d.Focus(Adapter);  // then the template's default push button is

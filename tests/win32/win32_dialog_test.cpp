@@ -144,9 +144,7 @@ class Win32WindowDriver : public WindowDriver {
   }
   void ScrollToEnd() override { ListView_EnsureVisible(List(), Rows() - 1, FALSE); }
   // The command of the list's context menu.
-  void ExportList() override {
-    SendMessageW(Dialog(), WM_COMMAND, MAKEWPARAM(IDM_EXPORT_LIST, 0), 0);
-  }
+  void ExportList() override { SendMessageW(Dialog(), WM_COMMAND, IDM_EXPORT_LIST, 0); }
   bool RequestClose() override {
     SendMessageW(Dialog(), WM_CLOSE, 0, 0);
     return dialog_->Ended();
@@ -161,11 +159,11 @@ class Win32WindowDriver : public WindowDriver {
   std::u16string Title() override { return WindowText(Dialog()); }
   std::u16string Text(Control c) override { return WindowText(Item(c)); }
   bool Enabled(Control c) override { return IsWindowEnabled(Item(c)) != FALSE; }
-  bool ReadOnly(Control c) override {
-    return (GetWindowLongPtrW(Item(c), GWL_STYLE) & ES_READONLY) != 0;
+  bool FileReadOnly() override {
+    return GetWindowLongPtrW(Item(Control::File), GWL_STYLE) & ES_READONLY;
   }
   bool LooksDefault(Control c) override {
-    return (SendMessageW(Item(c), WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON) != 0;
+    return SendMessageW(Item(c), WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON;
   }
   std::optional<Control> Focused() override {
     for (int c = 0; c < 6; ++c) {
@@ -206,8 +204,7 @@ class Win32WindowDriver : public WindowDriver {
   }
   int ListInnerWidth() override {
     RECT client{};
-    GetClientRect(List(), &client);
-    return client.right - client.left;
+    return GetClientRect(List(), &client) ? client.right : 0;
   }
   int ListTextWidth(std::u16string_view text) override {
     return ListView_GetStringWidth(List(), ToWide(text).c_str());
