@@ -75,13 +75,12 @@ class QtWindowDriver final : public WindowDriver {
   void Refresh() override { QTest::qWait(static_cast<int>(kRefreshTimerMs) + 100); }
 
   void Click(Control c) override { QTest::mouseClick(Widget(c), Qt::LeftButton); }
-  void PostClick(Control c) override {
+  void PostClick(Control c) override {  // as user input, which a close wait leaves queued
     QWidget* button = Widget(c);
     const QPoint centre = button->rect().center();
-    const QPoint global = button->mapToGlobal(centre);
     for (const auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
       QCoreApplication::postEvent(
-          button, new QMouseEvent(type, centre, global, Qt::LeftButton,
+          button, new QMouseEvent(type, centre, button->mapToGlobal(centre), Qt::LeftButton,
                                   type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
                                   Qt::NoModifier));
     }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -352,7 +353,7 @@ inline void TheCloseWaitHandlesTheWorkerButNoInput(WindowDriver& d, Checks& chec
 // Batch Update asks first, naming the package file, the number of ticked
 // devices and the package's SHA-256, with No the default: only Yes starts the
 // batch, whose device count the title shows while it runs.
-inline void AsksBeforeABatch(WindowDriver& d, Checks& check, Reply reply) {
+inline void AsksBeforeABatch(Reply reply, WindowDriver& d, Checks& check) {
   ReadyForABatch(d);
   d.questionReply = reply;
   (void)d.TakeBoxes();
@@ -381,8 +382,8 @@ inline void AsksBeforeABatch(WindowDriver& d, Checks& check, Reply reply) {
 
 // An error box is modal over the window, captioned "Error", with one OK and
 // no icon; afterwards the window is idle again.
-inline void ShowsAnErrorBox(WindowDriver& d, Checks& check, int adapter, bool opens,
-                            std::u16string_view text) {
+inline void ShowsAnErrorBox(int adapter, bool opens, std::u16string_view text, WindowDriver& d,
+                            Checks& check) {
   d.capture->opens = opens;
   d.SelectAdapter(adapter);
   d.Click(Query);
@@ -402,8 +403,8 @@ inline void ShowsAnErrorBox(WindowDriver& d, Checks& check, int adapter, bool op
 // Esc is a close request. Before each key the window is ready for a batch
 // (or, "idle", only has an adapter chosen).
 enum Outcome { Nothing, Queries, StopsTheQuery, Browses, Batches, Closes };
-inline void KeyDoes(WindowDriver& d, Checks& check, bool idle, Control focus, Key key,
-                    Outcome outcome) {
+inline void KeyDoes(bool idle, Control focus, Key key, Outcome outcome, WindowDriver& d,
+                    Checks& check) {
   idle ? d.SelectAdapter(0) : ReadyForABatch(d);
   const int dialogs = d.openFileCalls;
   d.Focus(focus);
@@ -441,39 +442,30 @@ inline std::vector<ContractCase> WindowContract() {
                                      WC_CASE(BatchMarksTheDeviceAndCloseIsRefusedUntilItEnds),
                                      WC_CASE(TheCloseWaitHandlesTheWorkerButNoInput)};
 #undef WC_CASE
-  const auto add = [&cases](std::string name, auto run) {
-    cases.push_back({std::move(name), [run](WindowDriver& d, Checks& check) { run(d, check); }});
-  };
-  add("ErrorBoxNoAdapter", [](auto& d, auto& check) {
-    ShowsAnErrorBox(d, check, -1, true, u"Please select a network adapter");
-  });
-  add("ErrorBoxOpenFails",
-      [](auto& d, auto& check) { ShowsAnErrorBox(d, check, 0, false, u"Open adapter failed"); });
-  struct KeyRow {
-    const char* name;
-    bool idle;
-    Control focus;
-    Key key;
-    Outcome outcome;
-  };
-  for (const KeyRow r : {KeyRow{"EnterIdleInTheAdapterBox", true, Adapter, Key::Enter, Nothing},
-                         {"EnterIdleInTheFileField", true, File, Key::Enter, Nothing},
-                         {"EnterIdleOnQueryDevice", true, Query, Key::Enter, Queries},
-                         {"EnterOnStopQuery", false, Query, Key::Enter, StopsTheQuery},
-                         {"KeypadEnterOnStopQuery", false, Query, Key::KeypadEnter, StopsTheQuery},
-                         {"SpaceOnStopQuery", false, Query, Key::Space, StopsTheQuery},
-                         {"EnterOnBrowse", false, Browse, Key::Enter, Browses},
-                         {"SpaceOnBrowse", false, Browse, Key::Space, Browses},
-                         {"EnterInTheList", false, List, Key::Enter, Batches},
-                         {"EnterInTheFileField", false, File, Key::Enter, Batches},
-                         {"EscapeInTheList", false, List, Key::Escape, Closes}}) {
-    add(std::string("Key") + r.name,
-        [r](auto& d, auto& check) { KeyDoes(d, check, r.idle, r.focus, r.key, r.outcome); });
+  for (const auto& [name, adapter, opens, text] :
+       {std::tuple{"NoAdapter", -1, true, u"Please select a network adapter"},
+        {"OpenFails", 0, false, u"Open adapter failed"}}) {
+    cases.push_back(
+        {std::string("ErrorBox") + name, std::bind_front(ShowsAnErrorBox, adapter, opens, text)});
+  }
+  for (const auto& [name, idle, focus, key, outcome] :
+       {std::tuple{"EnterIdleInTheAdapterBox", true, Adapter, Key::Enter, Nothing},
+        {"EnterIdleInTheFileField", true, File, Key::Enter, Nothing},
+        {"EnterIdleOnQueryDevice", true, Query, Key::Enter, Queries},
+        {"EnterOnStopQuery", false, Query, Key::Enter, StopsTheQuery},
+        {"KeypadEnterOnStopQuery", false, Query, Key::KeypadEnter, StopsTheQuery},
+        {"SpaceOnStopQuery", false, Query, Key::Space, StopsTheQuery},
+        {"EnterOnBrowse", false, Browse, Key::Enter, Browses},
+        {"SpaceOnBrowse", false, Browse, Key::Space, Browses},
+        {"EnterInTheList", false, List, Key::Enter, Batches},
+        {"EnterInTheFileField", false, File, Key::Enter, Batches},
+        {"EscapeInTheList", false, List, Key::Escape, Closes}}) {
+    cases.push_back(
+        {std::string("Key") + name, std::bind_front(KeyDoes, idle, focus, key, outcome)});
   }
   for (const auto& [name, reply] :
        {std::pair{"Yes", Reply::Yes}, {"No", Reply::No}, {"Enter", Reply::Enter}}) {
-    add(std::string("Question") + name,
-        [reply](auto& d, auto& check) { AsksBeforeABatch(d, check, reply); });
+    cases.push_back({std::string("Question") + name, std::bind_front(AsksBeforeABatch, reply)});
   }
   return cases;
 }
