@@ -5,7 +5,6 @@
 
 #include "platform/text.h"
 #include "dialog_fixture.h"
-#include "quilmarr_version.h"
 
 namespace quilmarr::test {
 namespace {
