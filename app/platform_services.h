@@ -10,6 +10,7 @@
 #include "platform/folders.h"
 #include "platform/ini.h"
 #include "platform/process.h"
+#include "session/batch_session.h"
 #include "update/settings_file.h"
 
 namespace quilmarr {
@@ -23,5 +24,11 @@ struct PlatformServices {
   std::unique_ptr<InterfaceLister> interfaces = MakeLiveInterfaceLister();
   PacketSourceFactory openPacketSource = &MakeLivePacketSource;
 };
+
+// What a front end hands its batch session, from the platform's services.
+[[nodiscard]] inline FrontEndServices FrontEndServicesOf(PlatformServices& services) {
+  return {*services.interfaces, services.openPacketSource, services.clock, services.settings,
+          *services.launcher};
+}
 
 }  // namespace quilmarr

@@ -8,14 +8,14 @@
 
 namespace quilmarr {
 
-[[nodiscard]] inline QtDialogServices QtServicesFor(PlatformServices& services,
+[[nodiscard]] inline FrontEndServices QtServicesFor(PlatformServices& services,
                                                     InterfaceLister& interfaces,
                                                     PacketSourceFactory openSource) {
   return {interfaces, std::move(openSource), services.clock, services.settings, *services.launcher};
 }
 
-[[nodiscard]] inline QtDialogServices QtServicesFor(PlatformServices& services) {
-  return QtServicesFor(services, *services.interfaces, services.openPacketSource);
+[[nodiscard]] inline FrontEndServices QtServicesFor(PlatformServices& services) {
+  return FrontEndServicesOf(services);
 }
 
 }  // namespace quilmarr

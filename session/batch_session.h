@@ -54,6 +54,15 @@ struct ControlsAllowed {
 
 inline constexpr char kWaitUpdateInterrupt[] = "Please wait update interrupt";
 
+// What a front end brings from outside; all must outlive the session.
+struct FrontEndServices {
+  InterfaceLister& interfaces;
+  PacketSourceFactory openPacketSource;
+  const Clock& clock;
+  SettingsFile& settings;
+  ProcessLauncher& launcher;
+};
+
 // What the session needs from outside; all must outlive it.
 struct SessionServices {
   MessageTarget& window;  // where the workers report; its messages come back to HandleMessage
@@ -63,6 +72,12 @@ struct SessionServices {
   SettingsFile& settings;
   ProcessLauncher& launcher;
 };
+
+// A front end's services with its own target for the workers' messages.
+[[nodiscard]] inline SessionServices WithWindow(MessageTarget& window, FrontEndServices services) {
+  return {window,         services.interfaces, std::move(services.openPacketSource),
+          services.clock, services.settings,   services.launcher};
+}
 
 // The front end as the session sees it.
 class SessionHost {

@@ -4,48 +4,29 @@
 
 namespace quilmarr {
 
-void WindowMessageSink::Send(unsigned id) {
-  Message message;
-  message.id = id;
-  target_.Send(message);
-}
+void WindowMessageSink::Send(unsigned id) { target_.Send({id, {}, {}, {}}); }
 
 void WindowMessageSink::FrameCaptured(std::span<const std::uint8_t> frame) {
-  Message message;
-  message.id = WM_CAPTURE_PACKET;
-  message.frame = frame;
-  target_.Send(message);
+  target_.Send({WM_CAPTURE_PACKET, frame, {}, {}});
 }
 
 void WindowMessageSink::CaptureStopped() { Send(WM_CAPTURE_STOPPED); }
 void WindowMessageSink::CaptureOpenFailed() { Send(WM_CAPTURE_OPEN_FAILED); }
 void WindowMessageSink::CaptureReadFailed() { Send(WM_CAPTURE_READ_FAILED); }
 
+// Posted messages own their texts: the worker goes on while they wait.
 void WindowMessageSink::UpdateError(std::u16string text) {
-  Message message;
-  message.id = WM_UPDATE_ERROR;
-  message.text = std::move(text);
-  target_.Post(std::move(message));
+  target_.Post({WM_UPDATE_ERROR, {}, std::move(text), {}});
 }
 
 void WindowMessageSink::UpdateDeviceStarted(std::u16string ip) {
-  Message message;
-  message.id = WM_UPDATE_DEVICE_STARTED;
-  message.text = std::move(ip);
-  target_.Post(std::move(message));
+  target_.Post({WM_UPDATE_DEVICE_STARTED, {}, std::move(ip), {}});
 }
 
 void WindowMessageSink::UpdateDeviceEnded(DeviceRun run) {
-  Message message;
-  message.id = WM_UPDATE_DEVICE_ENDED;
-  message.run = std::move(run);
-  target_.Post(std::move(message));
+  target_.Post({WM_UPDATE_DEVICE_ENDED, {}, {}, std::move(run)});
 }
 
-void WindowMessageSink::UpdateFinished() {
-  Message message;
-  message.id = WM_UPDATE_FINISHED;
-  target_.Post(std::move(message));
-}
+void WindowMessageSink::UpdateFinished() { target_.Post({WM_UPDATE_FINISHED, {}, {}, {}}); }
 
 }  // namespace quilmarr

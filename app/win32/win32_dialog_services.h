@@ -7,8 +7,7 @@
 namespace quilmarr {
 
 [[nodiscard]] inline Win32DialogServices Win32ServicesFor(PlatformServices& services) {
-  Win32DialogServices dialog{*services.interfaces, services.openPacketSource, services.clock,
-                             services.settings, *services.launcher};
+  Win32DialogServices dialog{FrontEndServicesOf(services), nullptr};
   if (LiveCaptureLibraryMissing()) dialog.captureLibraryMissing = kCaptureLibraryMissing;
   return dialog;
 }

@@ -51,7 +51,7 @@ class QtWindowDriver final : public WindowDriver {
   void Open() override {
     dialog.reset();
     dialog = std::make_unique<QtBatchDialog>(
-        QtDialogServices{adapters, ScriptedSources(capture), clock, settings.File(), launcher},
+        FrontEndServices{adapters, ScriptedSources(capture), clock, settings.File(), launcher},
         nullptr, [this](QWidget* owner) { return OpenFile(owner == dialog.get()); });
     dialog->SetSaveFileFunction(
         [this](QWidget*, std::u16string_view suggested) { return SaveFile(suggested); });

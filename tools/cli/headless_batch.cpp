@@ -16,15 +16,13 @@ constexpr std::chrono::milliseconds kInterruptPoll{20};
 
 }  // namespace
 
-HeadlessBatch::HeadlessBatch(const HeadlessServices& services, BatchEvents& events,
+HeadlessBatch::HeadlessBatch(const FrontEndServices& services, BatchEvents& events,
                              const std::atomic<bool>& interrupt, std::chrono::milliseconds tick)
     : settings_(services.settings),
       events_(events),
       interrupt_(interrupt),
       tick_(tick),
-      session_({queue_, services.interfaces, services.openPacketSource, services.clock,
-                services.settings, services.launcher},
-               *this) {
+      session_(WithWindow(queue_, services), *this) {
   queue_.SetHandler([this](const Message& message) {
     session_.HandleMessage(message);
     NoticeInterrupt();
@@ -38,8 +36,8 @@ int HeadlessBatch::Run(const UpdateRequest& request) {
   // A batch killed earlier left [UDP] naming one of its devices: put back
   // before this batch takes [UDP] as the original. A dry run writes nothing,
   // so it only says that a real run would do so.
-  if (const auto recovery = request.dryRun ? PendingRecoveryText(settings_)
-                                            : RecoverInterruptedBatch(settings_)) {
+  if (const auto recovery =
+          request.dryRun ? PendingRecoveryText(settings_) : RecoverInterruptedBatch(settings_)) {
     events_.Say(*recovery);
   }
   std::optional<BatchRequest> batch = Check(request);
@@ -51,8 +49,8 @@ int HeadlessBatch::Run(const UpdateRequest& request) {
   if (targets) batch->targets = std::move(*targets);
   // The plan's digest is the one the batch holds the package to before each run.
   std::optional<BatchPlan> plan = targets ? session_.PlanBatch(*batch) : std::nullopt;
-  if (const auto wrong = plan ? WrongPackageRefusal(request.packageSha256, plan->packageSha256)
-                              : std::nullopt) {
+  if (const auto wrong =
+          plan ? WrongPackageRefusal(request.packageSha256, plan->packageSha256) : std::nullopt) {
     events_.Say(*wrong);
     plan.reset();
   }

@@ -59,20 +59,11 @@ class BatchEvents {
   virtual void Planned(const std::vector<PlannedDevice>& devices, const BatchPlan& plan) = 0;
 };
 
-// The session's services but its message target, which is the batch's own queue.
-struct HeadlessServices {
-  InterfaceLister& interfaces;
-  PacketSourceFactory openPacketSource;
-  const Clock& clock;
-  SettingsFile& settings;
-  ProcessLauncher& launcher;
-};
-
 class HeadlessBatch final : private SessionHost {
  public:
   // `interrupt` is polled: once set, the running updater finishes, the rest
   // are skipped, and the batch ends without waiting for devices to come back.
-  HeadlessBatch(const HeadlessServices& services, BatchEvents& events,
+  HeadlessBatch(const FrontEndServices& services, BatchEvents& events,
                 const std::atomic<bool>& interrupt,
                 std::chrono::milliseconds tick = std::chrono::seconds(1));
 

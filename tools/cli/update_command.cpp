@@ -138,9 +138,7 @@ int Update(const UpdateArguments& arguments) {
   if (!arguments.packageSha256.empty()) request.packageSha256 = arguments.packageSha256;
   request.dryRun = arguments.dryRun;
 
-  HeadlessBatch batch(HeadlessServices{*services.interfaces, services.openPacketSource,
-                                       services.clock, services.settings, *services.launcher},
-                      reporter, g_interrupted);
+  HeadlessBatch batch(FrontEndServicesOf(services), reporter, g_interrupted);
   return batch.Run(request);
 }
 

@@ -66,7 +66,7 @@ std::optional<std::u16string> ShowSaveCsvDialog(QWidget* parent, std::u16string_
   return ToU16String(QDir::toNativeSeparators(path));
 }
 
-QtBatchDialog::QtBatchDialog(QtDialogServices services, QWidget* parent, OpenFileFunction openFile)
+QtBatchDialog::QtBatchDialog(FrontEndServices services, QWidget* parent, OpenFileFunction openFile)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
       openFile_(std::move(openFile)),
@@ -90,8 +90,7 @@ QtBatchDialog::QtBatchDialog(QtDialogServices services, QWidget* parent, OpenFil
   controller_ = std::make_unique<CPendravelBatchDlg>(
       DialogControls{*comboControl_, *listControl_, *queryControl_, *batchUpdateControl_,
                      *browseControl_, *fileControl_, host},
-      DialogServices{target_, services.interfaces, std::move(services.openPacketSource),
-                     services.clock, services.settings, services.launcher});
+      WithWindow(target_, std::move(services)));
   target_.SetHandler([this](const Message& message) {
     if (controller_) {
       controller_->OnMessage(message);

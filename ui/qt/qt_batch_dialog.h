@@ -23,16 +23,6 @@ class QPushButton;
 
 namespace quilmarr {
 
-// Everything the dialog needs from outside but its own message target; all
-// must outlive the dialog.
-struct QtDialogServices {
-  InterfaceLister& interfaces;
-  PacketSourceFactory openPacketSource;
-  const Clock& clock;
-  SettingsFile& settings;
-  ProcessLauncher& launcher;
-};
-
 // The file-open dialog: the chosen full path, or nullopt on cancel.
 using OpenFileFunction = std::function<std::optional<std::u16string>(QWidget* parent)>;
 
@@ -50,7 +40,7 @@ class QtBatchDialog final : public QDialog, private DialogHost {
 
  public:
   // Builds the window and runs the controller's OnInitDialog.
-  explicit QtBatchDialog(QtDialogServices services, QWidget* parent = nullptr,
+  explicit QtBatchDialog(FrontEndServices services, QWidget* parent = nullptr,
                          OpenFileFunction openFile = ShowOpenFileDialog);
   QtBatchDialog(const QtBatchDialog&) = delete;
   QtBatchDialog& operator=(const QtBatchDialog&) = delete;

@@ -63,8 +63,7 @@ Win32BatchDialog::Win32BatchDialog(Win32DialogServices services, Win32DialogOpti
   controller_ = std::make_unique<CPendravelBatchDlg>(
       DialogControls{adapterCombo_, deviceList_, queryButton_, batchUpdateButton_, browseButton_,
                      fileEdit_, host},
-      DialogServices{target_, services.interfaces, std::move(services.openPacketSource),
-                     services.clock, services.settings, services.launcher});
+      WithWindow(target_, std::move(services)));
 }
 
 Win32BatchDialog::~Win32BatchDialog() {

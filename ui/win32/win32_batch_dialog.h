@@ -28,14 +28,8 @@ struct ITaskbarList3;
 
 namespace quilmarr {
 
-// Everything the dialog needs from outside but its own window; all must
-// outlive the dialog.
-struct Win32DialogServices {
-  InterfaceLister& interfaces;
-  PacketSourceFactory openPacketSource;
-  const Clock& clock;
-  SettingsFile& settings;
-  ProcessLauncher& launcher;
+// A front end's services, and the capture library's state.
+struct Win32DialogServices : FrontEndServices {
   // When the capture library is not installed: the text the dialog shows
   // first, before it behaves as when no adapter can be listed.
   const char* captureLibraryMissing = nullptr;
