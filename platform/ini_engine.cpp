@@ -154,7 +154,6 @@ std::string KeyLine(std::u16string_view key, std::u16string_view value, std::str
   return line;
 }
 
-
 }  // namespace
 
 bool IsWritableIniEntry(std::u16string_view section, std::u16string_view key,

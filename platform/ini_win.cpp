@@ -41,8 +41,8 @@ class Win32IniStore final : public IniStore {
   [[nodiscard]] bool Remove(std::u16string_view path, std::u16string_view section,
                             std::u16string_view key) override {
     // A null value removes the key.
-    return WritePrivateProfileStringW(Terminated(section).c_str(), Terminated(key).c_str(),
-                                      nullptr, Terminated(path).c_str()) != 0;
+    return WritePrivateProfileStringW(Terminated(section).c_str(), Terminated(key).c_str(), nullptr,
+                                      Terminated(path).c_str()) != 0;
   }
 };
 

@@ -106,8 +106,8 @@ std::optional<DeviceResult> ParseDevice(const std::vector<std::string_view>& f) 
   const auto outcome = ParseNumber<int>(f[2]);
   const auto start = ParseOptionalTime(f[4]);
   const auto end = ParseOptionalTime(f[5]);
-  if (!ip || !outcome || *outcome < 0 ||
-      *outcome > static_cast<int>(DeviceOutcome::Interrupted) || !start || !end) {
+  if (!ip || !outcome || *outcome < 0 || *outcome > static_cast<int>(DeviceOutcome::Interrupted) ||
+      !start || !end) {
     return std::nullopt;
   }
   device.ip = *ip;
@@ -265,9 +265,9 @@ std::optional<std::u16string> RecoverInterruptedBatch(SettingsFile& settings) {
   const std::optional<BatchJournal> journal = text ? ParseJournal(*text) : std::nullopt;
   if (!journal) {
     const std::u16string aside = SetAside(journalFile);
-    return u"The journal of an earlier batch, " + journalFile.u16string() +
-           u", could not be read" + (aside.empty() ? u"" : u" and was set aside as " + aside) +
-           u". [UDP] in " + settingsPath +
+    return u"The journal of an earlier batch, " + journalFile.u16string() + u", could not be read" +
+           (aside.empty() ? u"" : u" and was set aside as " + aside) + u". [UDP] in " +
+           settingsPath +
            u" was left as it is: check REMOTE_IP and HOST_IP before the next update.";
   }
 
@@ -284,8 +284,7 @@ std::optional<std::u16string> RecoverInterruptedBatch(SettingsFile& settings) {
   return u"An earlier batch (started " + FromUtf8(Iso8601LocalTime(journal->info.start)) +
          u") was ended before it finished. [UDP] REMOTE_IP and HOST_IP in " + settingsPath +
          u" were put back as it found them, and " +
-         (written ? u"its report was written to " + reportPath
-                  : ReportNotWrittenText(reportPath)) +
+         (written ? u"its report was written to " + reportPath : ReportNotWrittenText(reportPath)) +
          u".";
 }
 

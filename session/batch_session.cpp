@@ -25,7 +25,8 @@ constexpr std::chrono::milliseconds kWorkerEndWait{3000};
 
 std::u16string ExceptionText(const std::exception& error) {
   const char* text = error.what();
-  return WidenCounted(std::string_view((text == nullptr || *text == '\0') ? kUnknownException : text));
+  return WidenCounted(
+      std::string_view((text == nullptr || *text == '\0') ? kUnknownException : text));
 }
 
 std::u16string AnotherBatchText(const SettingsFile& settings) {
@@ -190,8 +191,8 @@ std::optional<BatchPlan> BatchSession::PlanBatch(const BatchRequest& request) {
   const std::optional<std::string> package = FileSha256(std::filesystem::path(request.packagePath));
   if (!package) return refuse(u"The package file cannot be read: " + request.packagePath);
   plan.packageSha256 = *package;
-  const std::u16string exePath = settingsFile.ReadString(
-      settings::kSectionPendravel, settings::kKeyExePath, kPathValueCapacity);
+  const std::u16string exePath = settingsFile.ReadString(settings::kSectionPendravel,
+                                                         settings::kKeyExePath, kPathValueCapacity);
   if (!exePath.empty()) {
     plan.updaterPath = UpdaterProgramPath(exePath);
     plan.updaterSha256 = FileSha256(std::filesystem::path(plan.updaterPath)).value_or("");
@@ -238,8 +239,8 @@ bool BatchSession::StartBatch(const BatchPlan& plan) {
                  kProductVersion};
   outcomes_ = std::make_unique<BatchOutcomes>(info, request.targets, devices_);
   finishedTaken_.assign(request.targets.size(), false);
-  reportPath_ = request.reportPath.empty() ? BatchReportPath(settingsFile, now)
-                                           : request.reportPath;
+  reportPath_ =
+      request.reportPath.empty() ? BatchReportPath(settingsFile, now) : request.reportPath;
   reportWritten_.reset();
   {
     const std::lock_guard lock(journalMutex_);
@@ -301,8 +302,7 @@ void BatchSession::AfterRun(std::size_t index, const DeviceRun& run) {
 }
 
 void BatchSession::WriteJournal() {
-  static_cast<void>(
-      ReplaceFileAtomically(JournalPath(services_.settings), JournalText(journal_)));
+  static_cast<void>(ReplaceFileAtomically(JournalPath(services_.settings), JournalText(journal_)));
 }
 
 void BatchSession::Interrupt() {
@@ -340,8 +340,7 @@ void BatchSession::StopWorkers() {
   if (job_) job_->interruptRequested = true;
   if (captureThread_.IsAlive() || updateThread_.IsAlive()) {
     static_cast<void>(host_.PumpUntil(
-        [this] { return !captureThread_.IsAlive() && !updateThread_.IsAlive(); },
-        kWorkerEndWait));
+        [this] { return !captureThread_.IsAlive() && !updateThread_.IsAlive(); }, kWorkerEndWait));
   }
 }
 
@@ -377,8 +376,7 @@ void BatchSession::HandleMessage(const Message& message) {
   try {
     switch (message.id) {
       case WM_CAPTURE_PACKET: {
-        const DeviceRecord* heard =
-            ProcessCapturedFrame(message.frame, devices_, services_.clock);
+        const DeviceRecord* heard = ProcessCapturedFrame(message.frame, devices_, services_.clock);
         if (heard != nullptr && outcomes_) outcomes_->DeviceHeard(*heard);
         break;
       }
@@ -485,10 +483,10 @@ std::vector<PlannedDevice> BatchSession::PlannedDevices(const BatchPlan& plan) c
   std::vector<PlannedDevice> devices;
   for (const std::u16string& ip : plan.request.targets) {
     const DeviceRecord* record = FindDevice(devices_, ip);
-    devices.push_back(record == nullptr ? PlannedDevice{ip, {}, {}, {}, {}}
-                                        : PlannedDevice{ip, record->systemName, record->iedName,
-                                                        record->bootVersion,
-                                                        record->currentAppVersion});
+    devices.push_back(record == nullptr
+                          ? PlannedDevice{ip, {}, {}, {}, {}}
+                          : PlannedDevice{ip, record->systemName, record->iedName,
+                                          record->bootVersion, record->currentAppVersion});
   }
   return devices;
 }
@@ -511,8 +509,8 @@ std::optional<BatchProgress> BatchSession::Progress() const {
   BatchProgress progress;
   const auto& results = outcomes_->Results();
   progress.total = results.size();
-  progress.elapsed = std::chrono::floor<std::chrono::seconds>(std::chrono::steady_clock::now() -
-                                                               batchSince_);
+  progress.elapsed =
+      std::chrono::floor<std::chrono::seconds>(std::chrono::steady_clock::now() - batchSince_);
   progress.left = TimeLeft(results);
   for (std::size_t i = 0; i < results.size(); ++i) {
     if (outcomes_->IsFinal(results[i])) ++progress.finished;

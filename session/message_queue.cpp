@@ -44,8 +44,7 @@ void MessageQueue::HandleUntil(std::chrono::steady_clock::time_point until) {
   }
 }
 
-bool MessageQueue::PumpUntil(const std::function<bool()>& done,
-                             std::chrono::milliseconds timeout) {
+bool MessageQueue::PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
   // Short slices, so a `done` that turns true without a message is seen soon.
   constexpr std::chrono::milliseconds kSlice{20};
   const auto deadline = std::chrono::steady_clock::now() + timeout;

@@ -192,9 +192,8 @@ bool BatchOutcomes::IsWatched(std::u16string_view ip) const noexcept {
 }
 
 bool BatchOutcomes::AllSucceeded() const noexcept {
-  return std::all_of(results_.begin(), results_.end(), [this](const DeviceResult& r) {
-    return DeviceSucceeded(r, info_.verifyFor);
-  });
+  return std::all_of(results_.begin(), results_.end(),
+                     [this](const DeviceResult& r) { return DeviceSucceeded(r, info_.verifyFor); });
 }
 
 bool BatchOutcomes::IsFinal(const DeviceResult& result) const noexcept {

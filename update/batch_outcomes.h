@@ -14,16 +14,16 @@
 namespace quilmarr {
 
 enum class DeviceOutcome {
-  Waiting,     // not yet started
-  Updating,    // its updater runs
-  Done,        // the updater ended with status 0 (and the device is watched, if asked)
-  Failed,      // the updater ended with another status
-  NotStarted,  // the updater could not be started for it
-  Skipped,     // not run because the batch was interrupted
-  TimedOut,    // the updater was ended by the time limit
-  Verified,    // heard with an application version other than before its run
-  Unchanged,   // heard within the window, but only with the old version (or none)
-  NotBack,     // not heard at all within the window
+  Waiting,         // not yet started
+  Updating,        // its updater runs
+  Done,            // the updater ended with status 0 (and the device is watched, if asked)
+  Failed,          // the updater ended with another status
+  NotStarted,      // the updater could not be started for it
+  Skipped,         // not run because the batch was interrupted
+  TimedOut,        // the updater was ended by the time limit
+  Verified,        // heard with an application version other than before its run
+  Unchanged,       // heard within the window, but only with the old version (or none)
+  NotBack,         // not heard at all within the window
   OtherDevice,     // heard after its run with another system or IED name
   PackageChanged,  // not started: the package changed during the batch
   Interrupted,     // its updater ran when the batch was ended from outside: unknown
@@ -117,7 +117,6 @@ class BatchOutcomes {
   [[nodiscard]] const DeviceResult* Find(std::u16string_view ip) const noexcept;
   [[nodiscard]] const std::vector<DeviceResult>& Results() const noexcept { return results_; }
   [[nodiscard]] const BatchInfo& Info() const noexcept { return info_; }
-
 
  private:
   DeviceResult* FindMutable(std::u16string_view ip) noexcept;

@@ -144,12 +144,11 @@ TEST_P(CaptureFailureTest, ShowsTheBoxAndReturnsToIdle) {
   EXPECT_TRUE(Pump([&] { return CapturesEnded(); }));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Capture, CaptureFailureTest,
-    ::testing::Values(CaptureFailureCase{
-                          "ReadFails", true, true,
-                          u"Capture stopped: the network adapter could not be read"}),
-    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P(Capture, CaptureFailureTest,
+                         ::testing::Values(CaptureFailureCase{
+                             "ReadFails", true, true,
+                             u"Capture stopped: the network adapter could not be read"}),
+                         [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
 TEST_F(DialogTest, FramesFromTheWorkerReachTheTableAndOthersAreDropped) {
   for (Bytes frame : {LldpFrame({{192, 168, 0, 1}}), OrdinaryFrame(), LldpFrame({{192, 168, 0, 2}}),
