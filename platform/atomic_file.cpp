@@ -142,3 +142,41 @@ std::optional<std::string> ReadFileBytes(const std::filesystem::path& file) {
 }
 
 }  // namespace quilmarr
+
+namespace quilmarr {
+
+#ifdef _WIN32
+
+bool CreateNewFile(const std::filesystem::path& file) {
+  HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(handle);
+  return true;
+}
+
+WriteBlock::WriteBlock(const std::filesystem::path& file) {
+  HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) handle_ = handle;
+}
+
+WriteBlock::~WriteBlock() {
+  if (handle_ != nullptr) CloseHandle(static_cast<HANDLE>(handle_));
+}
+
+#else
+
+bool CreateNewFile(const std::filesystem::path& file) {
+  const int descriptor = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (descriptor < 0) return false;
+  ::close(descriptor);
+  return true;
+}
+
+WriteBlock::WriteBlock(const std::filesystem::path& /*file*/) {}
+WriteBlock::~WriteBlock() = default;
+
+#endif
+
+}  // namespace quilmarr

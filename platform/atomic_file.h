@@ -19,6 +19,25 @@ namespace quilmarr {
 // root, as Windows refuses a read-only file); false when there is no file.
 [[nodiscard]] bool IsReadOnlyFile(const std::filesystem::path& file);
 
+// Creates an empty file where none is, as one step (O_EXCL, CREATE_NEW), so
+// two processes asking for the same name never both get it; false when the
+// name is taken or the file cannot be made.
+[[nodiscard]] bool CreateNewFile(const std::filesystem::path& file);
+
+// While it lives, nobody can open the file for writing (Windows: it is held
+// open with read-only sharing); elsewhere it holds nothing, and a change is
+// found by hashing the file again.
+class WriteBlock {
+ public:
+  explicit WriteBlock(const std::filesystem::path& file);
+  WriteBlock(const WriteBlock&) = delete;
+  WriteBlock& operator=(const WriteBlock&) = delete;
+  ~WriteBlock();
+
+ private:
+  void* handle_ = nullptr;
+};
+
 // The file's bytes; nullopt when it cannot be read.
 [[nodiscard]] std::optional<std::string> ReadFileBytes(const std::filesystem::path& file);
 

@@ -11,7 +11,9 @@
 #include <csignal>
 
 #include <cerrno>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <utility>
 
@@ -144,10 +146,33 @@ bool WaitWithin(pid_t child, std::chrono::seconds limit, int& exitStatus) {
   return false;
 }
 
+struct ProcStat {
+  char state = 0;
+  std::uint64_t start = 0;
+};
+
+// proc(5): the state is the field after the command's closing parenthesis
+// (the command may hold blanks and parentheses), the start time the 20th after it.
+std::optional<ProcStat> ReadProcStat(std::int64_t id) {
+  std::ifstream file("/proc/" + std::to_string(id) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  const std::size_t close = text.rfind(')');
+  if (!file.good() && text.empty()) return std::nullopt;
+  if (close == std::string::npos) return std::nullopt;
+  std::istringstream fields(text.substr(close + 1));
+  ProcStat stat;
+  std::string skipped;
+  fields >> stat.state;
+  for (int i = 0; i < 18; ++i) fields >> skipped;
+  fields >> stat.start;
+  if (!fields) return std::nullopt;
+  return stat;
+}
+
 class PosixProcessLauncher final : public ProcessLauncher {
  public:
   ProcessRun RunAndWait(const std::u16string& program, const std::vector<std::u16string>& arguments,
-                        std::chrono::seconds timeLimit) override {
+                        std::chrono::seconds timeLimit, const ProcessStarted& started) override {
     std::vector<std::string> words;
     words.reserve(arguments.size() + 1);
     if (!AppendNarrow(words, program)) return {};
@@ -174,6 +199,10 @@ class PosixProcessLauncher final : public ProcessLauncher {
     if (posix_spawn(&child, argv[0], actions.Get(), attributes.Get(), argv.data(), environ) != 0) {
       return {};
     }
+    if (started) {
+      const std::optional<ProcStat> stat = ReadProcStat(child);
+      started({child, stat ? stat->start : 0});
+    }
     if (!limited) return {ProcessRun::End::Exited, WaitForExit(child)};
     int exitStatus = 0;
     if (WaitWithin(child, timeLimit, exitStatus)) return {ProcessRun::End::Exited, exitStatus};
@@ -184,6 +213,12 @@ class PosixProcessLauncher final : public ProcessLauncher {
 };
 
 }  // namespace
+
+bool ProcessStillRuns(const ProcessIdentity& process) {
+  if (process.id <= 0) return false;
+  const std::optional<ProcStat> stat = ReadProcStat(process.id);
+  return stat && stat->state != 'Z' && stat->state != 'X' && stat->start == process.start;
+}
 
 std::unique_ptr<ProcessLauncher> MakePlatformProcessLauncher() {
   return std::make_unique<PosixProcessLauncher>();

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -28,10 +29,16 @@ int ExitCodeOf(HANDLE process) {
   return GetExitCodeProcess(process, &code) ? static_cast<int>(code) : -1;
 }
 
+std::uint64_t CreationTimeOf(HANDLE process) {
+  FILETIME creation{}, exit{}, kernel{}, user{};
+  if (!GetProcessTimes(process, &creation, &exit, &kernel, &user)) return 0;
+  return (static_cast<std::uint64_t>(creation.dwHighDateTime) << 32) | creation.dwLowDateTime;
+}
+
 class WindowsProcessLauncher final : public ProcessLauncher {
  public:
   ProcessRun RunAndWait(const std::u16string& program, const std::vector<std::u16string>& arguments,
-                        std::chrono::seconds timeLimit) override {
+                        std::chrono::seconds timeLimit, const ProcessStarted& started) override {
     const std::u16string line = BuildWindowsCommandLine(program, arguments);
     // CreateProcessW may write into the command line, so it gets a copy.
     std::vector<wchar_t> writableLine(line.begin(), line.end());
@@ -53,6 +60,7 @@ class WindowsProcessLauncher final : public ProcessLauncher {
     }
     const OwnedHandle process(child.hProcess);
     const OwnedHandle thread(child.hThread);
+    if (started) started({child.dwProcessId, CreationTimeOf(process.Get())});
     if (!limited) {
       WaitForSingleObject(thread.Get(), INFINITE);
       WaitForSingleObject(process.Get(), INFINITE);
@@ -76,6 +84,14 @@ class WindowsProcessLauncher final : public ProcessLauncher {
 };
 
 }  // namespace
+
+bool ProcessStillRuns(const ProcessIdentity& process) {
+  if (process.id <= 0) return false;
+  const OwnedHandle handle(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE,
+                                       static_cast<DWORD>(process.id)));
+  return handle.Get() != nullptr && CreationTimeOf(handle.Get()) == process.start &&
+         WaitForSingleObject(handle.Get(), 0) == WAIT_TIMEOUT;
+}
 
 std::unique_ptr<ProcessLauncher> MakePlatformProcessLauncher() {
   return std::make_unique<WindowsProcessLauncher>();

@@ -48,10 +48,11 @@ std::optional<std::u16string> WrongPackageRefusal(const std::optional<std::strin
          u": nothing is updated";
 }
 
-std::optional<std::u16string> RefusalBeforeListening(
-    const SettingsFile& settings, const std::u16string& packagePath,
-    const std::vector<std::u16string>& deviceIps, const BatchOptionOverrides& overrides,
-    const std::optional<std::string>& packageSha256) {
+std::optional<std::u16string> RequestRefusal(const SettingsFile& settings,
+                                             const std::u16string& packagePath,
+                                             const std::vector<std::u16string>& deviceIps,
+                                             const BatchOptionOverrides& overrides,
+                                             const std::optional<std::string>& packageSha256) {
   if (settings.FilePath().empty()) return SettingsNotWrittenText(settings);
   if (const auto repeated = FirstRepeated(deviceIps)) {
     return u"Device " + *repeated + u" is given more than once";

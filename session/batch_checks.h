@@ -1,7 +1,7 @@
 #pragma once
-// Checks of a batch that can be made before anything is heard, so a wrong
-// request costs no listening: the settings file, the options, the package and
-// the updater.
+// The checks of a batch request that need no device heard, so a wrong request
+// costs no listening: the settings file, the options, the package and the
+// updater. The session's plan makes them first.
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,7 +13,7 @@ namespace quilmarr {
 
 // Why such a batch must not start, or nullopt. `packageSha256`: the digest
 // the package must have (lowercase hex), when one is given.
-[[nodiscard]] std::optional<std::u16string> RefusalBeforeListening(
+[[nodiscard]] std::optional<std::u16string> RequestRefusal(
     const SettingsFile& settings, const std::u16string& packagePath,
     const std::vector<std::u16string>& deviceIps, const BatchOptionOverrides& overrides,
     const std::optional<std::string>& packageSha256 = std::nullopt);

@@ -17,9 +17,6 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kFirstLine = "Quilmarr batch journal 1";
 constexpr std::string_view kLastLine = "end";
-// A sentinel no INI value can hold (the stores refuse control characters in
-// what they write), so a read that returns it found no key.
-constexpr std::u16string_view kAbsent = u"\x01";
 
 // Names and versions come from the wire: every field is escaped, so none can
 // add a line or a field to the journal.
@@ -133,11 +130,6 @@ std::string KeyLine(std::string_view name, const UdpKeyBefore& key) {
   return std::string(name) + (key.present ? "\tpresent\t" : "\tabsent\t") + Escaped(key.value);
 }
 
-bool PutBack(SettingsFile& settings, std::u16string_view key, const UdpKeyBefore& before) {
-  return before.present ? settings.WriteString(settings::kSectionUdp, key, before.value)
-                        : settings.RemoveKey(settings::kSectionUdp, key);
-}
-
 std::u16string SetAside(const fs::path& journal) {
   std::error_code error;
   for (unsigned n = 1; n < 1000; ++n) {
@@ -162,18 +154,11 @@ fs::path LockPath(const SettingsFile& settings) {
   return file.empty() ? fs::path() : fs::path(file + u".lock");
 }
 
-UdpKeyBefore ReadUdpKey(const SettingsFile& settings, std::u16string_view key) {
-  const std::u16string value =
-      settings.ReadStringOr(settings::kSectionUdp, key, kAbsent, kPathValueCapacity);
-  if (value == kAbsent) return {};
-  return {true, value};
-}
-
 std::string JournalText(const BatchJournal& journal) {
   const BatchInfo& info = journal.info;
   std::string text = std::string(kFirstLine) + '\n';
-  text += KeyLine("REMOTE_IP", journal.remoteIp) + '\n';
-  text += KeyLine("HOST_IP", journal.hostIp) + '\n';
+  text += KeyLine("REMOTE_IP", journal.udp.remoteIp) + '\n';
+  text += KeyLine("HOST_IP", journal.udp.hostIp) + '\n';
   text += "start\t" + Number(info.start) + '\n';
   text += "verify\t" + Number(info.verifyFor.count()) + '\n';
   text += "package\t" + Escaped(info.packagePath) + '\t' + info.packageSha256 + '\n';
@@ -181,6 +166,11 @@ std::string JournalText(const BatchJournal& journal) {
   text += "adapter\t" + Escaped(info.adapterIp) + '\n';
   text += "operator\t" + Escaped(info.operatorName) + '\t' + Escaped(info.computerName) + '\t' +
           Escaped(info.toolVersion) + '\n';
+  text += "report\t" + Escaped(journal.reportPath) + '\n';
+  if (journal.udpPutBack) text += "udp\tput back\n";
+  if (const auto& updater = journal.updater) {
+    text += "updater\t" + Number(updater->id) + '\t' + std::to_string(updater->start) + '\n';
+  }
   for (const DeviceResult& device : journal.devices) text += DeviceLine(device) + '\n';
   return text + std::string(kLastLine) + '\n';
 }
@@ -211,10 +201,10 @@ std::optional<BatchJournal> ParseJournal(std::string_view text) {
   BatchInfo& info = journal.info;
   const auto start = ParseNumber<UnixSeconds>(lines[3].size() == 2 ? lines[3][1] : "");
   const auto verify = ParseNumber<std::int64_t>(lines[4].size() == 2 ? lines[4][1] : "");
-  if (!key(lines[1], "REMOTE_IP", journal.remoteIp) || !key(lines[2], "HOST_IP", journal.hostIp) ||
-      !field(3, "start", 2) || !start || !field(4, "verify", 2) || !verify ||
-      !field(5, "package", 3) || !field(6, "updater", 2) || !field(7, "adapter", 2) ||
-      !field(8, "operator", 4)) {
+  if (!key(lines[1], "REMOTE_IP", journal.udp.remoteIp) ||
+      !key(lines[2], "HOST_IP", journal.udp.hostIp) || !field(3, "start", 2) || !start ||
+      !field(4, "verify", 2) || !verify || !field(5, "package", 3) || !field(6, "updater", 2) ||
+      !field(7, "adapter", 2) || !field(8, "operator", 4)) {
     return std::nullopt;
   }
   info.start = *start;
@@ -232,8 +222,26 @@ std::optional<BatchJournal> ParseJournal(std::string_view text) {
   info.operatorName = *operatorName;
   info.computerName = *computer;
   info.toolVersion = *version;
-  for (std::size_t i = 9; i + 1 < lines.size(); ++i) {
-    if (lines[i].empty() || lines[i][0] != "device") return std::nullopt;
+  std::size_t i = 9;
+  for (; i + 1 < lines.size() && lines[i][0] != "device"; ++i) {
+    const auto& f = lines[i];
+    if (f[0] == "report" && f.size() == 2) {
+      const auto path = Unescaped(f[1]);
+      if (!path) return std::nullopt;
+      journal.reportPath = *path;
+    } else if (f[0] == "udp" && f.size() == 2 && f[1] == "put back") {
+      journal.udpPutBack = true;
+    } else if (f[0] == "updater" && f.size() == 3) {
+      const auto id = ParseNumber<std::int64_t>(f[1]);
+      const auto startTime = ParseNumber<std::uint64_t>(f[2]);
+      if (!id || !startTime) return std::nullopt;
+      journal.updater = ProcessIdentity{*id, *startTime};
+    } else {
+      return std::nullopt;
+    }
+  }
+  for (; i + 1 < lines.size(); ++i) {
+    if (lines[i][0] != "device") return std::nullopt;
     auto device = ParseDevice(lines[i]);
     if (!device) return std::nullopt;
     journal.devices.push_back(std::move(*device));
@@ -241,28 +249,72 @@ std::optional<BatchJournal> ParseJournal(std::string_view text) {
   return journal;
 }
 
-std::optional<std::u16string> PendingRecoveryText(const SettingsFile& settings) {
-  std::error_code ignored;
-  const fs::path journal = JournalPath(settings);
-  if (journal.empty() || !fs::exists(journal, ignored)) return std::nullopt;
-  return u"An earlier batch was ended before it finished: a real run first puts back [UDP] as "
-         u"its journal " +
-         journal.u16string() + u" says";
+namespace {
+
+std::optional<BatchJournal> ReadJournal(const fs::path& file) {
+  const std::optional<std::string> text = ReadFileBytes(file);
+  return text ? ParseJournal(*text) : std::nullopt;
 }
 
-std::optional<std::u16string> RecoverInterruptedBatch(SettingsFile& settings) {
+bool UpdaterStillRuns(const BatchJournal& journal) {
+  return journal.updater && ProcessStillRuns(*journal.updater);
+}
+
+std::u16string UpdaterRunningText(const BatchJournal& journal, const SettingsFile& settings) {
+  std::u16string device;
+  for (const DeviceResult& result : journal.devices) {
+    if (result.outcome == DeviceOutcome::Updating) device = u", device " + result.ip;
+  }
+  return u"Pendravel.exe (process " + FromUtf8(Number(journal.updater->id)) + device +
+         u"), started by an earlier batch, still runs: wait until it has ended. Nothing is "
+         u"updated, and [UDP] in " +
+         settings.FilePath() + u" is left as it is until then.";
+}
+
+std::u16string KeptJournalText(const fs::path& journal, const SettingsFile& settings) {
+  return u"[UDP] in " + settings.FilePath() +
+         u" has not been put back after an earlier batch; its journal " + journal.u16string() +
+         u" is kept, and no batch starts until the settings file can be written.";
+}
+
+}  // namespace
+
+std::u16string AnotherBatchText(const SettingsFile& settings) {
+  return u"Another batch is using the settings file " + settings.FilePath() +
+         u": wait until it has ended.";
+}
+
+std::optional<std::u16string> EarlierBatchRefusal(const SettingsFile& settings, bool dryRun) {
+  FileLock probe;
+  if (!probe.TryLock(LockPath(settings))) return AnotherBatchText(settings);
+  const fs::path file = JournalPath(settings);
+  std::error_code error;
+  if (file.empty() || !fs::exists(file, error)) return std::nullopt;
+  const std::optional<BatchJournal> journal = ReadJournal(file);
+  if (!journal) return std::nullopt;  // set aside by the recovery
+  if (UpdaterStillRuns(*journal)) return UpdaterRunningText(*journal, settings);
+  if (dryRun) return std::nullopt;
+  return KeptJournalText(file, settings);
+}
+
+std::optional<std::u16string> RecoverInterruptedBatch(SettingsFile& settings, bool dryRun) {
   settings.ResolveFolder();
   const fs::path journalFile = JournalPath(settings);
   std::error_code error;
   if (journalFile.empty() || !fs::exists(journalFile, error)) return std::nullopt;
   // The batch's process holds the lock while it runs; the system releases it
-  // when that process ends, however it ends.
+  // when that process ends, however it ends. Its updater may outlive it.
   FileLock lock;
   if (!lock.TryLock(LockPath(settings))) return std::nullopt;
+  const std::optional<BatchJournal> journal = ReadJournal(journalFile);
+  if (journal && UpdaterStillRuns(*journal)) return std::nullopt;
 
   const std::u16string settingsPath = settings.FilePath();
-  const std::optional<std::string> text = ReadFileBytes(journalFile);
-  const std::optional<BatchJournal> journal = text ? ParseJournal(*text) : std::nullopt;
+  if (dryRun) {
+    return u"An earlier batch was ended before it finished: a real run first puts back [UDP] as "
+           u"its journal " +
+           journalFile.u16string() + u" says";
+  }
   if (!journal) {
     const std::u16string aside = SetAside(journalFile);
     return u"The journal of an earlier batch, " + journalFile.u16string() + u", could not be read" +
@@ -270,22 +322,24 @@ std::optional<std::u16string> RecoverInterruptedBatch(SettingsFile& settings) {
            settingsPath +
            u" was left as it is: check REMOTE_IP and HOST_IP before the next update.";
   }
-
-  if (!PutBack(settings, settings::kKeyRemoteIp, journal->remoteIp) ||
-      !PutBack(settings, settings::kKeyHostIp, journal->hostIp)) {
-    return u"An earlier batch was ended before it finished, and [UDP] in " + settingsPath +
-           u" could not be put back; its journal " + journalFile.u16string() + u" is kept.";
+  if (!journal->udpPutBack && !PutBackUdp(settings, journal->udp)) {
+    return u"An earlier batch was ended before it finished. " +
+           KeptJournalText(journalFile, settings);
   }
   BatchOutcomes outcomes(journal->info, journal->devices);
   outcomes.EndedFromOutside();
-  const std::u16string reportPath = BatchReportPath(settings, journal->info.start);
+  const std::u16string reportPath = journal->reportPath.empty()
+                                        ? BatchReportPath(settings, journal->info.start)
+                                        : journal->reportPath;
   const bool written = WriteBatchReport(reportPath, outcomes);
   fs::remove(journalFile, error);
   return u"An earlier batch (started " + FromUtf8(Iso8601LocalTime(journal->info.start)) +
-         u") was ended before it finished. [UDP] REMOTE_IP and HOST_IP in " + settingsPath +
-         u" were put back as it found them, and " +
-         (written ? u"its report was written to " + reportPath : ReportNotWrittenText(reportPath)) +
-         u".";
+         u") was ended before it finished. " +
+         (journal->udpPutBack ? u"[UDP] had been put back. "
+                              : u"[UDP] REMOTE_IP and HOST_IP in " + settingsPath +
+                                    u" were put back as it found them. ") +
+         (written ? u"Its report was written to " + reportPath + u"."
+                  : ReportNotWrittenText(reportPath) + u".");
 }
 
 }  // namespace quilmarr

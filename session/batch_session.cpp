@@ -9,6 +9,7 @@
 #include "platform/atomic_file.h"
 #include "platform/identity.h"
 #include "platform/sha256.h"
+#include "session/batch_checks.h"
 #include "platform/text.h"
 #include "quilmarr_version.h"
 #include "update/batch_report.h"
@@ -27,11 +28,6 @@ std::u16string ExceptionText(const std::exception& error) {
   const char* text = error.what();
   return WidenCounted(
       std::string_view((text == nullptr || *text == '\0') ? kUnknownException : text));
-}
-
-std::u16string AnotherBatchText(const SettingsFile& settings) {
-  return u"Another batch is using the settings file " + settings.FilePath() +
-         u": wait until it has ended.";
 }
 
 // Whether a write could succeed, without writing: the folder is known and
@@ -80,6 +76,19 @@ BatchSession::~BatchSession() {
   }
   updateThread_.Join();  // a running updater is never ended by a close
   ReleaseBatch();
+}
+
+void BatchSession::Start(bool writes) {
+  RecoverEarlierBatch(!writes);
+  LoadAdapters();
+}
+
+void BatchSession::RecoverEarlierBatch(bool dryRun) {
+  // Said once: a front end may ask again before each batch, and a journal
+  // that still cannot be applied is then refused with its own text.
+  const std::optional<std::u16string> said = RecoverInterruptedBatch(services_.settings, dryRun);
+  if (said && *said != lastRecoveryText_) ShowError(*said);
+  if (said) lastRecoveryText_ = *said;
 }
 
 void BatchSession::LoadAdapters() {
@@ -158,6 +167,23 @@ std::u16string ConfirmationText(const BatchPlan& plan) {
          u"?\n\nPackage SHA-256: " + FromUtf8(plan.packageSha256);
 }
 
+std::optional<std::u16string> BatchSession::RefusalBeforeTargets(const BatchRequest& request) {
+  SettingsFile& settingsFile = services_.settings;
+  if (const auto refusal = RequestRefusal(settingsFile, request.packagePath, request.targets,
+                                          request.overrides, request.expectedPackageSha256)) {
+    return refusal;
+  }
+  if (lock_.Held()) {
+    // This session's last batch: its [UDP] must be back before another starts.
+    if (udpPending_ && !request.dryRun && !PutBackOwnUdp()) {
+      return KeptJournalRefusal();
+    }
+    return std::nullopt;
+  }
+  if (!request.dryRun) RecoverEarlierBatch(false);
+  return EarlierBatchRefusal(settingsFile, request.dryRun);
+}
+
 std::optional<BatchPlan> BatchSession::PlanBatch(const BatchRequest& request) {
   // The job must not be replaced while a worker still reads it.
   if (BatchAlive()) return std::nullopt;
@@ -165,10 +191,9 @@ std::optional<BatchPlan> BatchSession::PlanBatch(const BatchRequest& request) {
     ShowError(text);
     return std::nullopt;
   };
+  if (auto refusal = RefusalBeforeTargets(request)) return refuse(std::move(*refusal));
   BatchPlan plan{request, {}, {}, {}, {}};
-  const auto options = ReadBatchOptions(services_.settings, request.overrides);
-  if (const auto* error = std::get_if<std::u16string>(&options)) return refuse(*error);
-  plan.options = std::get<BatchOptions>(options);
+  plan.options = std::get<BatchOptions>(ReadBatchOptions(services_.settings, request.overrides));
 
   // A broadcast, multicast or loopback address as the updater's target would
   // reach no device, or many.
@@ -183,20 +208,18 @@ std::optional<BatchPlan> BatchSession::PlanBatch(const BatchRequest& request) {
   // written will not hold the addresses either.
   const SettingsFile& settingsFile = services_.settings;
   if (!LooksWritable(settingsFile)) return refuse(SettingsNotWrittenText(settingsFile));
-  FileLock probe;
-  if (!lock_.Held() && !probe.TryLock(LockPath(settingsFile))) {
-    return refuse(AnotherBatchText(settingsFile));
-  }
 
   const std::optional<std::string> package = FileSha256(std::filesystem::path(request.packagePath));
   if (!package) return refuse(u"The package file cannot be read: " + request.packagePath);
-  plan.packageSha256 = *package;
-  const std::u16string exePath = settingsFile.ReadString(settings::kSectionPendravel,
-                                                         settings::kKeyExePath, kPathValueCapacity);
-  if (!exePath.empty()) {
-    plan.updaterPath = UpdaterProgramPath(exePath);
-    plan.updaterSha256 = FileSha256(std::filesystem::path(plan.updaterPath)).value_or("");
+  if (auto wrong = WrongPackageRefusal(request.expectedPackageSha256, *package)) {
+    return refuse(std::move(*wrong));
   }
+  plan.packageSha256 = *package;
+  plan.updaterPath = UpdaterProgramPath(settingsFile.ReadString(
+      settings::kSectionPendravel, settings::kKeyExePath, kPathValueCapacity));
+  const std::optional<std::string> updater = FileSha256(std::filesystem::path(plan.updaterPath));
+  if (!updater) return refuse(u"The updater cannot be read: " + plan.updaterPath);
+  plan.updaterSha256 = *updater;
   return plan;
 }
 
@@ -209,24 +232,27 @@ bool BatchSession::StartBatch(const BatchPlan& plan) {
   if (BatchAlive()) return false;
   const BatchRequest& request = plan.request;
   SettingsFile& settingsFile = services_.settings;
+  WriteReport();  // the last batch's outcomes give way to this one's
   ReleaseBatch();
+  if (udpPending_) {
+    ShowError(KeptJournalRefusal());
+    return false;
+  }
   // One batch per settings file, from before the first [UDP] write until
-  // [UDP] is put back: another tool's batch could otherwise change
+  // its report is written: another tool's batch could otherwise change
   // REMOTE_IP between this batch's write and its updater's read.
-  if (!lock_.TryLock(LockPath(settingsFile))) {
+  if (!lock_.Held() && !lock_.TryLock(LockPath(settingsFile))) {
     ShowError(AnotherBatchText(settingsFile));
     return false;
   }
-  if (!settingsFile.WriteString(settings::kSectionQuilmarr, settings::kKeyPckFile,
-                                request.packagePath) ||
-      !settingsFile.WriteString(settings::kSectionQuilmarr, settings::kKeyAdapterIp,
-                                request.adapterIp)) {
+  std::error_code error;
+  if (std::filesystem::exists(JournalPath(settingsFile), error)) {
+    // An earlier batch's, not applied since the plan was made.
     lock_.Unlock();
-    ShowError(SettingsNotWrittenText(settingsFile));
+    ShowError(EarlierBatchRefusal(settingsFile, false).value_or(KeptJournalRefusal()));
     return false;
   }
 
-  WriteReport();  // the last batch's outcomes give way to this one's
   const UnixSeconds now = services_.clock.Now();
   BatchInfo info{now,
                  request.packagePath,
@@ -237,20 +263,43 @@ bool BatchSession::StartBatch(const BatchPlan& plan) {
                  OperatorName(),
                  ComputerName(),
                  kProductVersion};
-  outcomes_ = std::make_unique<BatchOutcomes>(info, request.targets, devices_);
-  finishedTaken_.assign(request.targets.size(), false);
-  reportPath_ =
-      request.reportPath.empty() ? BatchReportPath(settingsFile, now) : request.reportPath;
-  reportWritten_.reset();
+  auto outcomes = std::make_unique<BatchOutcomes>(info, request.targets, devices_);
+  const bool reserved = request.reportPath.empty();
+  const std::u16string reportPath =
+      reserved ? BatchReportPath(settingsFile, now) : request.reportPath;
+  const auto refuse = [&](std::u16string text) {
+    if (reserved) std::filesystem::remove(std::filesystem::path(reportPath), error);
+    std::filesystem::remove(JournalPath(settingsFile), error);
+    lock_.Unlock();
+    ShowError(text);
+    return false;
+  };
   {
+    // Nothing is written to [UDP] before the journal that puts it back is on disk.
     const std::lock_guard lock(journalMutex_);
-    journal_ = {ReadUdpKey(settingsFile, settings::kKeyRemoteIp),
-                ReadUdpKey(settingsFile, settings::kKeyHostIp), info, outcomes_->Results()};
-    WriteJournal();
+    journal_ = {
+        TakeUdpSnapshot(settingsFile), false, info, reportPath, std::nullopt, outcomes->Results()};
+    journalWriteFailed_ = false;
+    if (!WriteJournal()) {
+      return refuse(u"The batch journal could not be written: " +
+                    JournalPath(settingsFile).u16string() + u". Nothing is updated.");
+    }
+  }
+  if (!settingsFile.WriteString(settings::kSectionQuilmarr, settings::kKeyPckFile,
+                                request.packagePath) ||
+      !settingsFile.WriteString(settings::kSectionQuilmarr, settings::kKeyAdapterIp,
+                                request.adapterIp)) {
+    return refuse(SettingsNotWrittenText(settingsFile));
   }
 
-  // The job's snapshot holds [UDP] as the batch found it; freeing the job
-  // puts it back.
+  outcomes_ = std::move(outcomes);
+  finishedTaken_.assign(request.targets.size(), false);
+  reportPath_ = reportPath;
+  reportWritten_.reset();
+  updaterPath_ = plan.updaterPath;
+  // Nobody rewrites the package while the batch may hand it to an updater.
+  packageBlock_ = std::make_unique<WriteBlock>(std::filesystem::path(request.packagePath));
+
   job_ = std::make_unique<UpdateJob>(settingsFile, &sink_);
   job_->ReplaceTargets(request.targets);
   job_->packagePath = request.packagePath;
@@ -258,51 +307,112 @@ bool BatchSession::StartBatch(const BatchPlan& plan) {
   job_->interruptRequested = false;
   job_->updateTimeLimit = plan.options.updateTimeLimit;
   job_->beforeRun = [this](std::size_t index) { return BeforeRun(index); };
-  job_->afterRun = [this](std::size_t index, const DeviceRun& run) { AfterRun(index, run); };
-  packageChanged_ = false;
+  job_->runStarted = [this](std::size_t index, const ProcessIdentity& updater) {
+    RunStarted(index, updater);
+  };
+  job_->afterRun = [this](std::size_t index, DeviceRun& run) { AfterRun(index, run); };
+  notRun_ = DeviceOutcome::NotStarted;
   batchActive_ = true;
-  batchSince_ = std::chrono::steady_clock::now();
+  batchSince_ = services_.clock.SteadySeconds();
   try {
     updateThread_.Start(*job_, settingsFile, services_.launcher, services_.clock);
-  } catch (const std::exception& error) {
-    ShowError(ExceptionText(error));
+  } catch (const std::exception& failure) {
+    ShowError(ExceptionText(failure));
     OnUpdateFinished();
     return false;
   }
   return true;
 }
 
-// On the worker's thread, before each updater run: the package must still be
-// the one the batch was started with (a share or a stick rewritten meanwhile
-// would otherwise flash something nobody checked), and the journal says which
-// device runs before it does.
+// On the worker's thread, before each updater run: the package and the
+// updater must still be the ones the batch was started with (a share or a
+// stick rewritten meanwhile would otherwise flash something nobody checked),
+// and the journal says which device runs before it does.
 std::optional<std::u16string> BatchSession::BeforeRun(std::size_t index) {
   const std::lock_guard lock(journalMutex_);
   const BatchInfo& info = journal_.info;
+  const auto stop = [this](DeviceOutcome why, std::u16string text) {
+    notRun_ = why;
+    return text + u". The devices not yet updated are not started.";
+  };
+  if (journalWriteFailed_) {
+    return stop(DeviceOutcome::JournalNotWritten, u"The batch journal could not be written: " +
+                                                      JournalPath(services_.settings).u16string());
+  }
   if (FileSha256(std::filesystem::path(info.packagePath)).value_or("") != info.packageSha256) {
-    packageChanged_ = true;
-    return u"The package file changed during the batch: " + info.packagePath +
-           u". The devices not yet updated are not started.";
+    return stop(DeviceOutcome::PackageChanged,
+                u"The package file changed during the batch: " + info.packagePath);
+  }
+  if (FileSha256(std::filesystem::path(updaterPath_)).value_or("") != info.updaterSha256) {
+    return stop(DeviceOutcome::UpdaterChanged,
+                u"The updater changed during the batch: " + updaterPath_);
   }
   if (index < journal_.devices.size()) {
     journal_.devices[index].outcome = DeviceOutcome::Updating;
-    WriteJournal();
+    if (!WriteJournal()) {
+      return stop(DeviceOutcome::JournalNotWritten,
+                  u"The batch journal could not be written: " +
+                      JournalPath(services_.settings).u16string());
+    }
   }
   return std::nullopt;
 }
 
-void BatchSession::AfterRun(std::size_t index, const DeviceRun& run) {
+// Who runs is on disk before it is waited for: a batch killed now leaves an
+// updater that the next start must wait for.
+void BatchSession::RunStarted(std::size_t index, const ProcessIdentity& updater) {
   const std::lock_guard lock(journalMutex_);
-  if (index >= journal_.devices.size()) return;
-  DeviceResult& device = journal_.devices[index];
-  device.start = run.start;
-  device.end = run.end;
-  TakeRunEnd(device, run.process);
-  WriteJournal();
+  journal_.updater = updater;
+  if (index < journal_.devices.size()) journal_.devices[index].start = services_.clock.Now();
+  static_cast<void>(WriteJournal());
 }
 
-void BatchSession::WriteJournal() {
-  static_cast<void>(ReplaceFileAtomically(JournalPath(services_.settings), JournalText(journal_)));
+void BatchSession::AfterRun(std::size_t index, DeviceRun& run) {
+  const std::lock_guard lock(journalMutex_);
+  journal_.updater.reset();
+  const BatchInfo& info = journal_.info;
+  run.packageChangedDuringRun =
+      run.process.end != ProcessRun::End::NotStarted &&
+      FileSha256(std::filesystem::path(info.packagePath)).value_or("") != info.packageSha256;
+  if (index < journal_.devices.size()) {
+    DeviceResult& device = journal_.devices[index];
+    device.start = run.start;
+    device.end = run.end;
+    TakeRunEnd(device, run.process);
+    if (run.packageChangedDuringRun && device.outcome == DeviceOutcome::Done) {
+      device.outcome = DeviceOutcome::PackageChangedDuringRun;
+    }
+  }
+  static_cast<void>(WriteJournal());
+}
+
+bool BatchSession::WriteJournal() {
+  if (ReplaceFileAtomically(JournalPath(services_.settings), JournalText(journal_))) return true;
+  journalWriteFailed_ = true;  // no further updater starts without a record
+  return false;
+}
+
+std::u16string BatchSession::KeptJournalRefusal() const {
+  return u"[UDP] in " + services_.settings.FilePath() +
+         u" could not be put back after the last batch; its journal " +
+         JournalPath(services_.settings).u16string() +
+         u" is kept, and no batch starts until the settings file can be written.";
+}
+
+bool BatchSession::PutBackOwnUdp() {
+  {
+    const std::lock_guard lock(journalMutex_);
+    if (journal_.udpPutBack) return true;
+    if (PutBackUdp(services_.settings, journal_.udp)) {
+      udpPending_ = false;
+      journal_.udpPutBack = true;
+      static_cast<void>(WriteJournal());
+      return true;
+    }
+  }
+  if (!udpPending_) ShowError(KeptJournalRefusal());
+  udpPending_ = true;
+  return false;
 }
 
 void BatchSession::Interrupt() {
@@ -327,6 +437,14 @@ bool BatchSession::Close() {
   }
   WriteReport();
   ReleaseBatch();
+  // The window's last chance to put [UDP] back; said again if it fails.
+  if (udpPending_) {
+    udpPending_ = false;
+    static_cast<void>(PutBackOwnUdp());
+    ForgetJournalIfDone();
+  } else if (!lock_.Held()) {
+    RecoverEarlierBatch(false);
+  }
   return true;
 }
 
@@ -347,11 +465,17 @@ void BatchSession::StopWorkers() {
 void BatchSession::ReleaseBatch() {
   if (updateThread_.IsAlive()) return;
   updateThread_.Join();
-  job_.reset();  // [UDP] back as the batch found it
-  if (lock_.Held()) ForgetJournal();
+  job_.reset();
+  packageBlock_.reset();
+  if (lock_.Held()) static_cast<void>(PutBackOwnUdp());
+  ForgetJournalIfDone();
 }
 
-void BatchSession::ForgetJournal() {
+// The journal goes, and the lock with it, once nothing of the batch is left
+// to record: its worker has returned, [UDP] is back and its report written.
+void BatchSession::ForgetJournalIfDone() {
+  if (!lock_.Held() || job_ || updateThread_.IsAlive() || udpPending_) return;
+  if (outcomes_ && !reportWritten_) return;
   std::error_code ignored;
   std::filesystem::remove(JournalPath(services_.settings), ignored);
   lock_.Unlock();
@@ -363,9 +487,8 @@ void BatchSession::EndNow() {
     // Its updater still runs and cannot be waited for: it is recorded as
     // interrupted, and [UDP] is put back without waiting for it.
     if (outcomes_) outcomes_->EndedFromOutside();
-    job_->udpSnapshot.Restore();
+    static_cast<void>(PutBackOwnUdp());
     WriteReport();
-    ForgetJournal();
     return;
   }
   WriteReport();
@@ -392,7 +515,7 @@ void BatchSession::HandleMessage(const Message& message) {
       case WM_UPDATE_ERROR: ShowError(message.text); break;
       case WM_UPDATE_DEVICE_STARTED:
         updatingIp_ = message.text;
-        updatingSince_ = std::chrono::steady_clock::now();
+        updatingSince_ = services_.clock.SteadySeconds();
         if (outcomes_) outcomes_->DeviceStarted(message.text, devices_);
         break;
       case WM_UPDATE_DEVICE_ENDED:
@@ -424,10 +547,13 @@ void BatchSession::OnUpdateFinished() {
   if (!batchActive_) return;
   batchActive_ = false;
   if (outcomes_) {
-    outcomes_->BatchEnded(job_ && job_->interruptRequested.load(), packageChanged_.load());
+    const DeviceOutcome why = notRun_.load();
+    const bool interrupted = job_ && job_->interruptRequested.load();
+    outcomes_->BatchEnded(why == DeviceOutcome::NotStarted && interrupted ? DeviceOutcome::Skipped
+                                                                          : why);
   }
   // The worker has posted its last message and only returns now: [UDP] goes
-  // back, the journal goes, and the settings file is free for another batch.
+  // back; the journal stays until the report is written.
   updateThread_.Join();
   ReleaseBatch();
   host_.BatchEnded();
@@ -448,6 +574,13 @@ void BatchSession::WriteReport() {
   if (!outcomes_ || reportWritten_) return;
   reportWritten_ = WriteBatchReport(reportPath_, *outcomes_);
   if (!*reportWritten_) ShowError(ReportNotWrittenText(reportPath_));
+  if (udpPending_) {
+    // Kept for a later put-back: a recovery then reports what is known now.
+    const std::lock_guard lock(journalMutex_);
+    journal_.devices = outcomes_->Results();
+    static_cast<void>(WriteJournal());
+  }
+  ForgetJournalIfDone();
 }
 
 std::optional<std::vector<std::u16string>> BatchSession::HeardTargets(
@@ -509,19 +642,22 @@ std::optional<BatchProgress> BatchSession::Progress() const {
   BatchProgress progress;
   const auto& results = outcomes_->Results();
   progress.total = results.size();
-  progress.elapsed =
-      std::chrono::floor<std::chrono::seconds>(std::chrono::steady_clock::now() - batchSince_);
+  const std::int64_t now = services_.clock.SteadySeconds();
+  progress.elapsed = std::chrono::seconds(now - batchSince_);
   progress.left = TimeLeft(results);
   for (std::size_t i = 0; i < results.size(); ++i) {
     if (outcomes_->IsFinal(results[i])) ++progress.finished;
     if (outcomes_->IsWatched(results[i].ip)) ++progress.watched;
+    if (results[i].outcome != DeviceOutcome::Waiting) ++progress.place;
     if (batchActive_ && results[i].outcome == DeviceOutcome::Updating) {
       progress.updatingIp = results[i].ip;
       progress.updatingNumber = i + 1;
-      progress.updatingFor = std::chrono::floor<std::chrono::seconds>(
-          std::chrono::steady_clock::now() - updatingSince_);
+      progress.updatingFor = std::chrono::seconds(now - updatingSince_);
     }
   }
+  // Between two runs: the next one.
+  if (progress.updatingNumber == 0 && progress.place < progress.total) ++progress.place;
+  if (!batchActive_) progress.place = 0;
   return progress;
 }
 

@@ -19,6 +19,7 @@
 #include "discovery/adapters.h"
 #include "discovery/capture_worker.h"
 #include "inventory/device_table.h"
+#include "platform/atomic_file.h"
 #include "platform/clock.h"
 #include "platform/process.h"
 #include "platform/file_lock.h"
@@ -103,6 +104,8 @@ struct BatchProgress {
   std::chrono::seconds updatingFor{0};
   std::chrono::seconds elapsed{0};           // since the batch started
   std::optional<std::chrono::seconds> left;  // estimated; none before a run has ended
+  // While the worker runs: the device whose updater runs, or runs next, from 1.
+  std::size_t place = 0;
 };
 
 // A device of a batch's plan, as last heard.
@@ -120,15 +123,17 @@ struct BatchRequest {
   std::vector<std::u16string> targets;  // in update order
   BatchOptionOverrides overrides;
   std::u16string reportPath;  // empty: the Reports folder beside the settings file
+  std::optional<std::string> expectedPackageSha256;  // lowercase hex: refused unless so
+  bool dryRun = false;  // checks only: nothing is written, nothing recovered
 };
 
 // A batch that passed every check, as it would run.
 struct BatchPlan {
   BatchRequest request;
   BatchOptions options;
-  std::u16string updaterPath;  // <ExePath>Pendravel.exe; empty when ExePath is not set
+  std::u16string updaterPath;  // <ExePath>Pendravel.exe
   std::string packageSha256;   // lowercase hex
-  std::string updaterSha256;   // empty when the updater cannot be read
+  std::string updaterSha256;
 };
 
 // "Update 3 devices with fw.pck?" and the package's SHA-256: asked before a
@@ -143,6 +148,9 @@ class BatchSession {
   // Joins the workers, then restores [UDP] as the last batch found it.
   ~BatchSession();
 
+  // Once, when the front end starts: an earlier batch ended from outside is
+  // recovered (`writes`; otherwise only said), then the adapters are loaded.
+  void Start(bool writes = true);
   // Adapters, enumerated once; a failure is shown and leaves none.
   void LoadAdapters();
   [[nodiscard]] const AdapterList* Adapters() const noexcept { return adapters_.get(); }
@@ -161,10 +169,14 @@ class BatchSession {
     return captureActive_ && capture_.stopRequested.load();
   }
 
-  // Every check a batch must pass, writing nothing: the options, the targets
-  // (unicast host addresses), the settings file and its lock, the package
-  // and the updater, whose digests it takes. Nullopt when refused (the
-  // reason is shown), or silently while an earlier batch's worker lives.
+  // The checks that need no device heard: the settings file, the options,
+  // the package and the updater, and an earlier batch that still runs or
+  // whose [UDP] is not back yet (recovered first, unless a dry run).
+  [[nodiscard]] std::optional<std::u16string> RefusalBeforeTargets(const BatchRequest& request);
+  // Every check a batch must pass: those above, then the targets (unicast
+  // host addresses), the settings file's lock and the digests of the package
+  // and the updater. Nullopt when refused (the reason is shown), or silently
+  // while an earlier batch's worker lives.
   [[nodiscard]] std::optional<BatchPlan> PlanBatch(const BatchRequest& request);
   // Takes the settings file's lock, writes [Quilmarr] and the journal, and
   // starts the update worker; false when refused (the reason is shown).
@@ -190,8 +202,9 @@ class BatchSession {
   // The operating system ends the session: whatever still runs, the report
   // is written and [UDP] put back now.
   void EndNow();
-  // From a batch's start until [UDP] has been put back after it.
-  [[nodiscard]] bool HoldsUdp() const noexcept { return lock_.Held(); }
+  // [UDP] could not be put back after this session's batch: its journal is
+  // kept, and no batch starts until a put-back succeeds.
+  [[nodiscard]] bool UdpPending() const noexcept { return udpPending_; }
 
   void HandleMessage(const Message& message);
   // Once a second: ends the verification windows that ran out.
@@ -234,10 +247,15 @@ class BatchSession {
   void WriteReportIfOver();
   // Joins an ended update worker and frees its job, which restores [UDP].
   void ReleaseBatch();
-  void ForgetJournal();  // [UDP] is back: the journal goes, and the lock with it
-  void WriteJournal();   // under journalMutex_
+  void ForgetJournalIfDone();
+  void RecoverEarlierBatch(bool dryRun);
+  [[nodiscard]] bool PutBackOwnUdp();  // said when it fails
+  [[nodiscard]] std::u16string KeptJournalRefusal() const;
+  [[nodiscard]] bool WriteJournal();  // under journalMutex_
+  // On the worker's thread.
   [[nodiscard]] std::optional<std::u16string> BeforeRun(std::size_t index);
-  void AfterRun(std::size_t index, const DeviceRun& run);
+  void RunStarted(std::size_t index, const ProcessIdentity& updater);
+  void AfterRun(std::size_t index, DeviceRun& run);
   void ShowError(std::u16string_view text) { host_.ShowError(text); }
 
   SessionServices services_;
@@ -248,18 +266,25 @@ class BatchSession {
   std::u16string captureIp_;  // the address of the adapter captured on
   DeviceTable devices_;
   std::unique_ptr<UpdateJob> job_;
-  FileLock lock_;  // the settings file's, while this session's batch may touch [UDP]
+  // The settings file's, from a batch's start until its report is written.
+  FileLock lock_;
   // The journal's content; the worker updates it at each device's start and end.
   std::mutex journalMutex_;
   BatchJournal journal_;
-  std::atomic<bool> packageChanged_{false};
+  bool journalWriteFailed_ = false;  // under journalMutex_
+  bool udpPending_ = false;
+  std::u16string lastRecoveryText_;
+  std::u16string updaterPath_;
+  std::unique_ptr<WriteBlock> packageBlock_;
+  // What the devices the worker did not run get, if it stopped for a reason.
+  std::atomic<DeviceOutcome> notRun_{DeviceOutcome::NotStarted};
   std::unique_ptr<BatchOutcomes> outcomes_;
   std::u16string reportPath_;
   std::optional<bool> reportWritten_;
   std::vector<bool> finishedTaken_;  // per device of the batch
   std::u16string updatingIp_;
-  std::chrono::steady_clock::time_point updatingSince_{};
-  std::chrono::steady_clock::time_point batchSince_{};
+  std::int64_t updatingSince_ = 0;  // Clock::SteadySeconds
+  std::int64_t batchSince_ = 0;
   bool captureActive_ = false;  // from a capture's start until its end is handled
   bool batchActive_ = false;    // from a batch's start until its end is handled
   // Declared last: destroyed first, joining the workers before the records

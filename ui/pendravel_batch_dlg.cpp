@@ -33,17 +33,13 @@ CPendravelBatchDlg::CPendravelBatchDlg(DialogControls controls, DialogServices s
       m_fileEdit(controls.fileEdit),
       m_host(controls.host),
       m_settings(services.settings),
-      m_recovered(RecoverInterruptedBatch(m_settings)),
-      m_udpSnapshot(m_settings),
-      m_session(std::move(services), *this) {}
-
-CPendravelBatchDlg::~CPendravelBatchDlg() {
-  if (!m_session.HoldsUdp()) m_udpSnapshot.Dismiss();
+      m_session(std::move(services), *this) {
+  m_settings.ResolveFolder();
 }
 
 bool CPendravelBatchDlg::OnInitDialog() {
   m_host.SetWindowTitle(kWindowTitle);
-  if (m_recovered) ShowError(*m_recovered);
+  m_session.Start();
   FillAdapterCombo();
   SetUpDeviceList();
   m_fileEdit.SetText(
@@ -52,7 +48,6 @@ bool CPendravelBatchDlg::OnInitDialog() {
 }
 
 void CPendravelBatchDlg::FillAdapterCombo() {
-  m_session.LoadAdapters();
   const AdapterList* adapters = m_session.Adapters();
   if (adapters == nullptr) return;
   for (const auto& adapter : *adapters) {
@@ -162,11 +157,13 @@ std::intptr_t CPendravelBatchDlg::OnMessage(const Message& message) {
 
 void CPendravelBatchDlg::ShowProgress() {
   const std::optional<BatchProgress> progress = m_session.Progress();
-  if (m_session.BatchActive() && progress && progress->updatingNumber > 0) {
+  // From the batch's start to its end, between two devices too: a logoff is
+  // held off (Windows) for as long as the title says a batch runs.
+  if (m_session.BatchActive() && progress && progress->place > 0) {
     m_host.SetWindowTitle(std::u16string(kWindowTitle) + u" - updating " +
-                          WidenCounted(std::to_string(progress->updatingNumber)) + u" of " +
+                          WidenCounted(std::to_string(progress->place)) + u" of " +
                           WidenCounted(std::to_string(progress->total)));
-    m_host.SetProgress(progress->updatingNumber - 1, progress->total);
+    m_host.SetProgress(progress->place - 1, progress->total);
   } else {
     m_host.SetWindowTitle(kWindowTitle);
     m_host.SetProgress(0, 0);

@@ -24,11 +24,10 @@ using DialogServices = SessionServices;
 
 class CPendravelBatchDlg final : private SessionHost {
  public:
-  // Takes m_udpSnapshot: the first access to the settings file.
   CPendravelBatchDlg(DialogControls controls, DialogServices services);
   CPendravelBatchDlg(const CPendravelBatchDlg&) = delete;
   CPendravelBatchDlg& operator=(const CPendravelBatchDlg&) = delete;
-  ~CPendravelBatchDlg() override;
+  ~CPendravelBatchDlg() override = default;
 
   bool OnInitDialog();
 
@@ -100,15 +99,8 @@ class CPendravelBatchDlg final : private SessionHost {
   EditControl& m_fileEdit;
   DialogHost& m_host;
   SettingsFile& m_settings;
-  // What recovering a batch ended from outside found, before [UDP] is read.
-  std::optional<std::u16string> m_recovered;
-  // [UDP] as it was when the window opened; written back when it is gone,
-  // if this process changed it and has not put it back.
-  UdpSettingsSnapshot m_udpSnapshot;
   bool m_timerRunning = false;
   bool m_endRequested = false;
-  // Declared last: destroyed first, so its workers end before the snapshot
-  // above is restored.
   BatchSession m_session;
 };
 

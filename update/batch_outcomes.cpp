@@ -59,18 +59,24 @@ std::u16string OutcomeText(const DeviceResult& result) {
     case DeviceOutcome::NotStarted: return u"Not started";
     case DeviceOutcome::Skipped: return u"Skipped";
     case DeviceOutcome::TimedOut: return u"Timed out";
-    case DeviceOutcome::Verified: return u"Verified " + result.appVersionAfter;
+    case DeviceOutcome::Verified:
+      return u"Verified " + std::u16string(TrimmedVersion(result.appVersionAfter));
     case DeviceOutcome::Unchanged: return u"Unchanged";
     case DeviceOutcome::NotBack: return u"Not back";
     case DeviceOutcome::OtherDevice: return u"Other device at address";
     case DeviceOutcome::PackageChanged: return u"Not started: package changed";
     case DeviceOutcome::Interrupted: return u"Interrupted";
+    case DeviceOutcome::PackageChangedDuringRun: return u"Done: package changed during its run";
+    case DeviceOutcome::UpdaterChanged: return u"Not started: updater changed";
+    case DeviceOutcome::JournalNotWritten: return u"Not started: journal not written";
   }
   return {};
 }
 
 std::u16string_view TrimmedVersion(std::u16string_view version) noexcept {
-  while (!version.empty() && (version.back() == u' ' || version.back() == u'\0')) {
+  // Blanks, tabs, line ends and zero bytes: padding, never a version's own.
+  while (!version.empty() && (version.back() == u'\0' || version.back() == u' ' ||
+                              (version.back() >= u'\t' && version.back() <= u'\r'))) {
     version.remove_suffix(1);
   }
   return version;
@@ -130,6 +136,9 @@ void BatchOutcomes::DeviceEnded(const DeviceRun& run, const DeviceTable& table,
   if (result == nullptr) return;
   TakeRunEnd(*result, run.process);
   if (run.process.end == ProcessRun::End::NotStarted) return;
+  if (run.packageChangedDuringRun && result->outcome == DeviceOutcome::Done) {
+    result->outcome = DeviceOutcome::PackageChangedDuringRun;
+  }
   if (result->outcome == DeviceOutcome::Done && info_.verifyFor.count() > 0) {
     result->verifyUntil = steadyNow + info_.verifyFor.count();
   }
@@ -145,13 +154,11 @@ void BatchOutcomes::DeviceHeard(const DeviceRecord& record) {
   if (DeviceResult* result = FindMutable(record.ipText)) Hear(*result, record);
 }
 
-void BatchOutcomes::BatchEnded(bool interrupted, bool packageChanged) {
+void BatchOutcomes::BatchEnded(DeviceOutcome notRun) {
   batchEnded_ = true;
   for (DeviceResult& result : results_) {
     if (result.outcome == DeviceOutcome::Waiting || result.outcome == DeviceOutcome::Updating) {
-      result.outcome = packageChanged ? DeviceOutcome::PackageChanged
-                       : interrupted  ? DeviceOutcome::Skipped
-                                      : DeviceOutcome::NotStarted;
+      result.outcome = notRun;
     }
   }
 }
@@ -160,7 +167,7 @@ void BatchOutcomes::EndedFromOutside() {
   for (DeviceResult& result : results_) {
     if (result.outcome == DeviceOutcome::Updating) result.outcome = DeviceOutcome::Interrupted;
   }
-  BatchEnded(true);
+  BatchEnded(DeviceOutcome::Skipped);
   StopWatching();
 }
 

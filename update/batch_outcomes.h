@@ -14,20 +14,24 @@
 namespace quilmarr {
 
 enum class DeviceOutcome {
-  Waiting,         // not yet started
-  Updating,        // its updater runs
-  Done,            // the updater ended with status 0 (and the device is watched, if asked)
-  Failed,          // the updater ended with another status
-  NotStarted,      // the updater could not be started for it
-  Skipped,         // not run because the batch was interrupted
-  TimedOut,        // the updater was ended by the time limit
-  Verified,        // heard with an application version other than before its run
-  Unchanged,       // heard within the window, but only with the old version (or none)
-  NotBack,         // not heard at all within the window
-  OtherDevice,     // heard after its run with another system or IED name
-  PackageChanged,  // not started: the package changed during the batch
-  Interrupted,     // its updater ran when the batch was ended from outside: unknown
+  Waiting,                  // not yet started
+  Updating,                 // its updater runs
+  Done,                     // the updater ended with status 0 (and the device is watched, if asked)
+  Failed,                   // the updater ended with another status
+  NotStarted,               // the updater could not be started for it
+  Skipped,                  // not run because the batch was interrupted
+  TimedOut,                 // the updater was ended by the time limit
+  Verified,                 // heard with an application version other than before its run
+  Unchanged,                // heard within the window, but only with the old version (or none)
+  NotBack,                  // not heard at all within the window
+  OtherDevice,              // heard after its run with another system or IED name
+  PackageChanged,           // not started: the package changed during the batch
+  Interrupted,              // its updater ran when the batch was ended from outside: unknown
+  PackageChangedDuringRun,  // its updater ended well, but the package changed meanwhile
+  UpdaterChanged,           // not started: the updater program changed during the batch
+  JournalNotWritten,        // not started: the batch's journal could not be written
 };
+inline constexpr DeviceOutcome kLastDeviceOutcome = DeviceOutcome::JournalNotWritten;
 
 struct DeviceResult {
   std::u16string ip;
@@ -94,9 +98,9 @@ class BatchOutcomes {
   void DeviceEnded(const DeviceRun& run, const DeviceTable& table, std::int64_t steadyNow);
   // After a frame of the device was merged into the table.
   void DeviceHeard(const DeviceRecord& record);
-  // The worker has finished: devices never started were skipped (interrupted),
-  // not started because the package changed, or could not be started.
-  void BatchEnded(bool interrupted, bool packageChanged = false);
+  // The worker has finished: the devices never started get `notRun` (Skipped
+  // when interrupted, why the batch stopped, or NotStarted).
+  void BatchEnded(DeviceOutcome notRun);
   // The batch ends without waiting for its updater (the session is ending):
   // the device it runs is "Interrupted", the rest "Skipped", nothing watched.
   void EndedFromOutside();

@@ -1,8 +1,6 @@
 #include "update/batch_report.h"
 
 #include <filesystem>
-#include <mutex>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -43,23 +41,22 @@ std::string BatchReportCsv(const BatchOutcomes& outcomes) {
 
 std::u16string BatchReportPath(const SettingsFile& settings, UnixSeconds start) {
   if (settings.Folder().empty()) return {};
-  const std::u16string stem = settings.Folder() + u"Reports" + PathSeparator() + u"batch-" +
-                              FromUtf8(FileNameLocalTime(start));
-  // The report is written when the batch is over, so a name is taken both by a
-  // file on disk and by a batch of this process that has not written yet.
-  static std::mutex mutex;
-  static std::set<std::u16string> handedOut;
-  const std::lock_guard lock(mutex);
-  for (unsigned n = 1;; ++n) {
+  const std::u16string folder = settings.Folder() + u"Reports";
+  const std::u16string stem =
+      folder + PathSeparator() + u"batch-" + FromUtf8(FileNameLocalTime(start));
+  std::error_code error;
+  std::filesystem::create_directories(std::filesystem::path(folder), error);
+  // The report is written when the batch is over; its name is taken now, in
+  // the file system, so a batch of another process that starts in the same
+  // second gets another one.
+  for (unsigned n = 1; n < 10000; ++n) {
     std::u16string path = stem;
     if (n > 1) (path += u'-') += FromUtf8(std::to_string(n));
     path += u".csv";
-    std::error_code error;  // a name that cannot be looked at counts as free: writing tells
-    if (!std::filesystem::exists(std::filesystem::symlink_status(path, error)) &&
-        handedOut.insert(path).second) {
-      return path;
-    }
+    if (CreateNewFile(std::filesystem::path(path))) return path;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(path, error))) break;
   }
+  return stem + u".csv";  // cannot be made: writing the report tells
 }
 
 bool WriteBatchReport(const std::u16string& path, const BatchOutcomes& outcomes) {

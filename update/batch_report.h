@@ -12,8 +12,8 @@ namespace quilmarr {
 // RFC 4180 text: a header row, then one row per device in update order.
 [[nodiscard]] std::string BatchReportCsv(const BatchOutcomes& outcomes);
 
-// <settings folder>Reports<separator>batch-<local start time>.csv; when that
-// name is taken (a file, or a name this process gave an unwritten report)
+// <settings folder>Reports<separator>batch-<local start time>.csv, created
+// empty to reserve it; when that name is taken (by any process)
 // batch-<time>-2.csv, -3, ..., the first free one. Empty when the settings
 // folder is unknown.
 [[nodiscard]] std::u16string BatchReportPath(const SettingsFile& settings, UnixSeconds start);

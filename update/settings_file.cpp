@@ -66,23 +66,33 @@ bool SettingsFile::WriteString(std::u16string_view section, std::u16string_view 
   return ini_.Write(path, section, key, value);
 }
 
-UdpSettingsSnapshot::UdpSettingsSnapshot(SettingsFile& settings) : settings_(settings) {
-  settings_.ResolveFolder();
-  remoteIp_ = settings_.ReadString(settings::kSectionUdp, settings::kKeyRemoteIp, kIpValueCapacity);
-  hostIp_ = settings_.ReadString(settings::kSectionUdp, settings::kKeyHostIp, kIpValueCapacity);
+namespace {
+
+// A sentinel no INI value can hold (the stores refuse control characters in
+// what they write), so a read that returns it found no key.
+constexpr std::u16string_view kAbsent = u"\x01";
+
+UdpKeyBefore ReadUdpKey(const SettingsFile& settings, std::u16string_view key) {
+  const std::u16string value =
+      settings.ReadStringOr(settings::kSectionUdp, key, kAbsent, kWholeValueCapacity);
+  if (value == kAbsent) return {};
+  return {true, value};
 }
 
-UdpSettingsSnapshot::~UdpSettingsSnapshot() {
-  try {
-    if (!dismissed_) Restore();
-  } catch (...) {
-    // A failed write is ignored, like every other settings write.
-  }
+bool PutBackKey(const SettingsFile& settings, std::u16string_view key, const UdpKeyBefore& before) {
+  return before.present ? settings.WriteString(settings::kSectionUdp, key, before.value)
+                        : settings.RemoveKey(settings::kSectionUdp, key);
 }
 
-void UdpSettingsSnapshot::Restore() const {
-  settings_.WriteString(settings::kSectionUdp, settings::kKeyRemoteIp, remoteIp_);
-  settings_.WriteString(settings::kSectionUdp, settings::kKeyHostIp, hostIp_);
+}  // namespace
+
+UdpSettingsSnapshot TakeUdpSnapshot(const SettingsFile& settings) {
+  return {ReadUdpKey(settings, settings::kKeyRemoteIp), ReadUdpKey(settings, settings::kKeyHostIp)};
+}
+
+bool PutBackUdp(const SettingsFile& settings, const UdpSettingsSnapshot& snapshot) {
+  const bool remote = PutBackKey(settings, settings::kKeyRemoteIp, snapshot.remoteIp);
+  return PutBackKey(settings, settings::kKeyHostIp, snapshot.hostIp) && remote;
 }
 
 }  // namespace quilmarr

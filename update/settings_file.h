@@ -12,6 +12,8 @@ namespace quilmarr {
 inline constexpr std::size_t kIpValueCapacity = 50;     // characters, terminator included
 inline constexpr std::size_t kPathValueCapacity = 300;  // characters, terminator included
 inline constexpr std::size_t kMaxPathLength = 260;      // characters, terminator included
+// The longest value a profile read returns whole (Windows' own limit).
+inline constexpr std::size_t kWholeValueCapacity = 32767;
 
 namespace settings {
 inline constexpr std::u16string_view kSectionUdp = u"UDP";
@@ -58,27 +60,25 @@ class SettingsFile {
   std::u16string folder_;
 };
 
-// The [UDP] "REMOTE_IP" and "HOST_IP" values as they were when it was made;
-// written back when it is destroyed.
-class UdpSettingsSnapshot {
- public:
-  explicit UdpSettingsSnapshot(SettingsFile& settings);  // resolves the folder, then reads
-  UdpSettingsSnapshot(const UdpSettingsSnapshot&) = delete;
-  UdpSettingsSnapshot& operator=(const UdpSettingsSnapshot&) = delete;
-  ~UdpSettingsSnapshot();
-
-  void Restore() const;
-  // Nothing is written back on destruction: [UDP] was not changed by this
-  // process, or has been put back already, and another tool may own it now.
-  void Dismiss() noexcept { dismissed_ = true; }
-  [[nodiscard]] const std::u16string& RemoteIp() const noexcept { return remoteIp_; }
-  [[nodiscard]] const std::u16string& HostIp() const noexcept { return hostIp_; }
-
- private:
-  SettingsFile& settings_;
-  std::u16string remoteIp_;  // at most 49 characters
-  std::u16string hostIp_;    // at most 49 characters
-  bool dismissed_ = false;
+// A [UDP] key as a batch found it: absent, or its value.
+struct UdpKeyBefore {
+  bool present = false;
+  std::u16string value;
+  friend bool operator==(const UdpKeyBefore&, const UdpKeyBefore&) = default;
 };
+
+// [UDP] "REMOTE_IP" and "HOST_IP" as a batch found them.
+struct UdpSettingsSnapshot {
+  UdpKeyBefore remoteIp;
+  UdpKeyBefore hostIp;
+};
+
+// Reads both keys whole, telling an absent key from an empty one.
+[[nodiscard]] UdpSettingsSnapshot TakeUdpSnapshot(const SettingsFile& settings);
+
+// The one way [UDP] goes back after a batch, however it ended: a key that was
+// absent is removed, a value is written back whole. False when either write
+// failed; the caller keeps its record then.
+[[nodiscard]] bool PutBackUdp(const SettingsFile& settings, const UdpSettingsSnapshot& snapshot);
 
 }  // namespace quilmarr

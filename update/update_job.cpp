@@ -2,10 +2,10 @@
 
 namespace quilmarr {
 
-UpdateJob::UpdateJob(SettingsFile& settings, UpdateSink* reportTo)
-    : udpSnapshot(settings), sink(reportTo) {}
+UpdateJob::UpdateJob(SettingsFile& settings, UpdateSink* reportTo) : sink(reportTo) {
+  settings.ResolveFolder();
+}
 
-// Members go in reverse order, so the snapshot, the first field, restores last.
 UpdateJob::~UpdateJob() {
   targetIps.reset();
   packagePath.clear();

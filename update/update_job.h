@@ -19,11 +19,10 @@ struct UpdateJob {
   UpdateJob(SettingsFile& settings, UpdateSink* reportTo);
   UpdateJob(const UpdateJob&) = delete;
   UpdateJob& operator=(const UpdateJob&) = delete;
-  ~UpdateJob();  // targets freed, then the snapshot restored
+  ~UpdateJob();
 
   void ReplaceTargets(const std::vector<std::u16string>& ips);
 
-  UdpSettingsSnapshot udpSnapshot;
   std::unique_ptr<std::vector<std::u16string>> targetIps;
   std::u16string adapterIp;
   std::u16string packagePath;
@@ -33,9 +32,11 @@ struct UpdateJob {
   std::chrono::seconds updateTimeLimit{0};
   // On the worker's thread, just before the updater of target `index` is
   // started: a text stops the batch there (that device and the rest are
-  // not started) and is reported. Then once its run has ended.
+  // not started) and is reported. Then once the updater runs, and once its
+  // run has ended, before the end is reported (it may mark the run).
   std::function<std::optional<std::u16string>(std::size_t index)> beforeRun;
-  std::function<void(std::size_t index, const DeviceRun& run)> afterRun;
+  std::function<void(std::size_t index, const ProcessIdentity& updater)> runStarted;
+  std::function<void(std::size_t index, DeviceRun& run)> afterRun;
   std::atomic<bool> interruptRequested{false};
   std::atomic<bool> running{false};
 };

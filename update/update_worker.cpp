@@ -61,7 +61,10 @@ void RunDevices(UpdateJob& job, const SettingsFile& settings, ProcessLauncher& l
     }
     PostDeviceStarted(job, ip);
     run.start = clock.Now();
-    run.process = launcher.RunAndWait(program, arguments, job.updateTimeLimit);
+    run.process = launcher.RunAndWait(program, arguments, job.updateTimeLimit,
+                                      [&job, i](const ProcessIdentity& updater) {
+                                        if (job.runStarted) job.runStarted(i, updater);
+                                      });
     run.end = clock.Now();
     if (run.process.end == ProcessRun::End::NotStarted) PostError(job, kCreateProcessFailText);
     if (job.afterRun) job.afterRun(i, run);

@@ -88,7 +88,8 @@ TEST_P(StartRefusalTest, SaysWhyAndChangesNothing) {
   PrepareBatch({1});
   c.arrange(*this);
   const std::string before = ReadBytes(settings_.FilePath());
-  EXPECT_FALSE(session_->StartBatch(BatchRequest{package_, u"10.0.0.5", c.targets, {}, {}}));
+  EXPECT_FALSE(
+      session_->StartBatch(BatchRequest{package_, u"10.0.0.5", c.targets, {}, {}, {}, false}));
   std::u16string expected = c.error;
   if (const auto at = expected.find(u'$'); at != expected.npos)
     expected.replace(at, 1, settings_.FilePath());
@@ -115,23 +116,25 @@ INSTANTIATE_TEST_SUITE_P(
                     [](auto&) {},
                     u"Row 2, 255.255.255.255, is not the address of one device: nothing is updated",
                     {u"192.168.0.1", u"255.255.255.255"}},
-        RefusalCase{"UnreadablePackage", [](auto& x) { x.RemovePackage(); },
-                    u"The package file cannot be read: %"},
+        RefusalCase{"MissingPackage", [](auto& x) { x.RemovePackage(); },
+                    u"The package file does not exist: %"},
         RefusalCase{"AnotherBatch", [](auto& x) { x.LockAsAnotherTool(); },
                     u"Another batch is using the settings file $: wait until it has ended."}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
-TEST_F(SessionTest, BatchWithoutAnUpdaterKeepsTheRememberedSettings) {
-  PrepareBatch({1}, u"");
-  ASSERT_TRUE(StartBatch({1}));
-  ASSERT_TRUE(PumpUntilBatchEnded());
-  EXPECT_EQ(errors_, Strings{u"Please install Pendravel"});
-  EXPECT_EQ(temp_.Read(settings::kSectionQuilmarr, settings::kKeyPckFile), package_);
-  EXPECT_EQ(temp_.Read(settings::kSectionQuilmarr, settings::kKeyAdapterIp), u"10.0.0.5");
+// Both windows and quilmarr-cli refuse a batch without an updater before
+// anything is written.
+TEST_F(SessionTest, BatchWithoutAnUpdaterIsRefusedBeforeAnythingIsWritten) {
+  PrepareBatch({1}, false);
+  const std::string before = ReadBytes(settings_.FilePath());
+  EXPECT_FALSE(StartBatch({1}));
+  EXPECT_EQ(errors_, Strings{u"Please install Pendravel: [Pendravel] ExePath is empty in " +
+                             settings_.FilePath()});
+  EXPECT_EQ(ReadBytes(settings_.FilePath()), before);
 }
 
-// A package rewritten on its share or stick during the batch is not flashed
-// onto the devices still waiting.
+// A package rewritten on its share or stick during a run marks that device
+// and is not flashed onto the devices still waiting.
 TEST_F(SessionTest, APackageChangedDuringTheBatchStopsItBeforeTheNextDevice) {
   PrepareBatch({1, 2, 3});
   launcher_.Hold();
@@ -141,7 +144,8 @@ TEST_F(SessionTest, APackageChangedDuringTheBatchStopsItBeforeTheNextDevice) {
   launcher_.ReleaseAll();
   ASSERT_TRUE(PumpUntilBatchEnded());
   EXPECT_EQ(Statuses(),
-            (Strings{u"Done", u"Not started: package changed", u"Not started: package changed"}));
+            (Strings{u"Done: package changed during its run", u"Not started: package changed",
+                     u"Not started: package changed"}));
   EXPECT_EQ(errors_, Strings{u"The package file changed during the batch: " + package_ +
                              u". The devices not yet updated are not started."});
 }

@@ -33,9 +33,8 @@ class SessionTest : public ::testing::Test, private SessionHost {
 
   // Querying on adapter 10.0.0.5 with devices 192.168.0.<n> heard in this
   // order; the updater is installed and [UDP] holds 1.1.1.1 and 2.2.2.2.
-  void PrepareBatch(const std::vector<std::uint8_t>& devices,
-                    std::u16string_view exePath = u"/opt/pendravel/") {
-    temp_.Write(settings::kSectionPendravel, settings::kKeyExePath, exePath);
+  void PrepareBatch(const std::vector<std::uint8_t>& devices, bool updaterInstalled = true) {
+    if (updaterInstalled) static_cast<void>(temp_.InstallUpdater());
     temp_.Write(settings::kSectionUdp, settings::kKeyRemoteIp, u"1.1.1.1");
     temp_.Write(settings::kSectionUdp, settings::kKeyHostIp, u"2.2.2.2");
     session_ = std::make_unique<BatchSession>(
@@ -47,7 +46,7 @@ class SessionTest : public ::testing::Test, private SessionHost {
   }
   // A batch of 192.168.0.<n>, in this order, with the package "fw 1.pck".
   bool StartBatch(const std::vector<std::uint8_t>& targets) {
-    BatchRequest request{package_, u"10.0.0.5", {}, {}, {}};
+    BatchRequest request{package_, u"10.0.0.5", {}, {}, {}, {}, false};
     for (const std::uint8_t device : targets) request.targets.push_back(Ip(device));
     return session_->StartBatch(request);
   }
@@ -77,13 +76,14 @@ class SessionTest : public ::testing::Test, private SessionHost {
     return texts;
   }
   [[nodiscard]] Strings Statuses() { return Column(true); }
-  // The batch reports in their folder beside the settings file.
+  // The batch reports written in their folder beside the settings file (a
+  // batch reserves its report's name with an empty file).
   [[nodiscard]] std::vector<std::filesystem::path> Reports() const {
     std::vector<std::filesystem::path> files;
     std::error_code none;
     for (const auto& entry : std::filesystem::directory_iterator(
              std::filesystem::path(settings_.Folder()) / "Reports", none)) {
-      files.push_back(entry.path());
+      if (entry.file_size(none) > 0) files.push_back(entry.path());
     }
     return files;
   }

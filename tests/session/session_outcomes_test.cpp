@@ -62,7 +62,7 @@ TEST_F(BatchOutcomeTest, OverridesReplaceTheStoredOptions) {
   ASSERT_TRUE(PumpUntilBatchEnded());
   temp_.Write(settings::kSectionQuilmarr, settings::kKeyVerifySeconds, u"never");
   temp_.Write(settings::kSectionQuilmarr, settings::kKeyUpdateTimeoutSeconds, u"45");
-  BatchRequest request{package_, u"10.0.0.5", {Ip(1)}, {}, {}};
+  BatchRequest request{package_, u"10.0.0.5", {Ip(1)}, {}, {}, {}, false};
   request.overrides.verifyFor = seconds(0);
   ASSERT_TRUE(session_->StartBatch(request));
   ASSERT_TRUE(PumpUntilBatchEnded());
@@ -132,9 +132,10 @@ TEST_F(BatchOutcomeTest, ReportHoldsOneRowPerTickedDevice) {
             "\"Operator\",\"Computer\",\"Quilmarr version\"");
   const std::string time = R"("\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d")";
   EXPECT_TRUE(std::regex_match(
-      lines[1], std::regex(R"("192\.168\.0\.1","BAY-1","FEEDER_1","1\.0\.2","4\.1\.7","4\.1\.7",)" +
-                           time + "," + time + R"(,"0","Done","[^"]*fw 1\.pck","10\.0\.0\.5",)" +
-                           R"("[0-9a-f]{64}","","[^"]*","[^"]*",")" QUILMARR_VERSION_TEXT "\"")))
+      lines[1],
+      std::regex(R"("192\.168\.0\.1","BAY-1","FEEDER_1","1\.0\.2","4\.1\.7","4\.1\.7",)" + time +
+                 "," + time + R"(,"0","Done","[^"]*fw 1\.pck","10\.0\.0\.5",)" +
+                 R"("[0-9a-f]{64}","[0-9a-f]{64}","[^"]*","[^"]*",")" QUILMARR_VERSION_TEXT "\"")))
       << lines[1];
   EXPECT_TRUE(std::regex_match(lines[2],
                                std::regex(R"re("192\.168\.0\.3",.*,"7","Failed \(exit 7\)",.*)re")))

@@ -23,9 +23,12 @@ struct LaunchCall {
 class FakeLauncher final : public ProcessLauncher {
  public:
   // Runs on the update worker's thread.
+  using ProcessLauncher::RunAndWait;
   [[nodiscard]] ProcessRun RunAndWait(const std::u16string& program,
                                       const std::vector<std::u16string>& arguments,
-                                      std::chrono::seconds timeLimit) override {
+                                      std::chrono::seconds timeLimit,
+                                      const ProcessStarted& started) override {
+    if (started) started(startedAs_);
     std::unique_lock lock(mutex_);
     calls_.push_back({program, arguments, timeLimit});
     const std::size_t index = calls_.size();
@@ -38,6 +41,11 @@ class FakeLauncher final : public ProcessLauncher {
   void EndRunsWith(std::vector<ProcessRun> runs) {
     const std::lock_guard lock(mutex_);
     runs_ = std::move(runs);
+  }
+  // Who each run says it is, for the journal.
+  void StartAs(ProcessIdentity identity) {
+    const std::lock_guard lock(mutex_);
+    startedAs_ = identity;
   }
   void Hold() {
     const std::lock_guard lock(mutex_);
@@ -73,6 +81,7 @@ class FakeLauncher final : public ProcessLauncher {
   mutable std::condition_variable changed_;
   std::vector<LaunchCall> calls_;
   std::vector<ProcessRun> runs_;
+  ProcessIdentity startedAs_{};
   bool hold_ = false;
   std::size_t released_ = 0;
 };

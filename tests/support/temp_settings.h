@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/folders.h"
 #include "platform/ini.h"
 #include "tests/support/fake_folder_locator.h"
 #include "tests/support/temp_folder.h"
@@ -28,6 +29,16 @@ class TempSettings {
 
   [[nodiscard]] SettingsFile& File() noexcept { return file_; }
   [[nodiscard]] const std::filesystem::path& Root() const noexcept { return root_.Path(); }
+  // A stand-in updater program in the temporary folder, named by [Pendravel]
+  // ExePath; the folder with its separator. The fake launcher never runs it.
+  std::u16string InstallUpdater() {
+    const std::filesystem::path folder = root_.Path() / "pendravel";
+    std::filesystem::create_directories(folder);
+    WriteBytes(folder / "Pendravel.exe", "updater");
+    std::u16string exePath = folder.u16string() + PathSeparator();
+    Write(settings::kSectionPendravel, settings::kKeyExePath, exePath);
+    return exePath;
+  }
   void Write(std::u16string_view section, std::u16string_view key, std::u16string_view value) {
     file_.WriteString(section, key, value);
   }

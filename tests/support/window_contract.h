@@ -172,7 +172,7 @@ inline DeviceAnnouncement Device(std::uint8_t last, std::string_view name = "BAY
 // A running query showing two devices, the second ticked, a package chosen
 // through Browse and the updater held in its run.
 inline void ReadyForABatch(WindowDriver& d) {
-  d.settings.Write(settings::kSectionPendravel, settings::kKeyExePath, u"/opt/pendravel/");
+  static_cast<void>(d.settings.InstallUpdater());
   d.openFileAnswer = WritePackage(d.settings.Root() / "package.pck");
   d.launcher.Hold();
   d.Click(Browse);

@@ -253,6 +253,7 @@ TEST_P(ModeTableTest, EventChangesExactlyTheListedControls) {
   if (c.event == Event::BatchClick) {
     list_.rows[0].checked = true;
     fileEdit_.SetText(package_);
+    static_cast<void>(temp_.InstallUpdater());
     launcher_.Hold();
   }
   if (c.event == Event::CaptureReport && c.before == Stage::Querying) {

@@ -101,7 +101,7 @@ class DialogTest : public ::testing::Test {
   void ReadyForABatch(std::size_t row) {
     list_.rows.at(row).checked = true;
     fileEdit_.SetText(package_);
-    Write(settings::kSectionPendravel, settings::kKeyExePath, u"/opt/pendravel/");
+    static_cast<void>(temp_.InstallUpdater());
     launcher_.Hold();
   }
   // True once every capture started has ended: its worker frees its source last.
@@ -148,9 +148,8 @@ class BatchUpdateTest : public DialogTest {
   // Querying on adapter 10.0.0.5 with the given devices listed (192.168.0.x,
   // in this order) and the given rows ticked.
   void PrepareBatch(const std::vector<std::uint8_t>& devices,
-                    const std::vector<std::size_t>& tickedRows,
-                    std::u16string_view exePath = u"/opt/pendravel/") {
-    Write(settings::kSectionPendravel, settings::kKeyExePath, exePath);
+                    const std::vector<std::size_t>& tickedRows) {
+    static_cast<void>(temp_.InstallUpdater());
     Write(settings::kSectionUdp, settings::kKeyRemoteIp, u"1.1.1.1");
     Write(settings::kSectionUdp, settings::kKeyHostIp, u"2.2.2.2");
     OpenQuerying();

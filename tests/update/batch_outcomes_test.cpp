@@ -70,7 +70,7 @@ TEST(BatchOutcomesTest, OnlyAWellEndedRunIsWatched) {
   outcomes.DeviceEnded({u"10.0.0.1", 101, 110, {ProcessRun::End::Exited, 2}}, table, 0);
   outcomes.DeviceEnded({u"10.0.0.2", 111, 120, {ProcessRun::End::TimedOut, 0}}, table, 0);
   outcomes.DeviceEnded({u"10.0.0.3", 121, 121, {ProcessRun::End::NotStarted, 0}}, table, 0);
-  outcomes.BatchEnded(false);
+  outcomes.BatchEnded(DeviceOutcome::NotStarted);
   EXPECT_FALSE(outcomes.Watching());
   EXPECT_TRUE(outcomes.Over());
   std::vector<std::u16string> texts;
@@ -92,6 +92,8 @@ TEST(BatchOutcomesTest, VerifiedOnlyForTheSameDeviceWithARealNewVersion) {
   for (const Case& c : {Case{u"2.0", u"BAY-1", u"FEEDER_1", u"Verified 2.0"},
                         Case{u"1.0  ", u"BAY-1", u"FEEDER_1", u"Unchanged"},
                         Case{u"1.0\0\0"s, u"BAY-1", u"FEEDER_1", u"Unchanged"},
+                        Case{u"1.0\t\r\n", u"BAY-1", u"FEEDER_1", u"Unchanged"},
+                        Case{u"2.0\t", u"BAY-1", u"FEEDER_1", u"Verified 2.0"},
                         Case{u"", u"BAY-1", u"FEEDER_1", u"Unchanged"},
                         Case{u"2.0", u"BAY-2", u"FEEDER_1", u"Other device at address"},
                         Case{u"2.0", u"BAY-1", u"FEEDER_9", u"Other device at address"}}) {

@@ -20,12 +20,14 @@ TEST(BatchReportPath, ASecondBatchInTheSameSecondGetsTheFirstFreeNumber) {
                               FromUtf8(FileNameLocalTime(kStart));
   const std::u16string first = BatchReportPath(settings.File(), kStart);
   ASSERT_EQ(first, stem + u".csv");
-  std::filesystem::create_directories(std::filesystem::path(first).parent_path());
+  // Reserved on disk at once, where a batch of another process sees it.
+  EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(first)));
   WriteBytes(std::filesystem::path(first), "an earlier report");
 
   EXPECT_EQ(BatchReportPath(settings.File(), kStart), stem + u"-2.csv") << "the first is on disk";
   EXPECT_EQ(BatchReportPath(settings.File(), kStart), stem + u"-3.csv")
       << "-2 belongs to a batch still running";
+  EXPECT_EQ(ReadBytes(std::filesystem::path(first)), "an earlier report");
   EXPECT_TRUE(BatchReportPath(settings.File(), kStart + 60)
                   .ends_with(FromUtf8(FileNameLocalTime(kStart + 60)) + u".csv"));
 }

@@ -133,65 +133,58 @@ class SettingsFileTest : public ::testing::Test {
   }
 };
 
-TEST_F(SettingsFileTest, StartAndCloseCreateAnEmptyUdpSection) {
-  WriteBytes(file_, "[Pendravel]\nExePath=C:\\Pendravel\\\n");
-  { const UdpSettingsSnapshot snapshot(settings_); }
-  EXPECT_EQ(Read(u"UDP", u"REMOTE_IP"), u"");
-  EXPECT_EQ(Read(u"UDP", u"HOST_IP"), u"");
-  EXPECT_EQ(Read(u"Pendravel", u"ExePath"), u"C:\\Pendravel\\");
-}
-
-TEST_F(SettingsFileTest, CloseRestoresValuesChangedByTheToolAndByOthers) {
-  WriteBytes(file_, "[UDP]\nREMOTE_IP=192.168.0.20\nHOST_IP=192.168.0.1\n");
-  {
-    const UdpSettingsSnapshot snapshot(settings_);
-    EXPECT_EQ(snapshot.RemoteIp(), u"192.168.0.20");
-    EXPECT_EQ(snapshot.HostIp(), u"192.168.0.1");
-    settings_.WriteString(settings::kSectionUdp, settings::kKeyHostIp, u"10.0.0.1");
-    for (const char16_t* device : {u"10.0.0.5", u"10.0.0.6", u"10.0.0.7"}) {
-      settings_.WriteString(settings::kSectionUdp, settings::kKeyRemoteIp, device);
-    }
-    // Another program changes both keys while the tool is open.
-    WriteBytes(file_, "[UDP]\nREMOTE_IP=172.16.0.9\nHOST_IP=172.16.0.1\n");
-  }
-  EXPECT_EQ(Read(u"UDP", u"REMOTE_IP"), u"192.168.0.20");
-  EXPECT_EQ(Read(u"UDP", u"HOST_IP"), u"192.168.0.1");
-}
-
-TEST_F(SettingsFileTest, ValuesAreCutToTheirCapacity) {
+// Whatever a batch wrote, [UDP] goes back as it was found: an absent key
+// stays absent, a value comes back whole, whoever changed it meanwhile.
+TEST_F(SettingsFileTest, PutBackRestoresUdpExactly) {
   const std::string sixty(60, '7');
-  const std::string longPath(400, 'p');
-  WriteBytes(file_, "[UDP]\nREMOTE_IP=" + sixty + "\nHOST_IP=" + sixty +
-                        "\n[Quilmarr]\nPckFile=" + longPath + "\nAdapterIp=" + longPath +
-                        "\n[Pendravel]\nExePath=" + longPath + "\n");
-  {
-    const UdpSettingsSnapshot snapshot(settings_);
-    EXPECT_EQ(snapshot.RemoteIp(), std::u16string(49, u'7'));
-    EXPECT_EQ(snapshot.HostIp(), std::u16string(49, u'7'));
-    EXPECT_EQ(
-        settings_.ReadString(settings::kSectionQuilmarr, settings::kKeyPckFile, kPathValueCapacity),
-        std::u16string(299, u'p'));
-    EXPECT_EQ(settings_.ReadString(settings::kSectionPendravel, settings::kKeyExePath,
-                                   kPathValueCapacity),
-              std::u16string(299, u'p'));
+  settings_.ResolveFolder();
+  for (const std::string& before : {std::string("[Pendravel]\nExePath=C:\\Pendravel\\\n"),
+                                    std::string("[UDP]\nREMOTE_IP=\nHOST_IP=192.168.0.1\n"),
+                                    "[UDP]\nREMOTE_IP=" + sixty + "\nHOST_IP=" + sixty + "\n"}) {
+    WriteBytes(file_, before);
+    const UdpSettingsSnapshot snapshot = TakeUdpSnapshot(settings_);
+    settings_.WriteString(settings::kSectionUdp, settings::kKeyHostIp, u"10.0.0.1");
+    settings_.WriteString(settings::kSectionUdp, settings::kKeyRemoteIp, u"10.0.0.5");
+    // Another program changes a key while the batch runs.
+    settings_.WriteString(settings::kSectionUdp, settings::kKeyRemoteIp, u"172.16.0.9");
+    ASSERT_TRUE(PutBackUdp(settings_, snapshot)) << before;
+    const UdpSettingsSnapshot after = TakeUdpSnapshot(settings_);
+    EXPECT_EQ(after.remoteIp, snapshot.remoteIp) << before;
+    EXPECT_EQ(after.hostIp, snapshot.hostIp) << before;
+    EXPECT_EQ(Read(u"Pendravel", u"ExePath"), before.starts_with("[Pendravel]")
+                                                  ? std::u16string(u"C:\\Pendravel\\")
+                                                  : u"<missing>");
   }
-  EXPECT_EQ(Read(u"UDP", u"REMOTE_IP"), std::u16string(49, u'7')) << "written back cut";
-  EXPECT_EQ(Read(u"UDP", u"HOST_IP"), std::u16string(49, u'7'));
+  EXPECT_EQ(Read(u"UDP", u"REMOTE_IP"), FromUtf8(sixty));
+}
+
+TEST_F(SettingsFileTest, PathValuesAreCutToTheirCapacity) {
+  const std::string longPath(400, 'p');
+  WriteBytes(file_, "[Quilmarr]\nPckFile=" + longPath + "\nAdapterIp=" + longPath +
+                        "\n[Pendravel]\nExePath=" + longPath + "\n");
+  settings_.ResolveFolder();
+  EXPECT_EQ(
+      settings_.ReadString(settings::kSectionQuilmarr, settings::kKeyPckFile, kPathValueCapacity),
+      std::u16string(299, u'p'));
+  EXPECT_EQ(
+      settings_.ReadString(settings::kSectionPendravel, settings::kKeyExePath, kPathValueCapacity),
+      std::u16string(299, u'p'));
 }
 
 TEST_F(SettingsFileTest, MissingFolderReadsEmptyAndLosesWrites) {
   std::filesystem::remove_all(appData_.Path() / "Kavrendt");
-  {
-    const UdpSettingsSnapshot snapshot(settings_);
-    EXPECT_EQ(snapshot.RemoteIp(), u"");
-    EXPECT_EQ(
-        settings_.ReadString(settings::kSectionQuilmarr, settings::kKeyPckFile, kPathValueCapacity),
-        u"");
-    EXPECT_FALSE(settings_.WriteString(settings::kSectionQuilmarr, settings::kKeyPckFile, u"a"));
-  }
+  settings_.ResolveFolder();
+  const UdpSettingsSnapshot snapshot = TakeUdpSnapshot(settings_);
+  EXPECT_FALSE(snapshot.remoteIp.present);
+  EXPECT_EQ(
+      settings_.ReadString(settings::kSectionQuilmarr, settings::kKeyPckFile, kPathValueCapacity),
+      u"");
+  EXPECT_FALSE(settings_.WriteString(settings::kSectionQuilmarr, settings::kKeyPckFile, u"a"));
+  EXPECT_FALSE(PutBackUdp(settings_, {{true, u"1.1.1.1"}, {}}));
   EXPECT_FALSE(std::filesystem::exists(appData_.Path() / "Kavrendt"));
 }
 
+// A put-back that cannot be written says so: its caller keeps the record.
 TEST_F(SettingsFileTest, ReadOnlyFileStaysAsItWas) {
   const std::string original = "[UDP]\nREMOTE_IP=1.1.1.1\n";
   WriteBytes(file_, original);
@@ -200,11 +193,12 @@ TEST_F(SettingsFileTest, ReadOnlyFileStaysAsItWas) {
                                    std::filesystem::perms::group_write |
                                    std::filesystem::perms::others_write,
                                std::filesystem::perm_options::remove);
-  {
-    const UdpSettingsSnapshot snapshot(settings_);
-    EXPECT_EQ(snapshot.RemoteIp(), u"1.1.1.1");
-    EXPECT_FALSE(settings_.WriteString(settings::kSectionUdp, settings::kKeyRemoteIp, u"2.2.2.2"));
-  }
+  settings_.ResolveFolder();
+  UdpSettingsSnapshot snapshot = TakeUdpSnapshot(settings_);
+  EXPECT_EQ(snapshot.remoteIp.value, u"1.1.1.1");
+  EXPECT_FALSE(settings_.WriteString(settings::kSectionUdp, settings::kKeyRemoteIp, u"2.2.2.2"));
+  snapshot.remoteIp.value = u"2.2.2.2";
+  EXPECT_FALSE(PutBackUdp(settings_, snapshot));
   EXPECT_EQ(ReadBytes(file_), original);
 }
 
@@ -228,13 +222,13 @@ TEST_F(SettingsFileTest, UnrelatedContentSurvivesByteForByte) {
   WriteBytes(file_, before);
   IniEngineStore engine;
   SettingsFile settings(locator_, engine);
-  {
-    const UdpSettingsSnapshot snapshot(settings);
-    settings.WriteString(settings::kSectionUdp, settings::kKeyRemoteIp, u"10.0.0.5");
-    std::string during = before;
-    during.replace(during.find("192.168.0.20"), 12, "10.0.0.5");
-    EXPECT_EQ(ReadBytes(file_), during);
-  }
+  settings.ResolveFolder();
+  const UdpSettingsSnapshot snapshot = TakeUdpSnapshot(settings);
+  settings.WriteString(settings::kSectionUdp, settings::kKeyRemoteIp, u"10.0.0.5");
+  std::string during = before;
+  during.replace(during.find("192.168.0.20"), 12, "10.0.0.5");
+  EXPECT_EQ(ReadBytes(file_), during);
+  ASSERT_TRUE(PutBackUdp(settings, snapshot));
   EXPECT_EQ(ReadBytes(file_), before);
 }
 

@@ -30,22 +30,14 @@ class UpdateJobTest : public ::testing::Test {
   }
 };
 
-TEST_F(UpdateJobTest, FreshJobIsEmptyAndRestoresOnDestruction) {
-  {
-    const UpdateJob job(settings_, nullptr);
-    EXPECT_EQ(job.targetIps, nullptr);
-    EXPECT_TRUE(job.adapterIp.empty());
-    EXPECT_TRUE(job.packagePath.empty());
-    EXPECT_EQ(job.sink, nullptr);
-    EXPECT_FALSE(job.interruptRequested.load());
-    EXPECT_FALSE(job.running.load());
-    EXPECT_EQ(job.udpSnapshot.RemoteIp(), u"192.168.0.20");
-    EXPECT_EQ(job.udpSnapshot.HostIp(), u"192.168.0.1");
-    settings_.WriteString(u"UDP", u"REMOTE_IP", u"10.0.0.5");
-    settings_.WriteString(u"UDP", u"HOST_IP", u"10.0.0.1");
-  }
-  EXPECT_EQ(Read(u"REMOTE_IP"), u"192.168.0.20");
-  EXPECT_EQ(Read(u"HOST_IP"), u"192.168.0.1");
+TEST_F(UpdateJobTest, FreshJobIsEmpty) {
+  const UpdateJob job(settings_, nullptr);
+  EXPECT_EQ(job.targetIps, nullptr);
+  EXPECT_TRUE(job.adapterIp.empty());
+  EXPECT_TRUE(job.packagePath.empty());
+  EXPECT_EQ(job.sink, nullptr);
+  EXPECT_FALSE(job.interruptRequested.load());
+  EXPECT_FALSE(job.running.load());
 }
 
 TEST_F(UpdateJobTest, ReplacingTargetsKeepsOnlyTheLastListInOrder) {
@@ -57,21 +49,6 @@ TEST_F(UpdateJobTest, ReplacingTargetsKeepsOnlyTheLastListInOrder) {
   job.ReplaceTargets({});
   ASSERT_NE(job.targetIps, nullptr);
   EXPECT_TRUE(job.targetIps->empty());
-}
-
-// The job's snapshot goes back first and the dialog's last, so the values the
-// tool found at start-up are what the file holds at the end.
-TEST_F(UpdateJobTest, DialogSnapshotIsRestoredAfterTheJob) {
-  {
-    const UdpSettingsSnapshot dialogSnapshot(settings_);
-    settings_.WriteString(u"UDP", u"REMOTE_IP", u"10.0.0.5");
-    {
-      const UpdateJob job(settings_, nullptr);
-      EXPECT_EQ(job.udpSnapshot.RemoteIp(), u"10.0.0.5");
-    }
-    EXPECT_EQ(Read(u"REMOTE_IP"), u"10.0.0.5");
-  }
-  EXPECT_EQ(Read(u"REMOTE_IP"), u"192.168.0.20");
 }
 
 }  // namespace

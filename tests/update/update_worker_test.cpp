@@ -111,12 +111,13 @@ class ObservedIniStore final : public IniStore {
 class ObservedLauncher final : public ProcessLauncher {
  public:
   explicit ObservedLauncher(ProcessLauncher& real) : real_(real) {}
+  using ProcessLauncher::RunAndWait;
   ProcessRun RunAndWait(const std::u16string& program, const std::vector<std::u16string>& arguments,
-                        seconds timeLimit) override {
+                        seconds timeLimit, const ProcessStarted& started) override {
     ++calls;
     programs.push_back(program);
     if (beforeRun) beforeRun(calls);
-    return real_.RunAndWait(program, arguments, timeLimit);
+    return real_.RunAndWait(program, arguments, timeLimit, started);
   }
   int calls = 0;  // touched by the worker only; read after it has been joined
   std::vector<std::u16string> programs;

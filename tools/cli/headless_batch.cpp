@@ -18,8 +18,7 @@ constexpr std::chrono::milliseconds kInterruptPoll{20};
 
 HeadlessBatch::HeadlessBatch(const FrontEndServices& services, BatchEvents& events,
                              const std::atomic<bool>& interrupt, std::chrono::milliseconds tick)
-    : settings_(services.settings),
-      events_(events),
+    : events_(events),
       interrupt_(interrupt),
       tick_(tick),
       session_(WithWindow(queue_, services), *this) {
@@ -36,10 +35,7 @@ int HeadlessBatch::Run(const UpdateRequest& request) {
   // A batch killed earlier left [UDP] naming one of its devices: put back
   // before this batch takes [UDP] as the original. A dry run writes nothing,
   // so it only says that a real run would do so.
-  if (const auto recovery =
-          request.dryRun ? PendingRecoveryText(settings_) : RecoverInterruptedBatch(settings_)) {
-    events_.Say(*recovery);
-  }
+  session_.Start(!request.dryRun);
   std::optional<BatchRequest> batch = Check(request);
   if (!batch) return kNothingUpdated;
   std::optional<std::vector<std::u16string>> targets;
@@ -49,11 +45,6 @@ int HeadlessBatch::Run(const UpdateRequest& request) {
   if (targets) batch->targets = std::move(*targets);
   // The plan's digest is the one the batch holds the package to before each run.
   std::optional<BatchPlan> plan = targets ? session_.PlanBatch(*batch) : std::nullopt;
-  if (const auto wrong =
-          plan ? WrongPackageRefusal(request.packageSha256, plan->packageSha256) : std::nullopt) {
-    events_.Say(*wrong);
-    plan.reset();
-  }
   if (plan && request.dryRun) {
     events_.Planned(session_.PlannedDevices(*plan), *plan);
     static_cast<void>(session_.Close());
@@ -71,12 +62,18 @@ int HeadlessBatch::Run(const UpdateRequest& request) {
 }
 
 std::optional<BatchRequest> HeadlessBatch::Check(const UpdateRequest& request) {
-  if (const auto refusal = RefusalBeforeListening(settings_, request.packagePath, request.deviceIps,
-                                                  request.overrides, request.packageSha256)) {
+  BatchRequest batch;
+  batch.packagePath = AbsolutePath(request.packagePath);
+  batch.targets = request.deviceIps;
+  batch.overrides = request.overrides;
+  batch.reportPath =
+      request.reportPath.empty() ? std::u16string() : AbsolutePath(request.reportPath);
+  batch.expectedPackageSha256 = request.packageSha256;
+  batch.dryRun = request.dryRun;
+  if (const auto refusal = session_.RefusalBeforeTargets(batch)) {
     events_.Say(*refusal);
     return std::nullopt;
   }
-  session_.LoadAdapters();
   const AdapterInfo* adapter = session_.FindAdapter(request.adapterIp);
   if (adapter == nullptr) {
     if (session_.Adapters() != nullptr) {
@@ -84,12 +81,7 @@ std::optional<BatchRequest> HeadlessBatch::Check(const UpdateRequest& request) {
     }
     return std::nullopt;
   }
-  BatchRequest batch;
-  batch.packagePath = AbsolutePath(request.packagePath);
   batch.adapterIp = adapter->ipAddress;
-  batch.overrides = request.overrides;
-  batch.reportPath =
-      request.reportPath.empty() ? std::u16string() : AbsolutePath(request.reportPath);
   return batch;
 }
 
@@ -116,8 +108,10 @@ int HeadlessBatch::Finish() {
 
   const bool written = session_.ReportWritten().value_or(false);
   if (written) events_.Say(u"Report written to " + session_.ReportPath());
-  return session_.Outcomes()->AllSucceeded() && !Interrupted() && written ? kBatchSucceeded
-                                                                          : kBatchFailed;
+  // A [UDP] not put back was said, and its journal kept for the next run.
+  return session_.Outcomes()->AllSucceeded() && !Interrupted() && written && !session_.UdpPending()
+             ? kBatchSucceeded
+             : kBatchFailed;
 }
 
 bool HeadlessBatch::PumpUntil(const std::function<bool()>& done,

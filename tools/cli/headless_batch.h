@@ -88,7 +88,6 @@ class HeadlessBatch final : private SessionHost {
   void ReportProgress();
   [[nodiscard]] bool Interrupted() const noexcept { return interrupt_.load(); }
 
-  SettingsFile& settings_;
   BatchEvents& events_;
   const std::atomic<bool>& interrupt_;
   const std::chrono::milliseconds tick_;
