@@ -17,6 +17,9 @@ namespace fs = std::filesystem;
 
 TEST_F(SessionTest, BatchStoresSettingsRunsEveryTargetThenRestoresUdp) {
   PrepareBatch({1, 2, 3});
+  const std::u16string longValue(60, u'7');
+  temp_.Write(settings::kSectionUdp, settings::kKeyRemoteIp, longValue);
+  settings_.RemoveKey(settings::kSectionUdp, settings::kKeyHostIp);
   temp_.Write(settings::kSectionQuilmarr, settings::kKeyAdapterIp, u"");
   launcher_.Hold();
   ASSERT_TRUE(StartBatch({3, 1}));
@@ -32,8 +35,10 @@ TEST_F(SessionTest, BatchStoresSettingsRunsEveryTargetThenRestoresUdp) {
   EXPECT_TRUE(errors_.empty());
 
   ASSERT_TRUE(session_->Close());
-  EXPECT_EQ(temp_.Read(settings::kSectionUdp, settings::kKeyRemoteIp), u"1.1.1.1");
-  EXPECT_EQ(temp_.Read(settings::kSectionUdp, settings::kKeyHostIp), u"2.2.2.2");
+  EXPECT_EQ(settings_.ReadStringOr(settings::kSectionUdp, settings::kKeyRemoteIp, u"absent", 100),
+            longValue);
+  EXPECT_EQ(settings_.ReadStringOr(settings::kSectionUdp, settings::kKeyHostIp, u"absent", 100),
+            u"absent");
 }
 
 TEST_F(SessionTest, CurrentDeviceIsMarkedAndSilentTargetsStayListed) {
@@ -44,6 +49,11 @@ TEST_F(SessionTest, CurrentDeviceIsMarkedAndSilentTargetsStayListed) {
   clock_.Advance(30);  // every device silent
   EXPECT_EQ(Column(false, {Ip(10), Ip(1)}), (Strings{Ip(10), Ip(1)})) << "ticked ones stay";
   EXPECT_EQ(Column(true, {Ip(10), Ip(1)}), (Strings{u"Updating", u""}));
+  const std::optional<BatchProgress> progress = session_->Progress();
+  ASSERT_TRUE(progress);
+  EXPECT_EQ(progress->elapsed, std::chrono::seconds(30)) << "on the session's clock";
+  EXPECT_EQ(progress->updatingFor, std::chrono::seconds(30));
+  EXPECT_EQ(progress->place, 1u);
 }
 
 TEST_F(SessionTest, CloseDuringSecondOfThreeIsRefusedAndSkipsTheThird) {
@@ -133,21 +143,88 @@ TEST_F(SessionTest, BatchWithoutAnUpdaterIsRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(ReadBytes(settings_.FilePath()), before);
 }
 
-// A package rewritten on its share or stick during a run marks that device
-// and is not flashed onto the devices still waiting.
-TEST_F(SessionTest, APackageChangedDuringTheBatchStopsItBeforeTheNextDevice) {
-  PrepareBatch({1, 2, 3});
+// A package rewritten on its share or stick during a run marks that device,
+// and neither a changed package nor a changed updater runs on the devices
+// still waiting.
+TEST_F(SessionTest, APackageOrUpdaterChangedDuringTheBatchStopsItBeforeTheNextDevice) {
+  for (const bool package : {true, false}) {
+    PrepareBatch({1, 2, 3});
+    launcher_.Hold();
+    ASSERT_TRUE(StartBatch({1, 2, 3}));
+    ASSERT_TRUE(launcher_.WaitForCalls(1, kPatience));
+    const std::u16string changed = package ? package_ : temp_.InstallUpdater() + u"Pendravel.exe";
+    WriteBytes(fs::path(changed), "other bytes");
+    launcher_.ReleaseAll();
+    ASSERT_TRUE(PumpUntilBatchEnded());
+    const std::u16string notRun =
+        package ? u"Not started: package changed" : u"Not started: updater changed";
+    EXPECT_EQ(Statuses(), (Strings{package ? u"Done: package changed during its run" : u"Done",
+                                   notRun, notRun}));
+    EXPECT_EQ(errors_, Strings{(package ? u"The package file changed during the batch: "
+                                        : u"The updater changed during the batch: ") +
+                               changed + u". The devices not yet updated are not started."});
+    CloseAndWait();
+    WritePackage(fs::path(package_));
+    errors_.clear();
+  }
+}
+
+// The batch's record on disk: kept until the report is written (a tool
+// killed during verification leaves the flashed devices known), and when it
+// cannot be written no further updater starts.
+TEST_F(SessionTest, TheJournalLastsUntilTheReportAndItsFailureStopsTheBatch) {
+  PrepareBatch({1, 2});
   launcher_.Hold();
-  ASSERT_TRUE(StartBatch({1, 2, 3}));
+  ASSERT_TRUE(StartBatch({1, 2}));
   ASSERT_TRUE(launcher_.WaitForCalls(1, kPatience));
-  WriteBytes(std::filesystem::path(package_), "other firmware");
+  fs::permissions(JournalPath(settings_), fs::perms::owner_read);  // as a full disk would
   launcher_.ReleaseAll();
   ASSERT_TRUE(PumpUntilBatchEnded());
-  EXPECT_EQ(Statuses(),
-            (Strings{u"Done: package changed during its run", u"Not started: package changed",
-                     u"Not started: package changed"}));
-  EXPECT_EQ(errors_, Strings{u"The package file changed during the batch: " + package_ +
+  EXPECT_EQ(launcher_.CallCount(), 1u);
+  EXPECT_EQ(Statuses(), (Strings{u"Done", u"Not started: journal not written"}));
+  EXPECT_EQ(errors_, Strings{u"The batch journal could not be written: " +
+                             JournalPath(settings_).u16string() +
                              u". The devices not yet updated are not started."});
+  CloseAndWait();
+
+  PrepareBatch({1});
+  ASSERT_TRUE(StartBatch({1}));
+  ASSERT_TRUE(Pump([&] { return !session_->BatchActive(); }));
+  const auto journal = ParseJournal(ReadBytes(JournalPath(settings_)));
+  ASSERT_TRUE(journal) << "kept while the device is verified";
+  EXPECT_TRUE(journal->udpPutBack);
+  EXPECT_EQ(journal->reportPath, session_->ReportPath());
+  EXPECT_EQ(OutcomeText(journal->devices.at(0)), u"Done");
+  ASSERT_TRUE(session_->Close());
+  EXPECT_FALSE(fs::exists(JournalPath(settings_)));
+}
+
+// A [UDP] that cannot be put back is said, its journal kept, and no batch
+// starts until a put-back succeeds (a window retries at its close).
+TEST_F(SessionTest, AFailedPutBackKeepsTheJournalAndHoldsOffTheNextBatch) {
+  PrepareBatch({1});
+  launcher_.Hold();
+  ASSERT_TRUE(StartBatch({1}));
+  ASSERT_TRUE(launcher_.WaitForCalls(1, kPatience));
+  const fs::path file(settings_.FilePath());
+  fs::permissions(file, fs::perms::owner_read);
+  launcher_.ReleaseAll();
+  ASSERT_TRUE(PumpUntilBatchEnded());
+  const std::u16string kept = u"[UDP] in " + settings_.FilePath() +
+                              u" could not be put back after the last batch; its journal " +
+                              JournalPath(settings_).u16string() +
+                              u" is kept, and no batch starts until the settings file can be "
+                              u"written.";
+  EXPECT_EQ(errors_, Strings{kept});
+  EXPECT_TRUE(session_->UdpPending());
+  EXPECT_FALSE(StartBatch({1}));
+  EXPECT_EQ(errors_, (Strings{kept, kept}));
+  EXPECT_EQ(launcher_.CallCount(), 1u);
+
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+  ASSERT_TRUE(session_->Close());
+  EXPECT_EQ(temp_.Read(settings::kSectionUdp, settings::kKeyRemoteIp), u"1.1.1.1");
+  EXPECT_FALSE(fs::exists(JournalPath(settings_)));
 }
 
 // The journal of a batch ended from outside (as the process left it while an
@@ -167,6 +244,14 @@ TEST_F(SessionTest, AJournalLeftBehindIsRecoveredAtTheNextStart) {
   WriteBytes(settings_.FilePath(), killedSettings);
   const std::optional<std::u16string> said = RecoverInterruptedBatch(settings_);
   ASSERT_TRUE(said.has_value());
+  const std::u16string reportPath = ParseJournal(journal)->reportPath;
+  EXPECT_TRUE(said->ends_with(u"were put back as it found them. Its report was written to " +
+                              reportPath + u"."))
+      << ToUtf8(*said);
+  const std::string report = ReadBytes(fs::path(reportPath));
+  EXPECT_NE(report.find("\"Interrupted\""), std::string::npos) << report;
+  EXPECT_EQ(report.find(",\"\",\"\",\"\",\"Interrupted\""), std::string::npos)
+      << "its updater's start is known";
   EXPECT_EQ(temp_.Read(settings::kSectionUdp, settings::kKeyRemoteIp), u"1.1.1.1");
   EXPECT_EQ(settings_.ReadStringOr(settings::kSectionUdp, settings::kKeyHostIp, u"absent", 50),
             u"absent");

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "platform/ini.h"
+#include "platform/process.h"
+#include "session/batch_journal.h"
 #include "platform/text.h"
 #include "tests/e2e/driver_report.h"
 #include "tests/support/netns_pair.h"
@@ -230,7 +232,21 @@ TEST_F(CliUpdate, OneBatchPerSettingsFileAndAKilledBatchIsRecoveredByTheNext) {
   EXPECT_EQ(Ini(u"UDP", u"REMOTE_IP"), "192.0.2.11") << "the first batch's, untouched";
   EXPECT_EQ(Update({"--device", "192.0.2.11", "--dry-run"}).status, 2) << "a dry run checks it too";
 
+  // Killed while its updater runs: that updater lives on, and until it has
+  // ended nothing touches [UDP] and no batch starts.
   static_cast<void>(first.Signal(SIGKILL, false));
+  const auto refused = Update({"--device", "192.0.2.12"});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find(", device 192.0.2.11), started by an earlier batch, still runs: "
+                             "wait until it has ended."),
+            std::string::npos)
+      << refused.err;
+  EXPECT_EQ(Ini(u"UDP", u"REMOTE_IP"), "192.0.2.11");
+  const auto journal = ParseJournal(ReadBytes(SettingsFile().string() + ".journal"));
+  ASSERT_TRUE(journal && journal->updater);
+  for (int i = 0; i < 400 && ProcessStillRuns(*journal->updater); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
   const auto next =
       Update({"--device", "192.0.2.12", "--report", (temp_.Path() / "next.csv").string()});
   EXPECT_NE(next.err.find("quilmarr-cli: An earlier batch (started "), std::string::npos)

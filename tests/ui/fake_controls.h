@@ -167,7 +167,10 @@ class FakeHost final : public DialogHost {
   }
   void EndDialog() override { ++endDialogCalls; }
   bool AskYesNo(std::u16string_view, std::u16string_view) override { return true; }
-  void SetProgress(std::size_t done, std::size_t total) override { progress = {done, total}; }
+  void SetProgress(std::size_t done, std::size_t total) override {
+    progress = {done, total};
+    progressHistory.push_back(progress);
+  }
   void PostClose() override {}
   bool PumpMessagesUntil(const std::function<bool()>& done,
                          std::chrono::milliseconds timeout) override {
@@ -183,6 +186,7 @@ class FakeHost final : public DialogHost {
   }
 
   std::pair<std::size_t, std::size_t> progress;
+  std::vector<std::pair<std::size_t, std::size_t>> progressHistory;
   std::map<unsigned, unsigned> timers;
   int setTimerCalls = 0;
   int killTimerCalls = 0;
