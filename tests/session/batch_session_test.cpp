@@ -64,6 +64,16 @@ TEST_F(SessionTest, CloseDuringSecondOfThreeIsRefusedAndSkipsTheThird) {
   EXPECT_TRUE(session_->Close());
 }
 
+// Until the other device has been silent for the fresh window.
+TEST_F(SessionTest, AnAddressTwoDevicesAnnounceIsListedAsAConflict) {
+  PrepareBatch({1, 2});
+  Hear(1, "4.1.7", 2);
+  EXPECT_EQ(Statuses(), (Strings{u"Address conflict", u""}));
+  clock_.Advance(kFreshSeconds + 1);
+  Hear(1);
+  EXPECT_EQ(Statuses(), Strings{u""});
+}
+
 // Refused before anything starts: the remembered settings, [UDP] and the
 // updater are untouched, and the user is told why.
 class StartRefusalTest;
@@ -79,6 +89,7 @@ class StartRefusalTest : public SessionTest, public ::testing::WithParamInterfac
   void Set(std::u16string_view key) { temp_.Write(settings::kSectionQuilmarr, key, u"soon"); }
   void ReadOnly() { fs::permissions(settings_.FilePath(), fs::perms::owner_read); }
   void RemovePackage() { fs::remove(fs::path(package_)); }
+  void HearAnotherDevice() { Hear(1, "4.1.7", 2); }
   void LockAsAnotherTool() { ASSERT_TRUE(otherTool_.TryLock(LockPath(settings_))); }
   FileLock otherTool_;
 };
@@ -115,6 +126,9 @@ INSTANTIATE_TEST_SUITE_P(
                     [](auto&) {},
                     u"Row 2, 255.255.255.255, is not the address of one device: nothing is updated",
                     {u"192.168.0.1", u"255.255.255.255"}},
+        RefusalCase{"AddressConflict", [](auto& x) { x.HearAnotherDevice(); },
+                    u"Row 1, 192.168.0.1, is announced by two devices (address conflict): nothing "
+                    u"is updated"},
         RefusalCase{"UnreadablePackage", [](auto& x) { x.RemovePackage(); },
                     u"The package file cannot be read: %"},
         RefusalCase{"AnotherBatch", [](auto& x) { x.LockAsAnotherTool(); },
