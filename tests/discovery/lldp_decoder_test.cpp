@@ -121,12 +121,7 @@ Bytes WithChassis(const Bytes& chassisValue) {
 const FrameCase kFrameCases[] = {
     {"ChassisMac", WithChassis({4, 0xAA, 0xBB, 0x0C, 0, 0, 0xFF}), nullptr, "a", "1.2.3.4",
      "aa:bb:0c:00:00:ff"},
-    // Subtype 7 (locally assigned) "ab:", and a MAC subtype of the wrong length.
-    {"ChassisOtherSubtype", WithChassis({7, 'a', 'b', ':'}), nullptr, "a", "1.2.3.4", "7:61623a"},
-    {"ChassisShortMac", WithChassis({4, 0xAA, 0xBB}), nullptr, "a", "1.2.3.4", "4:aabb"},
-    {"ChassisOnlyAsFirstTlv",
-     FrameBuilder().SystemName("a").Tlv(1, Bytes{7, 1}).Ipv4(1, 2, 3, 4).End().Build(), nullptr,
-     "a", "1.2.3.4", ""},
+    {"ChassisLocal", WithChassis({7, 'a', 'b', ':'}), nullptr, "a", "1.2.3.4", "7:61623a"},
     {"ChassisTruncated", FrameBuilder().Raw({0x02, 0x07, 0x04, 0xAA}).Build(), kPackage},
     {"NearestBridge", Minimal(0x0E), nullptr, "ied", "10.0.0.255"},
     {"NearestNonTpmrBridge", Minimal(0x03), nullptr, "ied", "10.0.0.255"},

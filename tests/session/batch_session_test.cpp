@@ -64,14 +64,22 @@ TEST_F(SessionTest, CloseDuringSecondOfThreeIsRefusedAndSkipsTheThird) {
   EXPECT_TRUE(session_->Close());
 }
 
-// Until the other device has been silent for the fresh window.
+// Two chassis IDs heard with one address within the fresh window; the list of
+// them keeps the most recently heard.
 TEST_F(SessionTest, AnAddressTwoDevicesAnnounceIsListedAsAConflict) {
-  PrepareBatch({1, 2});
+  PrepareBatch({1, 1, 2});
+  EXPECT_EQ(Statuses(), (Strings{u"", u""})) << "one chassis ID, heard twice";
   Hear(1, "4.1.7", 2);
   EXPECT_EQ(Statuses(), (Strings{u"Address conflict", u""}));
   clock_.Advance(kFreshSeconds + 1);
-  Hear(1);
-  EXPECT_EQ(Statuses(), Strings{u""});
+  Hear(1, "4.1.7", 1);
+  EXPECT_EQ(Statuses(), Strings{u""}) << "the other one is older than the window";
+  for (std::uint8_t chassis = 3; chassis < 10; ++chassis) Hear(1, "4.1.7", chassis);
+  clock_.Advance(kFreshSeconds + 1);
+  Hear(1, "4.1.7", 1);
+  Hear(1, "4.1.7", 10);
+  EXPECT_EQ(Statuses(), Strings{u"Address conflict"});
+  EXPECT_EQ(session_->Devices()[0]->chassisHeard.size(), kMaxChassisPerAddress);
 }
 
 // Refused before anything starts: the remembered settings, [UDP] and the

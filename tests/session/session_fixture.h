@@ -55,7 +55,6 @@ class SessionTest : public ::testing::Test, private SessionHost {
   static std::u16string Ip(std::uint8_t lastByte) {
     return u"192.168.0." + FromUtf8(std::to_string(lastByte));
   }
-  // From chassis 02:00:00:00:00:<chassis>.
   void Hear(std::uint8_t lastByte, std::string_view appVersion = "4.1.7",
             std::uint8_t chassis = 1) {
     const Bytes frame = LldpFrame({.ip = {192, 168, 0, lastByte},

@@ -78,16 +78,9 @@ TEST(IedSimAddress, DeviceAddressCarriesAcrossBytesAndStopsAtTheTop) {
 // --chassis: two runs with different ones put two devices on one address.
 TEST(IedSimAddress, ChassisIsAMacTextAndCarriesAcrossBytes) {
   EXPECT_EQ(ParseMac("02:00:0A:ff:00:01"), (MacAddress{2, 0, 10, 0xFF, 0, 1}));
-  for (const char* bad : {"02:00:00:00:00", "02-00-00-00-00-01", "02:00:00:00:00:0g", ""}) {
-    EXPECT_FALSE(ParseMac(bad).has_value()) << bad;
-  }
+  EXPECT_FALSE(ParseMac("02-00-0A-ff-00-01").has_value());
   EXPECT_EQ(DeviceMac({2, 0, 0, 0, 0xFF, 0xFE}, 3), (MacAddress{2, 0, 0, 1, 0, 1}));
   EXPECT_FALSE(DeviceMac({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE}, 2).has_value());
-  Announcement a{
-      *DeviceMac({2, 0, 0, 0, 1, 0}, 0), {10, 0, 0, 1}, "x", SystemDescription("1", "2", "x")};
-  auto view = MakeFrameView(BuildAnnouncementFrame(a));
-  ASSERT_NO_THROW(view.Decode());
-  EXPECT_EQ(ChassisIdText({view.chassisId, view.chassisIdLength}), "02:00:00:00:01:00");
 }
 
 class DeviceStateTest : public ::testing::Test {
