@@ -33,7 +33,31 @@ Slice ParseManagementAddress(std::span<const std::uint8_t> value) {
   return {value.data() + 2, 4};
 }
 
+void AppendHex(std::string& text, std::uint8_t byte) {
+  constexpr char kDigits[] = "0123456789abcdef";
+  text += kDigits[byte >> 4];
+  text += kDigits[byte & 0x0F];
+}
+
 }  // namespace
+
+std::string ChassisIdText(std::span<const std::uint8_t> value) {
+  ByteCursor cursor(value);
+  const auto subtype = cursor.ReadU8();
+  if (!subtype) return {};
+  const auto id = cursor.Take(cursor.Remaining());
+  std::string text;
+  if (*subtype == lldp::kChassisSubtypeMacAddress && id->size() == 6) {
+    for (const std::uint8_t byte : *id) {
+      if (!text.empty()) text += ':';
+      AppendHex(text, byte);
+    }
+    return text;
+  }
+  text = std::to_string(*subtype) + ':';
+  for (const std::uint8_t byte : *id) AppendHex(text, byte);
+  return text;
+}
 
 const char* RejectionText(LldpRejection rejection) noexcept {
   switch (rejection) {
@@ -107,6 +131,7 @@ void LldpFrameView::Decode() {
     Reject(header);
   }
 
+  Slice chassis;
   Slice name;
   bool nameSeen = false;
   Slice address;
@@ -114,7 +139,7 @@ void LldpFrameView::Decode() {
   SystemDescriptionFields description;
 
   ByteCursor cursor(bytes.subspan(lldp::kEthernetHeaderLength));
-  for (;;) {
+  for (bool first = true;; first = false) {
     // A chain that ends, or a TLV that would cross the frame's end, before an
     // End of LLDPDU TLV is a malformed LLDPDU.
     const auto header = cursor.ReadU16();
@@ -127,6 +152,9 @@ void LldpFrameView::Decode() {
     if (!value) Reject(LldpRejection::Package);
 
     switch (type) {
+      case lldp::kTlvChassisId:
+        if (first) chassis = ToSlice(*value);
+        break;
       case lldp::kTlvSystemName:
         name = ToSlice(*value);
         nameSeen = true;
@@ -141,6 +169,8 @@ void LldpFrameView::Decode() {
   }
   if (!nameSeen || !addressSeen) Reject(LldpRejection::Package);
 
+  chassisId = chassis.data;
+  chassisIdLength = chassis.length;
   systemName = name.data;
   systemNameLength = name.length;
   mgmtAddress = address.data;

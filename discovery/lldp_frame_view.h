@@ -48,9 +48,18 @@ struct SystemDescriptionFields {
 // Description") unless all three keys then hold a non-empty value.
 void ParseSystemDescription(std::span<const std::uint8_t> value, SystemDescriptionFields& fields);
 
+// The Chassis ID TLV's value (subtype byte, then the ID) as text that tells
+// IDs apart exactly and holds only [0-9a-f:]: subtype 4 (MAC address) with six
+// bytes as "aa:bb:cc:dd:ee:ff", any other as "<subtype>:<hex bytes>"; empty
+// for an empty value.
+[[nodiscard]] std::string ChassisIdText(std::span<const std::uint8_t> value);
+
 struct LldpFrameView {
   std::unique_ptr<std::uint8_t[]> frame;
   std::int32_t frameLength = 0;
+  // The Chassis ID TLV's value when it is the LLDPDU's first TLV (802.1AB 8.2).
+  const std::uint8_t* chassisId = nullptr;
+  std::uint32_t chassisIdLength = 0;
   const std::uint8_t* mgmtAddress = nullptr;
   std::uint32_t mgmtAddressLength = 0;
   const std::uint8_t* iedName = nullptr;

@@ -1,11 +1,32 @@
 #include "inventory/device_table.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 
 #include "platform/text.h"
 
 namespace quilmarr {
+namespace {
+
+void NoteChassis(DeviceRecord& record, UnixSeconds now) {
+  if (record.chassisId.empty()) return;
+  auto& heard = record.chassisHeard;
+  for (ChassisSighting& sighting : heard) {
+    if (sighting.chassisId == record.chassisId) {
+      sighting.lastSeen = now;
+      return;
+    }
+  }
+  if (heard.size() >= kMaxChassisPerAddress) {
+    heard.erase(std::min_element(heard.begin(), heard.end(), [](const auto& a, const auto& b) {
+      return a.lastSeen < b.lastSeen;
+    }));
+  }
+  heard.push_back({record.chassisId, now});
+}
+
+}  // namespace
 
 std::unique_ptr<DeviceRecord> BuildDeviceRecord(const LldpFrameView& view, const Clock& clock) {
   auto record = std::make_unique<DeviceRecord>();
@@ -20,6 +41,8 @@ std::unique_ptr<DeviceRecord> BuildDeviceRecord(const LldpFrameView& view, const
     record->currentAppVersion = WidenCounted(view.appVersion, view.appVersionLength);
     if (view.mgmtAddress == nullptr || view.mgmtAddressLength != 4) return nullptr;
     record->ipText = WidenCounted(FormatIpv4(view.mgmtAddress));
+    record->chassisId = ChassisIdText({view.chassisId, view.chassisIdLength});
+    NoteChassis(*record, record->lastSeen);
   } catch (const std::exception&) {
     return nullptr;
   }
@@ -47,6 +70,8 @@ const DeviceRecord& MergeDeviceRecord(std::unique_ptr<DeviceRecord> record, Devi
       known->systemName = std::move(record->systemName);
       known->iedName = std::move(record->iedName);
       known->lastSeen = clock.Now();
+      known->chassisId = std::move(record->chassisId);
+      NoteChassis(*known, known->lastSeen);
       return *known;
     }
   }

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <memory>
 #include <span>
 #include <string>
@@ -10,6 +11,16 @@
 
 namespace quilmarr {
 
+// A chassis ID heard announcing a record's address, and when last.
+struct ChassisSighting {
+  std::string chassisId;
+  UnixSeconds lastSeen = 0;
+};
+
+// Enough to tell one device from two on an address; frames are hostile, so
+// the list per address stays this short.
+inline constexpr std::size_t kMaxChassisPerAddress = 4;
+
 struct DeviceRecord {
   std::u16string originalAppVersion;
   std::u16string currentAppVersion;
@@ -18,6 +29,10 @@ struct DeviceRecord {
   std::u16string systemName;
   std::u16string ipText;  // the key, dotted decimal
   UnixSeconds lastSeen = 0;
+  std::string chassisId;  // of the last frame (ChassisIdText); empty when it had none
+  // The chassis IDs heard with this address, the least recently heard dropped
+  // first once there are kMaxChassisPerAddress.
+  std::vector<ChassisSighting> chassisHeard;
 };
 
 // Records in the order first heard since the table was last cleared.

@@ -12,6 +12,7 @@
 #include "session/batch_checks.h"
 #include "platform/text.h"
 #include "quilmarr_version.h"
+#include "session/address_conflict.h"
 #include "update/batch_report.h"
 
 namespace quilmarr {
@@ -197,11 +198,14 @@ std::optional<BatchPlan> BatchSession::PlanBatch(const BatchRequest& request) {
 
   // A broadcast, multicast or loopback address as the updater's target would
   // reach no device, or many.
+  const UnixSeconds now = services_.clock.Now();
   for (std::size_t row = 0; row < request.targets.size(); ++row) {
     if (!IsUnicastHostAddress(request.targets[row])) {
       return refuse(u"Row " + FromUtf8(std::to_string(row + 1)) + u", " + request.targets[row] +
                     u", is not the address of one device: nothing is updated");
     }
+    const auto conflict = AddressConflictRefusal(devices_, row, request.targets[row], now);
+    if (conflict) return refuse(*conflict);
   }
 
   // The updater reads its target from the same file: one that cannot be
@@ -684,6 +688,7 @@ std::vector<DeviceRow> BatchSession::Rows(const std::vector<std::u16string>& tic
                result->outcome != DeviceOutcome::Updating) {
       row.status = OutcomeText(*result);
     }
+    if (row.status.empty() && HasAddressConflict(*record, now)) row.status = kAddressConflictStatus;
     rows.push_back(std::move(row));
   }
   return rows;

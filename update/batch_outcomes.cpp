@@ -21,6 +21,13 @@ void TakeBefore(DeviceResult& result, const DeviceRecord& record) {
   result.appVersionBefore = record.currentAppVersion;
   result.systemNameBefore = record.systemName;
   result.iedNameBefore = record.iedName;
+  result.chassisIdBefore = record.chassisId;
+}
+
+// A device that never sent a chassis ID before its run cannot be told apart by it.
+bool IsOtherDevice(const DeviceResult& result, const DeviceRecord& record) noexcept {
+  return record.systemName != result.systemNameBefore || record.iedName != result.iedNameBefore ||
+         (!result.chassisIdBefore.empty() && record.chassisId != result.chassisIdBefore);
 }
 
 bool UnderWatch(const DeviceResult& result) noexcept {
@@ -35,7 +42,7 @@ void Hear(DeviceResult& result, const DeviceRecord& record) {
   TakeNames(result, record);
   if (!UnderWatch(result)) return;
   result.heardSinceRun = true;
-  if (record.systemName != result.systemNameBefore || record.iedName != result.iedNameBefore) {
+  if (IsOtherDevice(result, record)) {
     result.outcome = DeviceOutcome::OtherDevice;
     result.verifyUntil = 0;
     return;

@@ -24,7 +24,7 @@ enum class DeviceOutcome {
   Verified,                 // heard with an application version other than before its run
   Unchanged,                // heard within the window, but only with the old version (or none)
   NotBack,                  // not heard at all within the window
-  OtherDevice,              // heard after its run with another system or IED name
+  OtherDevice,              // heard after its run with another system or IED name, or chassis ID
   PackageChanged,           // not started: the package changed during the batch
   Interrupted,              // its updater ran when the batch was ended from outside: unknown
   PackageChangedDuringRun,  // its updater ended well, but the package changed meanwhile
@@ -44,6 +44,7 @@ struct DeviceResult {
   std::u16string appVersionAfter;
   std::u16string systemNameBefore;  // heard just before its run
   std::u16string iedNameBefore;
+  std::string chassisIdBefore;  // empty when none was heard
   std::optional<UnixSeconds> start;
   std::optional<UnixSeconds> end;
   std::optional<int> exitStatus;

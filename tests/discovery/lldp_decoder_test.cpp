@@ -11,7 +11,7 @@ namespace {
 
 struct Outcome {
   std::string error;  // empty when decoded
-  std::string systemName, address, iedName, bootVersion, appVersion;
+  std::string systemName, address, iedName, bootVersion, appVersion, chassis;
 };
 
 std::string SliceText(const std::uint8_t* data, std::uint32_t length) {
@@ -30,8 +30,9 @@ Outcome DecodeBytes(const Bytes& bytes) {
     EXPECT_EQ(view.iedName, nullptr);
     EXPECT_EQ(view.bootVersion, nullptr);
     EXPECT_EQ(view.appVersion, nullptr);
-    EXPECT_EQ(view.systemNameLength + view.mgmtAddressLength + view.iedNameLength +
-                  view.bootVersionLength + view.appVersionLength,
+    EXPECT_EQ(view.chassisId, nullptr);
+    EXPECT_EQ(view.chassisIdLength + view.systemNameLength + view.mgmtAddressLength +
+                  view.iedNameLength + view.bootVersionLength + view.appVersionLength,
               0u);
     return outcome;
   }
@@ -45,6 +46,7 @@ Outcome DecodeBytes(const Bytes& bytes) {
   outcome.iedName = SliceText(view.iedName, view.iedNameLength);
   outcome.bootVersion = SliceText(view.bootVersion, view.bootVersionLength);
   outcome.appVersion = SliceText(view.appVersion, view.appVersionLength);
+  outcome.chassis = ChassisIdText({view.chassisId, view.chassisIdLength});
   return outcome;
 }
 
@@ -68,6 +70,7 @@ struct FrameCase {
   const char* error;  // nullptr: decodes
   const char* systemName = "";
   const char* address = "";
+  const char* chassis = "";
 };
 
 class DecodeFrame : public testing::TestWithParam<FrameCase> {};
@@ -81,6 +84,7 @@ TEST_P(DecodeFrame, GivesItsOutcome) {
     ASSERT_EQ(outcome.error, "");
     EXPECT_EQ(outcome.systemName, c.systemName);
     EXPECT_EQ(outcome.address, c.address);
+    EXPECT_EQ(outcome.chassis, c.chassis);
   }
 }
 
@@ -110,7 +114,15 @@ Bytes ShortManagementAddress() {
   return FrameBuilder().Tlv(8, Bytes{5, 1}).SystemName("ghost").End().Build();
 }
 
+Bytes WithChassis(const Bytes& chassisValue) {
+  return FrameBuilder().Tlv(1, chassisValue).SystemName("a").Ipv4(1, 2, 3, 4).End().Build();
+}
+
 const FrameCase kFrameCases[] = {
+    {"ChassisMac", WithChassis({4, 0xAA, 0xBB, 0x0C, 0, 0, 0xFF}), nullptr, "a", "1.2.3.4",
+     "aa:bb:0c:00:00:ff"},
+    {"ChassisLocal", WithChassis({7, 'a', 'b', ':'}), nullptr, "a", "1.2.3.4", "7:61623a"},
+    {"ChassisTruncated", FrameBuilder().Raw({0x02, 0x07, 0x04, 0xAA}).Build(), kPackage},
     {"NearestBridge", Minimal(0x0E), nullptr, "ied", "10.0.0.255"},
     {"NearestNonTpmrBridge", Minimal(0x03), nullptr, "ied", "10.0.0.255"},
     {"NearestCustomerBridge", Minimal(0x00), nullptr, "ied", "10.0.0.255"},

@@ -74,6 +74,24 @@ TEST_F(SessionTest, CloseDuringSecondOfThreeIsRefusedAndSkipsTheThird) {
   EXPECT_TRUE(session_->Close());
 }
 
+// Two chassis IDs heard with one address within the fresh window; the list of
+// them keeps the most recently heard.
+TEST_F(SessionTest, AnAddressTwoDevicesAnnounceIsListedAsAConflict) {
+  PrepareBatch({1, 1, 2});
+  EXPECT_EQ(Statuses(), (Strings{u"", u""})) << "one chassis ID, heard twice";
+  Hear(1, "4.1.7", 2);
+  EXPECT_EQ(Statuses(), (Strings{u"Address conflict", u""}));
+  clock_.Advance(kFreshSeconds + 1);
+  Hear(1, "4.1.7", 1);
+  EXPECT_EQ(Statuses(), Strings{u""}) << "the other one is older than the window";
+  for (std::uint8_t chassis = 3; chassis < 10; ++chassis) Hear(1, "4.1.7", chassis);
+  clock_.Advance(kFreshSeconds + 1);
+  Hear(1, "4.1.7", 1);
+  Hear(1, "4.1.7", 10);
+  EXPECT_EQ(Statuses(), Strings{u"Address conflict"});
+  EXPECT_EQ(session_->Devices()[0]->chassisHeard.size(), kMaxChassisPerAddress);
+}
+
 // Refused before anything starts: the remembered settings, [UDP] and the
 // updater are untouched, and the user is told why.
 class StartRefusalTest;
@@ -89,6 +107,7 @@ class StartRefusalTest : public SessionTest, public ::testing::WithParamInterfac
   void Set(std::u16string_view key) { temp_.Write(settings::kSectionQuilmarr, key, u"soon"); }
   void ReadOnly() { fs::permissions(settings_.FilePath(), fs::perms::owner_read); }
   void RemovePackage() { fs::remove(fs::path(package_)); }
+  void HearAnotherDevice() { Hear(1, "4.1.7", 2); }
   void LockAsAnotherTool() { ASSERT_TRUE(otherTool_.TryLock(LockPath(settings_))); }
   FileLock otherTool_;
 };
@@ -126,6 +145,9 @@ INSTANTIATE_TEST_SUITE_P(
                     [](auto&) {},
                     u"Row 2, 255.255.255.255, is not the address of one device: nothing is updated",
                     {u"192.168.0.1", u"255.255.255.255"}},
+        RefusalCase{"AddressConflict", [](auto& x) { x.HearAnotherDevice(); },
+                    u"Row 1, 192.168.0.1, is announced by two devices (address conflict): nothing "
+                    u"is updated"},
         RefusalCase{"MissingPackage", [](auto& x) { x.RemovePackage(); },
                     u"The package file does not exist: %"},
         RefusalCase{"AnotherBatch", [](auto& x) { x.LockAsAnotherTool(); },

@@ -54,9 +54,11 @@ class SessionTest : public ::testing::Test, private SessionHost {
   static std::u16string Ip(std::uint8_t lastByte) {
     return u"192.168.0." + FromUtf8(std::to_string(lastByte));
   }
-  void Hear(std::uint8_t lastByte, std::string_view appVersion = "4.1.7") {
-    const Bytes frame =
-        LldpFrame({{192, 168, 0, lastByte}, "BAY-1", "FEEDER_1", "1.0.2", appVersion});
+  void Hear(std::uint8_t lastByte, std::string_view appVersion = "4.1.7",
+            std::uint8_t chassis = 1) {
+    const Bytes frame = LldpFrame({.ip = {192, 168, 0, lastByte},
+                                   .appVersion = appVersion,
+                                   .chassis = {2, 0, 0, 0, 0, chassis}});
     session_->HandleMessage({WM_CAPTURE_PACKET, frame, {}, {}});
   }
 

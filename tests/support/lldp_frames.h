@@ -32,8 +32,8 @@ class FrameBuilder {
     return *this;
   }
   FrameBuilder& Tlv(std::uint8_t type, std::string_view text) { return Tlv(type, Text(text)); }
-  FrameBuilder& ChassisPortTtl() {
-    writer_.ChassisMac(kSource).PortLocal("p1").TimeToLive(120);
+  FrameBuilder& ChassisPortTtl(const lldp::MacAddress& chassis = kSource) {
+    writer_.ChassisMac(chassis).PortLocal("p1").TimeToLive(120);
     return *this;
   }
   FrameBuilder& SystemName(std::string_view name) { return Tlv(lldp::kTlvSystemName, name); }
@@ -95,6 +95,7 @@ struct DeviceAnnouncement {
   std::string_view iedName = "FEEDER_1";
   std::string_view bootVersion = "1.0.2";
   std::string_view appVersion = "4.1.7";
+  lldp::MacAddress chassis{0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
 };
 
 inline Bytes LldpFrame(const DeviceAnnouncement& device) {
@@ -106,7 +107,7 @@ inline Bytes LldpFrame(const DeviceAnnouncement& device) {
   }
   const auto& ip = device.ip;
   return FrameBuilder()
-      .ChassisPortTtl()
+      .ChassisPortTtl(device.chassis)
       .SystemName(device.systemName)
       .SystemDescription(description)
       .Ipv4(ip[0], ip[1], ip[2], ip[3])

@@ -75,6 +75,14 @@ TEST(IedSimAddress, DeviceAddressCarriesAcrossBytesAndStopsAtTheTop) {
   EXPECT_FALSE(DeviceAddress({255, 255, 255, 254}, 2).has_value());
 }
 
+// --chassis: two runs with different ones put two devices on one address.
+TEST(IedSimAddress, ChassisIsAMacTextAndCarriesAcrossBytes) {
+  EXPECT_EQ(ParseMac("02:00:0A:ff:00:01"), (MacAddress{2, 0, 10, 0xFF, 0, 1}));
+  EXPECT_FALSE(ParseMac("02-00-0A-ff-00-01").has_value());
+  EXPECT_EQ(DeviceMac({2, 0, 0, 0, 0xFF, 0xFE}, 3), (MacAddress{2, 0, 0, 1, 0, 1}));
+  EXPECT_FALSE(DeviceMac({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE}, 2).has_value());
+}
+
 class DeviceStateTest : public ::testing::Test {
  protected:
   void Write(const std::string& name, const std::string& content) {

@@ -82,11 +82,13 @@ TEST(BatchOutcomesTest, OnlyAWellEndedRunIsWatched) {
   EXPECT_FALSE(outcomes.Results()[1].exitStatus.has_value());
 }
 
-// Verified only when the device heard after its run is the one updated and
-// announces a real new version; anything else is heard, but not verified.
+// Verified only when the device heard after its run is the one updated (its
+// names, and its chassis ID if it sent one) and announces a real new version;
+// anything else is heard, but not verified.
 TEST(BatchOutcomesTest, VerifiedOnlyForTheSameDeviceWithARealNewVersion) {
   struct Case {
     std::u16string version, systemName, iedName, outcome;
+    std::string chassisBefore = "a", chassisAfter = "a";
   };
   using namespace std::string_literals;
   for (const Case& c : {Case{u"2.0", u"BAY-1", u"FEEDER_1", u"Verified 2.0"},
@@ -96,14 +98,18 @@ TEST(BatchOutcomesTest, VerifiedOnlyForTheSameDeviceWithARealNewVersion) {
                         Case{u"2.0\t", u"BAY-1", u"FEEDER_1", u"Verified 2.0"},
                         Case{u"", u"BAY-1", u"FEEDER_1", u"Unchanged"},
                         Case{u"2.0", u"BAY-2", u"FEEDER_1", u"Other device at address"},
-                        Case{u"2.0", u"BAY-1", u"FEEDER_9", u"Other device at address"}}) {
+                        Case{u"2.0", u"BAY-1", u"FEEDER_9", u"Other device at address"},
+                        Case{u"2.0", u"BAY-1", u"FEEDER_1", u"Other device at address", "a", "b"},
+                        Case{u"2.0", u"BAY-1", u"FEEDER_1", u"Verified 2.0", "", "b"}}) {
     DeviceTable table = TableWith(u"10.0.0.1", u"1.0", 100);
+    table[0]->chassisId = c.chassisBefore;
     BatchOutcomes outcomes(Info(), {u"10.0.0.1"}, table);
     outcomes.DeviceStarted(u"10.0.0.1", table);
     outcomes.DeviceEnded({u"10.0.0.1", 101, 130, {ProcessRun::End::Exited, 0}}, table, 0);
     table[0]->currentAppVersion = c.version;
     table[0]->systemName = c.systemName;
     table[0]->iedName = c.iedName;
+    table[0]->chassisId = c.chassisAfter;
     outcomes.DeviceHeard(*table[0]);
     outcomes.Tick(60, table);
     EXPECT_EQ(OutcomeText(*outcomes.Find(u"10.0.0.1")), c.outcome) << ToUtf8(c.version);

@@ -20,6 +20,35 @@ MacAddress DeviceMac(std::uint32_t index) noexcept {
           static_cast<std::uint8_t>(index & 0xFF)};
 }
 
+std::optional<MacAddress> DeviceMac(const MacAddress& first, std::uint32_t index) noexcept {
+  std::uint64_t value = 0;
+  for (const auto b : first) value = (value << 8) | b;
+  value += index;
+  if (value > 0xFFFF'FFFF'FFFFu) return std::nullopt;
+  MacAddress mac{};
+  for (std::size_t i = mac.size(); i-- > 0; value >>= 8) mac[i] = static_cast<std::uint8_t>(value);
+  return mac;
+}
+
+std::optional<MacAddress> ParseMac(std::string_view text) noexcept {
+  constexpr std::size_t kTextLength = 17;
+  if (text.size() != kTextLength) return std::nullopt;
+  const auto digit = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  MacAddress mac{};
+  for (std::size_t i = 0; i < mac.size(); ++i) {
+    const int high = digit(text[3 * i]);
+    const int low = digit(text[3 * i + 1]);
+    if (high < 0 || low < 0 || (i + 1 < mac.size() && text[3 * i + 2] != ':')) return std::nullopt;
+    mac[i] = static_cast<std::uint8_t>(high * 16 + low);
+  }
+  return mac;
+}
+
 std::optional<Ipv4Address> DeviceAddress(const Ipv4Address& base, std::uint32_t index) noexcept {
   std::uint64_t value = 0;
   for (const auto b : base) value = (value << 8) | b;

@@ -25,6 +25,11 @@ struct Announcement {
 
 // Locally administered, unicast: 02:00:00:00:<index high byte>:<index low byte>.
 [[nodiscard]] MacAddress DeviceMac(std::uint32_t index) noexcept;
+// `first` + index, as a 48-bit number; nullopt past ff:ff:ff:ff:ff:ff.
+[[nodiscard]] std::optional<MacAddress> DeviceMac(const MacAddress& first,
+                                                  std::uint32_t index) noexcept;
+// "aa:bb:cc:dd:ee:ff" (either case); nullopt for anything else.
+[[nodiscard]] std::optional<MacAddress> ParseMac(std::string_view text) noexcept;
 // nullopt when base + index runs past 255.255.255.255.
 [[nodiscard]] std::optional<Ipv4Address> DeviceAddress(const Ipv4Address& base,
                                                        std::uint32_t index) noexcept;

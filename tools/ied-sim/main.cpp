@@ -31,6 +31,8 @@ struct Options {
   std::uint32_t count = 0;
   std::string baseIpText;
   Ipv4Address baseIp{};
+  std::string chassisText = "02:00:00:00:00:00";
+  MacAddress firstMac{};
   unsigned intervalMs = 1000;
   std::string namePrefix = "IED";
   std::string bootVersion = "1.0.0";
@@ -46,8 +48,8 @@ constexpr const char* kStateDirHelp =
     "                         optional); absent: the --app-version value\n"
     "  DIR/<ip>.silent-until  decimal unix time in seconds; while now < that time the device\n"
     "                         sends nothing\n"
-    "Device k (from 0): source MAC 02:00:00:00:<k/256>:<k%256>, management address\n"
-    "base-ip + k, System Name NAME-k, System Description\n"
+    "Device k (from 0): source MAC and Chassis ID (MAC subtype) --chassis + k, management\n"
+    "address base-ip + k, System Name NAME-k, System Description\n"
     "\"BootVer:V & AppVer:V & IDE Name:NAME_k\". Exit status: 0 done, 1 interface\n"
     "cannot be opened or written, 2 bad options.";
 
@@ -57,6 +59,13 @@ std::string Validate(Options& options) {
   options.baseIp = *base;
   if (!DeviceAddress(*base, options.count - 1))
     return "--base-ip + --count runs past 255.255.255.255";
+  const auto mac = ParseMac(options.chassisText);
+  // A multicast source address is no device's.
+  if (!mac || ((*mac)[0] & 0x01) != 0) {
+    return "--chassis: not a unicast MAC address (aa:bb:cc:dd:ee:ff): " + options.chassisText;
+  }
+  if (!DeviceMac(*mac, options.count - 1)) return "--chassis + --count runs past ff:ff:ff:ff:ff:ff";
+  options.firstMac = *mac;
   const std::string last = std::to_string(options.count - 1);
   if (options.namePrefix.size() + 1 + last.size() > lldp::kMaxTlvValueLength ||
       SystemDescription(options.bootVersion, options.appVersion, options.namePrefix + "_" + last)
@@ -90,7 +99,7 @@ bool AnnounceAll(pcap_t* handle, const Options& options, std::uint64_t& sent) {
   const auto now = static_cast<std::int64_t>(std::time(nullptr));
   for (std::uint32_t k = 0; k < options.count; ++k) {
     Announcement a;
-    a.source = DeviceMac(k);
+    a.source = *DeviceMac(options.firstMac, k);
     a.managementAddress = *DeviceAddress(options.baseIp, k);
     std::string appVersion = options.appVersion;
     if (!options.stateDir.empty()) {
@@ -194,6 +203,10 @@ int main(int argc, char** argv) {
       ->required()
       ->check(CLI::Range(1u, 65536u));
   app.add_option("--base-ip", options.baseIpText, "management address of device 0")->required();
+  app.add_option("--chassis", options.chassisText,
+                 "source MAC and Chassis ID of device 0 (two runs with different ones put two "
+                 "devices on one address)")
+      ->capture_default_str();
   app.add_option("--interval-ms", options.intervalMs, "time between announcements")
       ->capture_default_str()
       ->check(CLI::Range(1u, 3600000u));
