@@ -7,11 +7,12 @@ folders it may include from, each in backticks (`*`: any folder; none: nothing).
 
 A file belongs to the longest table folder its path starts with (ui/qt/x.cpp is
 in ui/qt); tools/cli/x.cpp is in tools when only tools is listed. A quoted
-include whose path starts with a table folder ("ui/qt/x.h", or "../ui/x.h"
-taken from the including file's folder) resolves to the longest such folder; a
-file may always include its own folder's files. Angle-bracket includes and
-quoted includes that start with no table folder (generated headers, headers
-beside the file) are not the project's layers and are skipped.
+include is found as a compiler finds it: first in the including file's folder
+("qt/x.h" in ui/x.cpp is ui/qt/x.h when that file exists; "../x.h" always
+counts from there), then from the source root. The file found belongs to the
+longest table folder its path starts with; a file may always include its own
+folder's files. Angle-bracket includes and quoted includes found in no table
+folder (generated headers) are not the project's layers and are skipped.
 
 Usage: check-layers.py [SOURCE_ROOT]   (default: the folder above this script)
 Exit status: 0 all includes allowed, 1 a forbidden include or a source file
@@ -87,6 +88,14 @@ def folder_of(path, table):
     return best
 
 
+def resolve(root, path, included):
+    """The root-relative path of the file that a quoted include in PATH names."""
+    beside = posixpath.normpath(posixpath.join(posixpath.dirname(path), included))
+    if included.startswith(("./", "../")) or os.path.isfile(os.path.join(root, beside)):
+        return beside
+    return posixpath.normpath(included)
+
+
 def source_files(root):
     """Root-relative paths of the source files, outside build and hidden folders."""
     for directory, subdirectories, files in os.walk(root):
@@ -114,11 +123,7 @@ def check(root, table):
                 match = INCLUDE.match(line)
                 if not match:
                     continue
-                included = match.group(1)
-                if included.startswith(("./", "../")):
-                    included = posixpath.normpath(
-                        posixpath.join(posixpath.dirname(path), included))
-                target = folder_of(included, table)
+                target = folder_of(resolve(root, path, match.group(1)), table)
                 if target is None or target == layer:
                     continue
                 if allowed is not None and target not in allowed:

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Sets up a Debian 12 machine and runs every test: the normal build (unit, ui,
-# live and e2e labels), the core under AddressSanitizer + UBSan and under
-# ThreadSanitizer, the Windows cross-build under Wine, the fuzz target for a
-# bounded time, and the release build with its Debian package installed into a
-# throw-away root. Each stage prints a one-line summary; a table of all stages
-# closes the run. Usage: scripts/test.sh [--quick]  (--quick: normal build only)
+# Sets up a Debian 12 machine and runs every test: the sources' formatting, the
+# normal build (unit, ui, live and e2e labels), the core under AddressSanitizer
+# + UBSan and under ThreadSanitizer, the Windows cross-build under Wine, the fuzz
+# target for a bounded time, and the release build with its Debian package
+# installed into a throw-away root. Each stage prints a one-line summary; a
+# table of all stages closes the run. Usage: scripts/test.sh [--quick]
+# (--quick: the formatting and the normal build only)
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
 
@@ -73,6 +74,7 @@ build() {
 }
 
 echo "=== normal build"
+stage format scripts/check-format.sh
 if stage "build default" build default; then
   stage unit ctest --preset default -j "$(nproc)" -LE 'live|e2e|windows'
   # Live and end-to-end tests make network namespaces; one at a time.
