@@ -14,9 +14,9 @@ namespace {
 constexpr int kIpv6 = 10;
 
 InterfaceAddressEntry V4(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
-  return {kAddressFamilyIpv4, {a, b, c, d}};
+  return {kAddressFamilyIpv4, {a, b, c, d}, std::nullopt};
 }
-InterfaceAddressEntry V6() { return {kIpv6, {}}; }
+InterfaceAddressEntry V6() { return {kIpv6, {}, std::nullopt}; }
 
 struct Listed {
   std::string ip;
