@@ -129,10 +129,15 @@ struct BatchPlan {
   std::u16string updaterPath;  // <ExePath>Pendravel.exe; empty when ExePath is not set
   std::string packageSha256;   // lowercase hex
   std::string updaterSha256;   // empty when the updater cannot be read
+  // Targets outside the adapter's subnet (adapterSubnet, "10.0.0.0/24"): a
+  // router may reach them, but the user is told before the batch.
+  std::vector<std::u16string> offSubnet;
+  std::u16string adapterSubnet;
 };
 
-// "Update 3 devices with fw.pck?" and the package's SHA-256: asked before a
-// window's batch, so no stray key flashes anything.
+// "Update 3 devices with fw.pck?", the targets outside the adapter's subnet
+// and the package's SHA-256: asked before a window's batch, so no stray key
+// flashes anything.
 [[nodiscard]] std::u16string ConfirmationText(const BatchPlan& plan);
 
 class BatchSession {

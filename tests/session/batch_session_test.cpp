@@ -115,11 +115,27 @@ INSTANTIATE_TEST_SUITE_P(
                     [](auto&) {},
                     u"Row 2, 255.255.255.255, is not the address of one device: nothing is updated",
                     {u"192.168.0.1", u"255.255.255.255"}},
+        RefusalCase{"SubnetBroadcastTarget",
+                    [](auto&) {},
+                    u"Row 2, 10.0.0.255, is not the address of one device: nothing is updated",
+                    {u"192.168.0.1", u"10.0.0.255"}},
         RefusalCase{"UnreadablePackage", [](auto& x) { x.RemovePackage(); },
                     u"The package file cannot be read: %"},
         RefusalCase{"AnotherBatch", [](auto& x) { x.LockAsAnotherTool(); },
                     u"Another batch is using the settings file $: wait until it has ended."}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+
+// Not refused, as a router may reach them, but named before the batch.
+TEST_F(SessionTest, TheQuestionNamesTheTargetsOffTheAdaptersSubnet) {
+  PrepareBatch({1, 2, 3});
+  const auto plan =
+      session_->PlanBatch({package_, u"10.0.0.5", {Ip(1), u"10.0.0.7", Ip(2), Ip(3)}, {}, {}});
+  ASSERT_TRUE(plan);
+  EXPECT_NE(ConfirmationText(*plan).find(u"?\n\n192.168.0.1, 192.168.0.2 and 192.168.0.3 are not "
+                                         u"on the adapter's subnet 10.0.0.0/24.\n\nPackage"),
+            std::u16string::npos)
+      << ToUtf8(ConfirmationText(*plan));
+}
 
 TEST_F(SessionTest, BatchWithoutAnUpdaterKeepsTheRememberedSettings) {
   PrepareBatch({1}, u"");
