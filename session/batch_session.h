@@ -167,9 +167,10 @@ class BatchSession {
   }
 
   // Every check a batch must pass, writing nothing: the options, the targets
-  // (unicast host addresses), the settings file and its lock, the package
-  // and the updater, whose digests it takes. Nullopt when refused (the
-  // reason is shown), or silently while an earlier batch's worker lives.
+  // (one device's address each, as PlaceUpdateTarget tells against the
+  // adapter's subnet), the settings file and its lock, the package and the
+  // updater, whose digests it takes. Nullopt when refused (the reason is
+  // shown), or silently while an earlier batch's worker lives.
   [[nodiscard]] std::optional<BatchPlan> PlanBatch(const BatchRequest& request);
   // Takes the settings file's lock, writes [Quilmarr] and the journal, and
   // starts the update worker; false when refused (the reason is shown).
