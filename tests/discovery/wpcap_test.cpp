@@ -8,7 +8,6 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -136,9 +135,12 @@ class DeviceList {
     if (devices_.size() > 1) devices_[devices_.size() - 2].next = &device;
     return &device;
   }
-  void AddIpv4(pcap_if_t* device, Ipv4Bytes address, std::optional<Ipv4Bytes> netmask = {}) {
-    pcap_addr_t& entry = Append(device, Ipv4(address));
-    if (netmask) entry.netmask = Ipv4(*netmask);
+  void AddIpv4(pcap_if_t* device, std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
+    sockaddr_in& ipv4 = ipv4s_.emplace_back();
+    ipv4.sin_family = AF_INET;
+    const std::uint8_t bytes[] = {a, b, c, d};
+    std::memcpy(&ipv4.sin_addr, bytes, sizeof bytes);
+    Append(device, reinterpret_cast<sockaddr*>(&ipv4));
   }
   void AddIpv6(pcap_if_t* device) {
     sockaddr_in6& ipv6 = ipv6s_.emplace_back();
@@ -149,19 +151,12 @@ class DeviceList {
   [[nodiscard]] pcap_if_t* Head() { return devices_.empty() ? nullptr : &devices_.front(); }
 
  private:
-  sockaddr* Ipv4(Ipv4Bytes bytes) {
-    sockaddr_in& ipv4 = ipv4s_.emplace_back();
-    ipv4.sin_family = AF_INET;
-    std::memcpy(&ipv4.sin_addr, bytes.data(), bytes.size());
-    return reinterpret_cast<sockaddr*>(&ipv4);
-  }
-  pcap_addr_t& Append(pcap_if_t* device, sockaddr* address) {
+  void Append(pcap_if_t* device, sockaddr* address) {
     pcap_addr_t& entry = addresses_.emplace_back();
     entry.addr = address;
     pcap_addr_t** link = &device->addresses;
     while (*link != nullptr) link = &(*link)->next;
     *link = &entry;
-    return entry;
   }
   std::deque<pcap_if_t> devices_;
   std::deque<pcap_addr_t> addresses_;
@@ -180,13 +175,17 @@ TEST_F(WpcapTest, EnumerationCopiesTheLocalAdaptersWithTheirWindowsAddresses) {
   DeviceList list;
   pcap_if_t* nic = list.Add("rpcap://\\Device\\NPF_{A}", "Intel(R) Ethernet", 0);
   list.AddIpv6(nic);
-  list.AddIpv4(nic, {192, 168, 0, 10}, Ipv4Bytes{255, 255, 254, 0});
-  list.AddIpv4(nic, {10, 1, 1, 1});
+  list.AddIpv4(nic, 192, 168, 0, 10);
+  list.AddIpv4(nic, 10, 1, 1, 1);
+  sockaddr_in mask{};
+  mask.sin_family = AF_INET;
+  mask.sin_addr.S_un.S_un_b = {255, 255, 254, 0};
+  nic->addresses->next->netmask = reinterpret_cast<sockaddr*>(&mask);  // 192.168.0.10's
   pcap_if_t* loopback = list.Add("rpcap://\\Device\\NPF_Loopback", "Loopback", PCAP_IF_LOOPBACK);
-  list.AddIpv4(loopback, {127, 0, 0, 1});
+  list.AddIpv4(loopback, 127, 0, 0, 1);
   pcap_if_t* undescribed = list.Add("rpcap://\\Device\\NPF_{B}", nullptr, 0);
   list.AddEmptyAddress(undescribed);
-  list.AddIpv4(undescribed, {192, 168, 0, 9});
+  list.AddIpv4(undescribed, 192, 168, 0, 9);
   list.Add("rpcap://\\Device\\NPF_{C}", "unplugged", 0);
   fake_.devices = list.Head();
 
