@@ -148,8 +148,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PlaceCase{"Slash32Other", k32, u"10.1.2.6", OffSubnet},
                       PlaceCase{"OffSubnet", k24, u"10.1.3.7", OffSubnet},
                       PlaceCase{"UnknownMaskOwnAddress", std::nullopt, u"10.1.2.5", Reachable},
-                      PlaceCase{"GappedMaskIsUnknown", Mask{{255, 0, 255, 0}}, u"10.1.2.255",
-                                Reachable},
+                      PlaceCase{"GappedMask", Mask{{255, 0, 255, 0}}, u"10.1.2.255", Reachable},
                       PlaceCase{"LimitedBroadcast", k24, u"255.255.255.255", NotOneDevice},
                       PlaceCase{"Multicast", std::nullopt, u"224.0.0.1", NotOneDevice}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });

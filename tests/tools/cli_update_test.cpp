@@ -259,7 +259,6 @@ TEST_F(CliUpdate, ADryRunAndBadInputWriteNothingAndRunNoUpdater) {
   EXPECT_EQ(result.status, 0) << result.err;
   const Strings plan = Lines(result.out);
   ASSERT_EQ(plan.size(), 3u) << result.out;
-  // The veth's address is 10.213.N.1/24.
   const std::string subnet = adapter_.substr(0, adapter_.rfind('.')) + ".0/24";
   EXPECT_TRUE(plan[0].starts_with("192.0.2.10\tIED-0\tIED_0\t") &&
               plan[0].ends_with("\t1.0.0\twould update\tnot on the adapter's subnet " + subnet))
