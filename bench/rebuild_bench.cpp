@@ -32,7 +32,7 @@ class OneAdapter final : public InterfaceLister {
  public:
   [[nodiscard]] std::optional<std::vector<CaptureInterfaceEntry>> FindAllDevs() override {
     return std::vector<CaptureInterfaceEntry>{
-        {"bench0", "Bench Adapter", 0, {{kAddressFamilyIpv4, {10, 0, 0, 1}}}}};
+        {"bench0", "Bench Adapter", 0, {{kAddressFamilyIpv4, {10, 0, 0, 1}, std::nullopt}}}};
   }
 };
 

@@ -34,6 +34,7 @@ std::unique_ptr<AdapterList> EnumerateAdapters(InterfaceLister& lister) {
     info->deviceName = WidenCounted(entry.name);
     info->description = entry.description ? WidenCounted(*entry.description) : std::u16string();
     info->ipAddress = FormatAddress(*address);
+    info->netmask = address->netmask;
     adapters->push_back(std::move(info));
   }
   // Ordinal, code unit by code unit: 10.0.0.5 sorts before 9.1.1.1.

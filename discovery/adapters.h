@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "discovery/ipv4_text.h"
+
 namespace quilmarr {
 
 class CPcapException : public std::exception {
@@ -24,6 +26,7 @@ struct AdapterInfo {
   std::u16string deviceName;
   std::u16string description;
   std::u16string ipAddress;
+  std::optional<Ipv4Bytes> netmask;  // of ipAddress; nullopt when the library gave none
 };
 
 // Owning, ordered, indexed; entries stay in place until the list is destroyed.
@@ -34,7 +37,8 @@ inline constexpr unsigned kInterfaceLoopbackFlag = 1;  // PCAP_IF_LOOPBACK
 inline constexpr int kAddressFamilyIpv4 = 2;           // AF_INET
 struct InterfaceAddressEntry {
   int family = 0;
-  std::array<std::uint8_t, 4> ipv4{};  // network order; meaningful for family 2
+  std::array<std::uint8_t, 4> ipv4{};                  // network order; meaningful for family 2
+  std::optional<std::array<std::uint8_t, 4>> netmask;  // of an IPv4 address, when given
 };
 struct CaptureInterfaceEntry {
   std::string name;

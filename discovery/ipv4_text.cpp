@@ -34,16 +34,22 @@ std::optional<Ipv4Bytes> ParseIpv4(std::string_view text) {
   return address;
 }
 
-bool IsUnicastHostAddress(std::u16string_view ipText) {
+std::optional<Ipv4Bytes> ParseCanonicalIpv4(std::u16string_view text) {
   std::string narrow;
-  for (const char16_t c : ipText) {
-    if (c > 0x7F) return false;  // never a digit or a dot
+  for (const char16_t c : text) {
+    if (c > 0x7F) return std::nullopt;  // never a digit or a dot
     narrow += static_cast<char>(c);
   }
   const std::optional<Ipv4Bytes> address = ParseIpv4(narrow);
   // Leading zeros could be read as octal by an updater's inet_aton: only the
   // canonical text counts.
-  if (!address || FormatIpv4(*address) != narrow) return false;
+  if (!address || FormatIpv4(*address) != narrow) return std::nullopt;
+  return address;
+}
+
+bool IsUnicastHostAddress(std::u16string_view ipText) {
+  const std::optional<Ipv4Bytes> address = ParseCanonicalIpv4(ipText);
+  if (!address) return false;
   const std::uint8_t first = (*address)[0];
   // 240.0.0.0/4 includes the limited broadcast 255.255.255.255.
   return first != 0 && first != 127 && first < 224;

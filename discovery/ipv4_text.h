@@ -18,6 +18,9 @@ using Ipv4Bytes = std::array<std::uint8_t, 4>;  // network order
 // Dotted decimal, four numbers 0 to 255 of at most three digits; nullopt otherwise.
 [[nodiscard]] std::optional<Ipv4Bytes> ParseIpv4(std::string_view text);
 
+// Canonical dotted decimal only, as FormatIpv4 writes it; nullopt otherwise.
+[[nodiscard]] std::optional<Ipv4Bytes> ParseCanonicalIpv4(std::u16string_view text);
+
 // True only for canonical dotted decimal (as FormatIpv4 writes it: no leading
 // zeros, which an updater might read as octal) naming one host that an
 // updater can reach: not "this network" 0.0.0.0/8, loopback 127.0.0.0/8,

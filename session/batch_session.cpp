@@ -5,7 +5,7 @@
 #include <utility>
 #include <variant>
 
-#include "discovery/ipv4_text.h"
+#include "discovery/ipv4_subnet.h"
 #include "platform/atomic_file.h"
 #include "platform/identity.h"
 #include "platform/sha256.h"
@@ -13,6 +13,7 @@
 #include "platform/text.h"
 #include "quilmarr_version.h"
 #include "session/address_conflict.h"
+#include "session/off_subnet.h"
 #include "update/batch_report.h"
 
 namespace quilmarr {
@@ -163,9 +164,11 @@ bool BatchSession::BatchAlive() const noexcept {
 
 std::u16string ConfirmationText(const BatchPlan& plan) {
   const std::size_t count = plan.request.targets.size();
+  const std::u16string offSubnet = OffSubnetSentence(plan.offSubnet, plan.adapterSubnet);
   return u"Update " + FromUtf8(std::to_string(count)) + (count == 1 ? u" device" : u" devices") +
-         u" with " + std::filesystem::path(plan.request.packagePath).filename().u16string() +
-         u"?\n\nPackage SHA-256: " + FromUtf8(plan.packageSha256);
+         u" with " + std::filesystem::path(plan.request.packagePath).filename().u16string() + u"?" +
+         (offSubnet.empty() ? u"" : u"\n\n" + offSubnet) + u"\n\nPackage SHA-256: " +
+         FromUtf8(plan.packageSha256);
 }
 
 std::optional<std::u16string> BatchSession::RefusalBeforeTargets(const BatchRequest& request) {
@@ -193,20 +196,26 @@ std::optional<BatchPlan> BatchSession::PlanBatch(const BatchRequest& request) {
     return std::nullopt;
   };
   if (auto refusal = RefusalBeforeTargets(request)) return refuse(std::move(*refusal));
-  BatchPlan plan{request, {}, {}, {}, {}};
+  BatchPlan plan;
+  plan.request = request;
   plan.options = std::get<BatchOptions>(ReadBatchOptions(services_.settings, request.overrides));
 
-  // A broadcast, multicast or loopback address as the updater's target would
-  // reach no device, or many.
+  // A broadcast, multicast or loopback address, or the adapter's own, as the
+  // updater's target would reach no device, or many.
   const UnixSeconds now = services_.clock.Now();
+  const AdapterInfo* adapter = FindAdapter(request.adapterIp);
+  const auto subnet = adapter ? AdapterSubnet(adapter->ipAddress, adapter->netmask) : std::nullopt;
   for (std::size_t row = 0; row < request.targets.size(); ++row) {
-    if (!IsUnicastHostAddress(request.targets[row])) {
+    const TargetPlace place = PlaceUpdateTarget(request.targets[row], subnet);
+    if (place == TargetPlace::NotOneDevice) {
       return refuse(u"Row " + FromUtf8(std::to_string(row + 1)) + u", " + request.targets[row] +
                     u", is not the address of one device: nothing is updated");
     }
     const auto conflict = AddressConflictRefusal(devices_, row, request.targets[row], now);
     if (conflict) return refuse(*conflict);
+    if (place == TargetPlace::OffSubnet) plan.offSubnet.push_back(request.targets[row]);
   }
+  if (subnet) plan.adapterSubnet = FromUtf8(SubnetText(*subnet));
 
   // The updater reads its target from the same file: one that cannot be
   // written will not hold the addresses either.

@@ -134,10 +134,15 @@ struct BatchPlan {
   std::u16string updaterPath;  // <ExePath>Pendravel.exe
   std::string packageSha256;   // lowercase hex
   std::string updaterSha256;
+  // Targets outside the adapter's subnet (adapterSubnet, "10.0.0.0/24"): a
+  // router may reach them, but the user is told before the batch.
+  std::vector<std::u16string> offSubnet;
+  std::u16string adapterSubnet;
 };
 
-// "Update 3 devices with fw.pck?" and the package's SHA-256: asked before a
-// window's batch, so no stray key flashes anything.
+// "Update 3 devices with fw.pck?", the targets outside the adapter's subnet
+// and the package's SHA-256: asked before a window's batch, so no stray key
+// flashes anything.
 [[nodiscard]] std::u16string ConfirmationText(const BatchPlan& plan);
 
 class BatchSession {
@@ -173,10 +178,11 @@ class BatchSession {
   // the package and the updater, and an earlier batch that still runs or
   // whose [UDP] is not back yet (recovered first, unless a dry run).
   [[nodiscard]] std::optional<std::u16string> RefusalBeforeTargets(const BatchRequest& request);
-  // Every check a batch must pass: those above, then the targets (unicast
-  // host addresses), the settings file's lock and the digests of the package
-  // and the updater. Nullopt when refused (the reason is shown), or silently
-  // while an earlier batch's worker lives.
+  // Every check a batch must pass: those above, then the targets (one
+  // device's address each, as PlaceUpdateTarget tells against the adapter's
+  // subnet, none in an address conflict), the settings file's lock and the
+  // digests of the package and the updater. Nullopt when refused (the reason
+  // is shown), or silently while an earlier batch's worker lives.
   [[nodiscard]] std::optional<BatchPlan> PlanBatch(const BatchRequest& request);
   // Takes the settings file's lock, writes [Quilmarr] and the journal, and
   // starts the update worker; false when refused (the reason is shown).

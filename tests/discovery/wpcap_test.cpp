@@ -177,6 +177,10 @@ TEST_F(WpcapTest, EnumerationCopiesTheLocalAdaptersWithTheirWindowsAddresses) {
   list.AddIpv6(nic);
   list.AddIpv4(nic, 192, 168, 0, 10);
   list.AddIpv4(nic, 10, 1, 1, 1);
+  sockaddr_in mask{};
+  mask.sin_family = AF_INET;
+  mask.sin_addr.S_un.S_un_b = {255, 255, 254, 0};
+  nic->addresses->next->netmask = reinterpret_cast<sockaddr*>(&mask);  // 192.168.0.10's
   pcap_if_t* loopback = list.Add("rpcap://\\Device\\NPF_Loopback", "Loopback", PCAP_IF_LOOPBACK);
   list.AddIpv4(loopback, 127, 0, 0, 1);
   pcap_if_t* undescribed = list.Add("rpcap://\\Device\\NPF_{B}", nullptr, 0);
@@ -211,6 +215,8 @@ TEST_F(WpcapTest, EnumerationCopiesTheLocalAdaptersWithTheirWindowsAddresses) {
   EXPECT_EQ((*adapters)[0]->ipAddress, u"192.168.0.10");
   EXPECT_EQ((*adapters)[0]->description, u"Intel(R) Ethernet");
   EXPECT_EQ((*adapters)[0]->deviceName, u"rpcap://\\Device\\NPF_{A}");
+  EXPECT_EQ((*adapters)[0]->netmask, (Ipv4Bytes{255, 255, 254, 0}));
+  EXPECT_FALSE((*adapters)[1]->netmask.has_value());
   EXPECT_EQ((*adapters)[1]->ipAddress, u"192.168.0.9");
   EXPECT_EQ((*adapters)[1]->description, u"");
   EXPECT_EQ(fake_.frees, 1);

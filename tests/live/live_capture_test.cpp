@@ -146,6 +146,7 @@ TEST_F(LiveCapture, EnumerationInTheNamespaceListsOnlyTheVeth) {
   ASSERT_NE(adapters, nullptr);
   ASSERT_EQ(adapters->size(), 1u);
   EXPECT_EQ(ToUtf8((*adapters)[0]->ipAddress), pair_->captureAddress);
+  EXPECT_EQ((*adapters)[0]->netmask, (Ipv4Bytes{255, 255, 255, 0})) << "the veth's /24";
   EXPECT_EQ(ToUtf8((*adapters)[0]->deviceName), pair_->captureInterface);
 }
 

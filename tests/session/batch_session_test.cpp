@@ -150,9 +150,24 @@ INSTANTIATE_TEST_SUITE_P(
                     u"is updated"},
         RefusalCase{"MissingPackage", [](auto& x) { x.RemovePackage(); },
                     u"The package file does not exist: %"},
+        RefusalCase{"SubnetBroadcastTarget",
+                    [](auto&) {},
+                    u"Row 2, 10.0.0.255, is not the address of one device: nothing is updated",
+                    {u"192.168.0.1", u"10.0.0.255"}},
         RefusalCase{"AnotherBatch", [](auto& x) { x.LockAsAnotherTool(); },
                     u"Another batch is using the settings file $: wait until it has ended."}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+
+// Not refused, as a router may reach them, but named before the batch.
+TEST_F(SessionTest, TheQuestionNamesTheTargetsOffTheAdaptersSubnet) {
+  PrepareBatch({});
+  const auto plan =
+      session_->PlanBatch({package_, u"10.0.0.5", {Ip(1), u"10.0.0.7", Ip(2), Ip(3)}, {}, {}, {}, false});
+  ASSERT_TRUE(plan);
+  EXPECT_TRUE(ConfirmationText(*plan).starts_with(
+      u"Update 4 devices with fw 1.pck?\n\n192.168.0.1, 192.168.0.2 and 192.168.0.3 are not on "
+      u"the adapter's subnet 10.0.0.0/24.\n\nPackage SHA-256: "));
+}
 
 // Both windows and quilmarr-cli refuse a batch without an updater before
 // anything is written.

@@ -27,11 +27,12 @@ class SessionTest : public ::testing::Test, private SessionHost {
     queue_.SetHandler([this](const Message& message) {
       if (session_) session_->HandleMessage(message);
     });
-    lister_.entries = std::vector{Interface("eth0", "Test adapter", {10, 0, 0, 5})};
+    lister_.entries =
+        std::vector{Interface("eth0", "Test adapter", {10, 0, 0, 5}, {{255, 255, 255, 0}})};
   }
   ~SessionTest() override { CloseAndWait(); }
 
-  // Querying on adapter 10.0.0.5 with devices 192.168.0.<n> heard in this
+  // Querying on adapter 10.0.0.5/24 with devices 192.168.0.<n> heard in this
   // order; the updater is installed and [UDP] holds 1.1.1.1 and 2.2.2.2.
   void PrepareBatch(const std::vector<std::uint8_t>& devices, bool updaterInstalled = true) {
     if (updaterInstalled) static_cast<void>(temp_.InstallUpdater());

@@ -12,9 +12,10 @@
 namespace quilmarr::test {
 
 // One interface with one IPv4 address.
-[[nodiscard]] inline CaptureInterfaceEntry Interface(std::string name, std::string description,
-                                                     std::array<std::uint8_t, 4> ipv4) {
-  return {std::move(name), std::move(description), 0, {{kAddressFamilyIpv4, ipv4}}};
+[[nodiscard]] inline CaptureInterfaceEntry Interface(
+    std::string name, std::string description, std::array<std::uint8_t, 4> ipv4,
+    std::optional<std::array<std::uint8_t, 4>> netmask = std::nullopt) {
+  return {std::move(name), std::move(description), 0, {{kAddressFamilyIpv4, ipv4, netmask}}};
 }
 
 // Two adapters with IPv4 addresses, as on a typical engineer's PC: "Test

@@ -72,11 +72,14 @@ TEST(BatchConsole, DryRunPlanInJsonListsDevicesThenTheFiles) {
   BatchPlan plan;
   plan.request.packagePath = u"/fw\\1.pck";
   plan.packageSha256 = "ab12";
+  plan.offSubnet = {u"10.0.0.2"};
+  plan.adapterSubnet = u"10.0.1.0/24";
   EXPECT_EQ(PlanLines({{u"10.0.0.2", u"bay\t7", u"IED_2", u"1", u"4.1"}}, plan,
                       DeviceLineFormat::JsonLines),
             (std::vector<std::string>{
                 "{\"ip\":\"10.0.0.2\",\"systemName\":\"bay\\t7\",\"iedName\":\"IED_2\","
-                "\"bootVersion\":\"1\",\"appVersion\":\"4.1\",\"action\":\"would update\"}",
+                "\"bootVersion\":\"1\",\"appVersion\":\"4.1\",\"action\":\"would update\","
+                "\"note\":\"not on the adapter's subnet 10.0.1.0/24\"}",
                 "{\"package\":\"/fw\\\\1.pck\",\"packageSha256\":\"ab12\",\"updater\":\"\","
                 "\"updaterSha256\":\"\"}"}));
 }

@@ -275,8 +275,9 @@ TEST_F(CliUpdate, ADryRunAndBadInputWriteNothingAndRunNoUpdater) {
   EXPECT_EQ(result.status, 0) << result.err;
   const Strings plan = Lines(result.out);
   ASSERT_EQ(plan.size(), 3u) << result.out;
+  const std::string subnet = adapter_.substr(0, adapter_.rfind('.')) + ".0/24";
   EXPECT_TRUE(plan[0].starts_with("192.0.2.10\tIED-0\tIED_0\t") &&
-              plan[0].ends_with("\t1.0.0\twould update"))
+              plan[0].ends_with("\t1.0.0\twould update\tnot on the adapter's subnet " + subnet))
       << plan[0];
   EXPECT_EQ(plan[1], "package\t" + package_.string() + '\t' + digest);
   EXPECT_TRUE(plan[2].starts_with("updater\t" UPDATER_DIR "/Pendravel.exe\t")) << plan[2];

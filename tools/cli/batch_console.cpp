@@ -1,10 +1,12 @@
 #include "tools/cli/batch_console.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
 #include "platform/local_time.h"
 #include "platform/text.h"
+#include "session/off_subnet.h"
 #include "tools/cli/commands.h"
 
 namespace quilmarr::cli {
@@ -88,14 +90,19 @@ std::vector<std::string> PlanLines(const std::vector<PlannedDevice>& devices, co
   const std::u16string package = FromUtf8(plan.packageSha256);
   const std::u16string updater = FromUtf8(plan.updaterSha256);
   for (const PlannedDevice& d : devices) {
+    const bool offSubnet =
+        std::find(plan.offSubnet.begin(), plan.offSubnet.end(), d.ip) != plan.offSubnet.end();
+    const std::u16string note = offSubnet ? OffSubnetNote(plan.adapterSubnet) : u"";
     lines.push_back(
         format == DeviceLineFormat::Text
             ? JoinFields(
-                  {d.ip, d.systemName, d.iedName, d.bootVersion, d.appVersion, u"would update"})
+                  {d.ip, d.systemName, d.iedName, d.bootVersion, d.appVersion, u"would update"}) +
+                  (offSubnet ? '\t' + EscapeField(note) : "")
             : "{\"ip\":" + JsonString(d.ip) + ",\"systemName\":" + JsonString(d.systemName) +
                   ",\"iedName\":" + JsonString(d.iedName) +
                   ",\"bootVersion\":" + JsonString(d.bootVersion) +
-                  ",\"appVersion\":" + JsonString(d.appVersion) + ",\"action\":\"would update\"}");
+                  ",\"appVersion\":" + JsonString(d.appVersion) + ",\"action\":\"would update\"" +
+                  (offSubnet ? ",\"note\":" + JsonString(note) : "") + '}');
   }
   const std::u16string& packagePath = plan.request.packagePath;
   if (format == DeviceLineFormat::Text) {

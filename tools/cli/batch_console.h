@@ -48,9 +48,10 @@ class ConsoleReporter final : public BatchEvents {
                                          const BatchInfo& batch);
 
 // A dry run's lines: ip, system name, IED name, boot, application version and
-// "would update" per device, then "package" and "updater" with path and
-// SHA-256; escaped as above. With JSON, one object per device, then one for
-// the files.
+// "would update" per device, and for a target off the adapter's subnet the
+// note "not on the adapter's subnet 10.0.0.0/24"; then "package" and
+// "updater" with path and SHA-256; escaped as above. With JSON, one object
+// per device ("note" only when there is one), then one for the files.
 [[nodiscard]] std::vector<std::string> PlanLines(const std::vector<PlannedDevice>& devices,
                                                  const BatchPlan& plan, DeviceLineFormat format);
 
