@@ -11,6 +11,7 @@
 #include "platform/sha256.h"
 #include "platform/text.h"
 #include "quilmarr_version.h"
+#include "session/batch_sleep.h"
 #include "update/batch_report.h"
 
 namespace quilmarr {
@@ -269,6 +270,7 @@ bool BatchSession::StartBatch(const BatchPlan& plan) {
     OnUpdateFinished();
     return false;
   }
+  sleepHold_ = HoldSleepForBatch(services_.sleep, host_);
   return true;
 }
 
@@ -359,6 +361,7 @@ void BatchSession::ForgetJournal() {
 
 void BatchSession::EndNow() {
   StopWorkers();
+  sleepHold_.reset();
   if (updateThread_.IsAlive() && job_) {
     // Its updater still runs and cannot be waited for: it is recorded as
     // interrupted, and [UDP] is put back without waiting for it.
@@ -430,6 +433,7 @@ void BatchSession::OnUpdateFinished() {
   // back, the journal goes, and the settings file is free for another batch.
   updateThread_.Join();
   ReleaseBatch();
+  sleepHold_.reset();
   host_.BatchEnded();
   WriteReportIfOver();
 }

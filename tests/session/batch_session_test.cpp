@@ -1,5 +1,5 @@
-// A batch as every front end runs it: the settings it writes, the marker, a
-// close during it, the refusals that leave everything as it was, a package
+// A batch as every front end runs it: the settings it writes, the sleep it
+// blocks, the marker, a close during it, the refusals that leave everything as it was, a package
 // changed mid-batch, a journal left behind, and the command line's targets.
 #include <gtest/gtest.h>
 
@@ -25,9 +25,12 @@ TEST_F(SessionTest, BatchStoresSettingsRunsEveryTargetThenRestoresUdp) {
   ASSERT_TRUE(launcher_.WaitForCalls(1, kPatience));
   EXPECT_EQ(temp_.Read(settings::kSectionUdp, settings::kKeyHostIp), u"10.0.0.5") << "the adapter";
   EXPECT_FALSE(StartBatch({2})) << "refused while the worker lives";
+  EXPECT_EQ(sleep_.held, 1) << "sleep blocked during the batch";
 
   launcher_.ReleaseAll();
   ASSERT_TRUE(PumpUntilBatchEnded());
+  EXPECT_EQ(sleep_.held, 0) << "and allowed again after it";
+  EXPECT_EQ(sleep_.taken, 1);
   EXPECT_EQ(launcher_.CallCount(), 2u) << "every target, none skipped";
   EXPECT_TRUE(errors_.empty());
 
@@ -98,6 +101,7 @@ TEST_P(StartRefusalTest, SaysWhyAndChangesNothing) {
   EXPECT_EQ(ReadBytes(settings_.FilePath()), before);
   EXPECT_FALSE(fs::exists(JournalPath(settings_)));
   EXPECT_EQ(launcher_.CallCount(), 0u);
+  EXPECT_EQ(sleep_.taken, 0);
 }
 
 // UpdateTimeoutSeconds: quilmarr-cli's process test. The updater reads its
@@ -120,6 +124,19 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"AnotherBatch", [](auto& x) { x.LockAsAnotherTool(); },
                     u"Another batch is using the settings file $: wait until it has ended."}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+
+// No logind (or no system bus): the batch runs, and the user is told to keep
+// the computer awake.
+TEST_F(SessionTest, ABatchThatCannotBlockSleepRunsWithANote) {
+  PrepareBatch({1});
+  sleep_.refusal = u"no system bus";
+  ASSERT_TRUE(StartBatch({1}));
+  ASSERT_TRUE(PumpUntilBatchEnded());
+  EXPECT_EQ(launcher_.CallCount(), 1u);
+  EXPECT_EQ(notes_, Strings{u"Sleep could not be blocked during the batch: no system bus. Keep "
+                            u"this computer awake until the batch has ended."});
+  EXPECT_TRUE(errors_.empty());
+}
 
 TEST_F(SessionTest, BatchWithoutAnUpdaterKeepsTheRememberedSettings) {
   PrepareBatch({1}, u"");
