@@ -1,6 +1,6 @@
 #pragma once
-// The sleep inhibitor as the test plays it: counts the holds taken and those
-// still held, or refuses with the reason the test gives.
+// The sleep inhibitor as the test plays it: counts the holds still held, or
+// refuses with the reason the test gives.
 #include <memory>
 #include <string>
 
@@ -12,22 +12,16 @@ class FakeSleepInhibitor final : public SleepInhibitor {
  public:
   SleepHoldAttempt Hold(std::u16string_view /*why*/) override {
     if (!refusal.empty()) return {nullptr, refusal};
-    ++taken;
-    return {std::make_unique<CountedHold>(held), {}};
+    return {std::make_unique<Counted>(held), {}};
   }
-
-  std::u16string refusal;  // when set, no hold is taken
-  int taken = 0;
+  std::u16string refusal;
   int held = 0;
 
  private:
-  class CountedHold final : public SleepHold {
-   public:
-    explicit CountedHold(int& held) : held_(++held) {}
-    ~CountedHold() override { --held_; }
-
-   private:
-    int& held_;
+  struct Counted final : SleepHold {
+    explicit Counted(int& count) : count_(++count) {}
+    ~Counted() override { --count_; }
+    int& count_;
   };
 };
 
