@@ -100,7 +100,6 @@ TEST_P(StartRefusalTest, SaysWhyAndChangesNothing) {
   EXPECT_EQ(ReadBytes(settings_.FilePath()), before);
   EXPECT_FALSE(fs::exists(JournalPath(settings_)));
   EXPECT_EQ(launcher_.CallCount(), 0u);
-  EXPECT_EQ(sleep_.held, 0);
 }
 
 // UpdateTimeoutSeconds: quilmarr-cli's process test. The updater reads its
@@ -124,8 +123,6 @@ INSTANTIATE_TEST_SUITE_P(
                     u"Another batch is using the settings file $: wait until it has ended."}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
-// No logind (or no system bus): the batch runs, and the user is told to keep
-// the computer awake.
 TEST_F(SessionTest, ABatchThatCannotBlockSleepRunsWithANote) {
   PrepareBatch({1});
   sleep_.refusal = u"no system bus";
@@ -134,7 +131,6 @@ TEST_F(SessionTest, ABatchThatCannotBlockSleepRunsWithANote) {
   EXPECT_EQ(launcher_.CallCount(), 1u);
   EXPECT_EQ(notes_, Strings{u"Sleep could not be blocked during the batch: no system bus. Keep "
                             u"this computer awake until the batch has ended."});
-  EXPECT_TRUE(errors_.empty());
 }
 
 TEST_F(SessionTest, BatchWithoutAnUpdaterKeepsTheRememberedSettings) {
