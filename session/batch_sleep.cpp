@@ -1,5 +1,7 @@
 #include "session/batch_sleep.h"
 
+#include <utility>
+
 #include "session/batch_session.h"
 
 namespace quilmarr {
