@@ -1,7 +1,8 @@
 #pragma once
 // The services the tool runs with: the platform's settings folder and INI
-// store, the clock, the process launcher, and the capture library's adapters
-// and live capture. Declared in the order they depend on each other.
+// store, the clock, the process launcher, the sleep inhibitor, and the
+// capture library's adapters and live capture. Declared in the order they
+// depend on each other.
 #include <memory>
 
 #include "discovery/capture_worker.h"
@@ -10,6 +11,7 @@
 #include "platform/folders.h"
 #include "platform/ini.h"
 #include "platform/process.h"
+#include "platform/sleep_inhibitor.h"
 #include "session/batch_session.h"
 #include "update/settings_file.h"
 
@@ -23,12 +25,13 @@ struct PlatformServices {
   std::unique_ptr<ProcessLauncher> launcher = MakePlatformProcessLauncher();
   std::unique_ptr<InterfaceLister> interfaces = MakeLiveInterfaceLister();
   PacketSourceFactory openPacketSource = &MakeLivePacketSource;
+  std::unique_ptr<SleepInhibitor> sleep = MakePlatformSleepInhibitor();
 };
 
 // What a front end hands its batch session, from the platform's services.
 [[nodiscard]] inline FrontEndServices FrontEndServicesOf(PlatformServices& services) {
-  return {*services.interfaces, services.openPacketSource, services.clock, services.settings,
-          *services.launcher};
+  return {*services.interfaces, services.openPacketSource, services.clock,
+          services.settings,    *services.launcher,        *services.sleep};
 }
 
 }  // namespace quilmarr

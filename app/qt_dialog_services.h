@@ -11,7 +11,8 @@ namespace quilmarr {
 [[nodiscard]] inline FrontEndServices QtServicesFor(PlatformServices& services,
                                                     InterfaceLister& interfaces,
                                                     PacketSourceFactory openSource) {
-  return {interfaces, std::move(openSource), services.clock, services.settings, *services.launcher};
+  return {interfaces,        std::move(openSource), services.clock,
+          services.settings, *services.launcher,    *services.sleep};
 }
 
 [[nodiscard]] inline FrontEndServices QtServicesFor(PlatformServices& services) {

@@ -7,8 +7,12 @@ add_library(utfcpp INTERFACE)
 target_include_directories(utfcpp SYSTEM INTERFACE ${UTFCPP_INCLUDE_DIR})
 
 # SHA-256 of packages and updaters: libcrypto on Linux; Windows has CNG (bcrypt).
+# The sleep inhibitor: logind over the system bus through libdbus on Linux;
+# Windows has SetThreadExecutionState.
 if(NOT WIN32)
   find_package(OpenSSL REQUIRED COMPONENTS Crypto)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(DBUS REQUIRED IMPORTED_TARGET dbus-1)
 endif()
 
 if(QUILMARR_BUILD_TESTS AND CMAKE_CROSSCOMPILING)

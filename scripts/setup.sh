@@ -5,10 +5,11 @@
 set -euo pipefail
 
 # ansible-core runs the Ansible play of docs/fleet.md in its test; clang-format
-# checks the sources' formatting (scripts/check-format.sh).
+# checks the sources' formatting (scripts/check-format.sh); dbus and
+# python3-dbusmock give the sleep inhibitor's test a logind on a private bus.
 core=(build-essential cmake ninja-build pkg-config libpcap-dev libutfcpp-dev libcli11-dev libssl-dev
-      googletest libgtest-dev libgmock-dev libbenchmark-dev iproute2 tcpdump python3
-      clang-14 libclang-rt-14-dev ansible-core clang-format)
+      libdbus-1-dev googletest libgtest-dev libgmock-dev libbenchmark-dev iproute2 tcpdump python3
+      clang-14 libclang-rt-14-dev ansible-core clang-format dbus python3-dbusmock)
 gui=(qt6-base-dev qt6-svg-dev libgl-dev xvfb xauth fonts-dejavu-core)
 # The Windows programs: cross-compilers, Wine; Xvfb and Wine's fonts for the
 # window's screenshot; makensis for the installer.

@@ -46,7 +46,7 @@ echo "--- dpkg -c $(basename "$deb")"
 dpkg-deb -c "$deb" | awk '{ print $1, $2, $NF }'
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "--- Depends: $depends"
-for package in libcap2-bin passwd libpcap0.8 libqt6widgets6; do
+for package in libcap2-bin passwd libpcap0.8 libdbus-1-3 libqt6widgets6; do
   check "depends on $package" grep -qE "(^|, )$package( |,|$)" <<<"$depends"
 done
 

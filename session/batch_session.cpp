@@ -14,6 +14,7 @@
 #include "quilmarr_version.h"
 #include "session/address_conflict.h"
 #include "session/off_subnet.h"
+#include "session/batch_sleep.h"
 #include "update/batch_report.h"
 
 namespace quilmarr {
@@ -334,6 +335,7 @@ bool BatchSession::StartBatch(const BatchPlan& plan) {
     OnUpdateFinished();
     return false;
   }
+  sleepHold_ = HoldSleepForBatch(services_.sleep, host_);
   return true;
 }
 
@@ -496,6 +498,7 @@ void BatchSession::ForgetJournalIfDone() {
 
 void BatchSession::EndNow() {
   StopWorkers();
+  sleepHold_.reset();
   if (updateThread_.IsAlive() && job_) {
     // Its updater still runs and cannot be waited for: it is recorded as
     // interrupted, and [UDP] is put back without waiting for it.
@@ -569,6 +572,7 @@ void BatchSession::OnUpdateFinished() {
   // back; the journal stays until the report is written.
   updateThread_.Join();
   ReleaseBatch();
+  sleepHold_.reset();
   host_.BatchEnded();
   WriteReportIfOver();
 }

@@ -23,6 +23,7 @@
 #include "platform/clock.h"
 #include "platform/process.h"
 #include "platform/file_lock.h"
+#include "platform/sleep_inhibitor.h"
 #include "session/batch_journal.h"
 #include "session/device_rows.h"
 #include "session/worker_messages.h"
@@ -62,6 +63,7 @@ struct FrontEndServices {
   const Clock& clock;
   SettingsFile& settings;
   ProcessLauncher& launcher;
+  SleepInhibitor& sleep;
 };
 
 // What the session needs from outside; all must outlive it.
@@ -72,12 +74,14 @@ struct SessionServices {
   const Clock& clock;
   SettingsFile& settings;
   ProcessLauncher& launcher;
+  SleepInhibitor& sleep;  // held while a batch runs
 };
 
 // A front end's services with its own target for the workers' messages.
 [[nodiscard]] inline SessionServices WithWindow(MessageTarget& window, FrontEndServices services) {
   return {window,         services.interfaces, std::move(services.openPacketSource),
-          services.clock, services.settings,   services.launcher};
+          services.clock, services.settings,   services.launcher,
+          services.sleep};
 }
 
 // The front end as the session sees it.
@@ -86,6 +90,8 @@ class SessionHost {
   virtual ~SessionHost() = default;
   // An error for the user: the window's error box, a line on standard error.
   virtual void ShowError(std::u16string_view text) = 0;
+  // Something the user should know that needs no answer; the windows show nothing.
+  virtual void ShowNote(std::u16string_view /*text*/) {}
   // Keeps handling the workers' messages (the capture worker may be blocked in
   // a send) until `done` holds or `timeout` has passed; returns done().
   virtual bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) = 0;
@@ -293,6 +299,8 @@ class BatchSession {
   std::int64_t batchSince_ = 0;
   bool captureActive_ = false;  // from a capture's start until its end is handled
   bool batchActive_ = false;    // from a batch's start until its end is handled
+  // Keeps the computer awake during the batch.
+  std::unique_ptr<SleepHold> sleepHold_;
   // Declared last: destroyed first, joining the workers before the records
   // they share are freed.
   UpdateWorkerThread updateThread_;

@@ -51,7 +51,8 @@ class QtWindowDriver final : public WindowDriver {
   void Open() override {
     dialog.reset();
     dialog = std::make_unique<QtBatchDialog>(
-        FrontEndServices{adapters, ScriptedSources(capture), clock, settings.File(), launcher},
+        FrontEndServices{adapters, ScriptedSources(capture), clock, settings.File(), launcher,
+                         sleep},
         nullptr, [this](QWidget* owner) { return OpenFile(owner == dialog.get()); });
     dialog->SetSaveFileFunction(
         [this](QWidget*, std::u16string_view suggested) { return SaveFile(suggested); });

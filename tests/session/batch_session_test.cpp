@@ -1,5 +1,5 @@
-// A batch as every front end runs it: the settings it writes, the marker, a
-// close during it, the refusals that leave everything as it was, a package
+// A batch as every front end runs it: the settings it writes, the sleep it
+// blocks, the marker, a close during it, the refusals that leave everything as it was, a package
 // changed mid-batch, a journal left behind, and the command line's targets.
 #include <gtest/gtest.h>
 
@@ -28,9 +28,11 @@ TEST_F(SessionTest, BatchStoresSettingsRunsEveryTargetThenRestoresUdp) {
   ASSERT_TRUE(launcher_.WaitForCalls(1, kPatience));
   EXPECT_EQ(temp_.Read(settings::kSectionUdp, settings::kKeyHostIp), u"10.0.0.5") << "the adapter";
   EXPECT_FALSE(StartBatch({2})) << "refused while the worker lives";
+  EXPECT_EQ(sleep_.held, 1) << "sleep blocked during the batch";
 
   launcher_.ReleaseAll();
   ASSERT_TRUE(PumpUntilBatchEnded());
+  EXPECT_EQ(sleep_.held, 0) << "and allowed again after it";
   EXPECT_EQ(launcher_.CallCount(), 2u) << "every target, none skipped";
   EXPECT_TRUE(errors_.empty());
 
@@ -167,6 +169,16 @@ TEST_F(SessionTest, TheQuestionNamesTheTargetsOffTheAdaptersSubnet) {
   EXPECT_TRUE(ConfirmationText(*plan).starts_with(
       u"Update 4 devices with fw 1.pck?\n\n192.168.0.1, 192.168.0.2 and 192.168.0.3 are not on "
       u"the adapter's subnet 10.0.0.0/24.\n\nPackage SHA-256: "));
+}
+
+TEST_F(SessionTest, ABatchThatCannotBlockSleepRunsWithANote) {
+  PrepareBatch({1});
+  sleep_.refusal = u"no system bus";
+  ASSERT_TRUE(StartBatch({1}));
+  ASSERT_TRUE(PumpUntilBatchEnded());
+  EXPECT_EQ(launcher_.CallCount(), 1u);
+  EXPECT_EQ(notes_, Strings{u"Sleep could not be blocked during the batch: no system bus. Keep "
+                            u"this computer awake until the batch has ended."});
 }
 
 // Both windows and quilmarr-cli refuse a batch without an updater before

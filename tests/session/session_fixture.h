@@ -38,9 +38,10 @@ class SessionTest : public ::testing::Test, private SessionHost {
     if (updaterInstalled) static_cast<void>(temp_.InstallUpdater());
     temp_.Write(settings::kSectionUdp, settings::kKeyRemoteIp, u"1.1.1.1");
     temp_.Write(settings::kSectionUdp, settings::kKeyHostIp, u"2.2.2.2");
-    session_ = std::make_unique<BatchSession>(
-        SessionServices{queue_, lister_, ScriptedSources(capture_), clock_, settings_, launcher_},
-        static_cast<SessionHost&>(*this));
+    session_ =
+        std::make_unique<BatchSession>(SessionServices{queue_, lister_, ScriptedSources(capture_),
+                                                       clock_, settings_, launcher_, sleep_},
+                                       static_cast<SessionHost&>(*this));
     session_->LoadAdapters();
     ASSERT_TRUE(session_->StartCapture(*session_->AdapterAt(0)));
     for (const std::uint8_t device : devices) Hear(device);
@@ -100,6 +101,7 @@ class SessionTest : public ::testing::Test, private SessionHost {
 
   // SessionHost
   void ShowError(std::u16string_view text) override { errors_.emplace_back(text); }
+  void ShowNote(std::u16string_view text) override { notes_.emplace_back(text); }
   bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) override {
     return queue_.PumpUntil(done, timeout);
   }
@@ -111,8 +113,9 @@ class SessionTest : public ::testing::Test, private SessionHost {
   FakeInterfaceLister lister_;
   FakeClock clock_{kStartTime};
   FakeLauncher launcher_;
+  FakeSleepInhibitor sleep_;
   std::shared_ptr<CaptureScript> capture_ = std::make_shared<CaptureScript>();
-  Strings errors_;
+  Strings errors_, notes_;
   std::unique_ptr<BatchSession> session_;
 };
 

@@ -52,6 +52,7 @@ struct WindowFakes {
   std::shared_ptr<CaptureScript> capture = std::make_shared<CaptureScript>();
   FakeClock clock;
   FakeLauncher launcher;
+  FakeSleepInhibitor sleep;
   std::optional<std::u16string> openFileAnswer, saveFileAnswer;
   int openFileCalls = 0;
   bool openFileOwnedByTheWindow = false;

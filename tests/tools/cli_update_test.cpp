@@ -76,7 +76,8 @@ class CliUpdate : public ::testing::Test {
                  "XDG_CONFIG_HOME=" + (temp_.Path() / "config").string(),
                  "QUILMARR_STANDIN_LOG=" + updaterLog_.string(),
                  "QUILMARR_STANDIN_DELAY_MS=300",
-                 "QUILMARR_STANDIN_SILENT_S=1"};
+                 "QUILMARR_STANDIN_SILENT_S=1",
+                 "DBUS_SYSTEM_BUS_ADDRESS=unix:path=" + (temp_.Path() / "no-bus").string()};
     argv.insert(argv.end(), environment.begin(), environment.end());
     argv.insert(argv.end(), {QUILMARR_CLI_PATH, "update", "--adapter", adapter_, "--package",
                              packageArgument_});
@@ -158,6 +159,9 @@ TEST_F(CliUpdate, ThreeDevicesAreUpdatedInTheOrderGivenAndVerified) {
         << rows[row];
   }
   EXPECT_NE(result.err.find("Report written to " + report.string()), std::string::npos);
+  EXPECT_NE(result.err.find("Sleep could not be blocked during the batch: no system bus. Keep "
+                            "this computer awake until the batch has ended."),
+            std::string::npos);
   ExpectUdpRestored();
   EXPECT_FALSE(fs::exists(SettingsFile().string() + ".journal")) << "a clean end removes it";
   EXPECT_EQ(Ini(u"Quilmarr", u"PckFile"), package_.string());

@@ -36,8 +36,8 @@ class DialogTest : public ::testing::Test {
   CPendravelBatchDlg& Construct() {
     DialogControls controls{combo_,        list_,     queryButton_, batchButton_,
                             browseButton_, fileEdit_, host_};
-    DialogServices services{queue_, lister_,   ScriptedSources(capture_),
-                            clock_, settings_, launcher_};
+    DialogServices services{queue_,    lister_, ScriptedSources(capture_), clock_, settings_,
+                            launcher_, sleep_};
     dialog_ = std::make_unique<CPendravelBatchDlg>(controls, services);
     return *dialog_;
   }
@@ -130,6 +130,7 @@ class DialogTest : public ::testing::Test {
   FakeInterfaceLister lister_;
   FakeClock clock_{kStartTime};
   FakeLauncher launcher_;
+  FakeSleepInhibitor sleep_;
   std::shared_ptr<CaptureScript> capture_ = std::make_shared<CaptureScript>();
 
   FakeCombo combo_;

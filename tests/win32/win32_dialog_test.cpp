@@ -62,8 +62,9 @@ class Win32WindowDriver : public WindowDriver {
 
   void Open() override {
     dialog_.reset();
-    Win32DialogServices services{adapters, ScriptedSources(capture), clock, settings.File(),
-                                 launcher, captureLibraryMissing};
+    Win32DialogServices services{
+        adapters, ScriptedSources(capture), clock, settings.File(), launcher,
+        sleep,    captureLibraryMissing};
     Win32DialogOptions options;
     options.openFile = [this](HWND owner) { return OpenFile(owner == Dialog()); };
     options.saveFile = [this](HWND, std::u16string_view suggested) { return SaveFile(suggested); };

@@ -126,9 +126,11 @@ int wmain(int argc, wchar_t** argv) {
   const auto capture = std::make_shared<CaptureScript>();
   const test::FakeClock clock;
   FakeLauncher launcher;
+  FakeSleepInhibitor sleep;
   int status = 1;
   {
-    Win32BatchDialog dialog({lister, ScriptedSources(capture), clock, settings.File(), launcher});
+    Win32BatchDialog dialog(
+        {lister, ScriptedSources(capture), clock, settings.File(), launcher, sleep});
     const HWND window = dialog.CreateModeless();
     if (window == nullptr) return 1;
     SetWindowPos(window, HWND_TOP, 40, 30, 0, 0, SWP_NOSIZE);

@@ -78,6 +78,7 @@ class HeadlessBatch final : private SessionHost {
 
   // SessionHost
   void ShowError(std::u16string_view text) override { events_.Say(text); }
+  void ShowNote(std::u16string_view text) override { events_.Say(text); }
   bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) override;
 
   // Handles messages, ticks and the interrupt until `done` holds.
