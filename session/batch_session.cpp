@@ -208,7 +208,8 @@ std::optional<BatchPlan> BatchSession::PlanBatch(const BatchRequest& request) {
   const auto subnet = adapter ? AdapterSubnet(adapter->ipAddress, adapter->netmask) : std::nullopt;
   for (std::size_t row = 0; row < request.targets.size(); ++row) {
     const TargetPlace place = PlaceUpdateTarget(request.targets[row], subnet);
-    if (place == TargetPlace::NotOneDevice) {
+    if (place == TargetPlace::NotOneDevice ||
+        (adapter != nullptr && EqualsNoCase(request.targets[row], adapter->ipAddress))) {
       return refuse(u"Row " + FromUtf8(std::to_string(row + 1)) + u", " + request.targets[row] +
                     u", is not the address of one device: nothing is updated");
     }
