@@ -163,8 +163,8 @@ INSTANTIATE_TEST_SUITE_P(
 // Not refused, as a router may reach them, but named before the batch.
 TEST_F(SessionTest, TheQuestionNamesTheTargetsOffTheAdaptersSubnet) {
   PrepareBatch({});
-  const auto plan =
-      session_->PlanBatch({package_, u"10.0.0.5", {Ip(1), u"10.0.0.7", Ip(2), Ip(3)}, {}, {}, {}, false});
+  const auto plan = session_->PlanBatch(
+      {package_, u"10.0.0.5", {Ip(1), u"10.0.0.7", Ip(2), Ip(3)}, {}, {}, {}, false});
   ASSERT_TRUE(plan);
   EXPECT_TRUE(ConfirmationText(*plan).starts_with(
       u"Update 4 devices with fw 1.pck?\n\n192.168.0.1, 192.168.0.2 and 192.168.0.3 are not on "

@@ -234,7 +234,9 @@ TEST_F(CliUpdate, OneBatchPerSettingsFileAndAKilledBatchIsRecoveredByTheNext) {
       << second.err;
   EXPECT_EQ(second.out, "");
   EXPECT_EQ(Ini(u"UDP", u"REMOTE_IP"), "192.0.2.11") << "the first batch's, untouched";
-  EXPECT_EQ(Update({"--device", "192.0.2.11", "--dry-run"}).status, 2) << "a dry run checks it too";
+  const auto dryRun = Update({"--device", "192.0.2.11", "--dry-run"});
+  EXPECT_EQ(dryRun.status, 2) << "a dry run checks it too";
+  EXPECT_EQ(dryRun.err.find("An earlier batch"), std::string::npos) << dryRun.err;
 
   // Killed while its updater runs: that updater lives on, and until it has
   // ended nothing touches [UDP] and no batch starts.
