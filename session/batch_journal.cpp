@@ -271,13 +271,13 @@ std::u16string UpdaterRunningText(const BatchJournal& journal, const SettingsFil
          settings.FilePath() + u" is left as it is until then.";
 }
 
-std::u16string KeptJournalText(const fs::path& journal, const SettingsFile& settings) {
+}  // namespace
+
+std::u16string KeptJournalText(const SettingsFile& settings) {
   return u"[UDP] in " + settings.FilePath() +
-         u" has not been put back after an earlier batch; its journal " + journal.u16string() +
+         u" could not be put back after a batch; its journal " + JournalPath(settings).u16string() +
          u" is kept, and no batch starts until the settings file can be written.";
 }
-
-}  // namespace
 
 std::u16string AnotherBatchText(const SettingsFile& settings) {
   return u"Another batch is using the settings file " + settings.FilePath() +
@@ -294,7 +294,7 @@ std::optional<std::u16string> EarlierBatchRefusal(const SettingsFile& settings, 
   if (!journal) return std::nullopt;  // set aside by the recovery
   if (UpdaterStillRuns(*journal)) return UpdaterRunningText(*journal, settings);
   if (dryRun) return std::nullopt;
-  return KeptJournalText(file, settings);
+  return KeptJournalText(settings);
 }
 
 std::optional<std::u16string> RecoverInterruptedBatch(SettingsFile& settings, bool dryRun) {
@@ -323,8 +323,7 @@ std::optional<std::u16string> RecoverInterruptedBatch(SettingsFile& settings, bo
            u" was left as it is: check REMOTE_IP and HOST_IP before the next update.";
   }
   if (!journal->udpPutBack && !PutBackUdp(settings, journal->udp)) {
-    return u"An earlier batch was ended before it finished. " +
-           KeptJournalText(journalFile, settings);
+    return u"An earlier batch was ended before it finished. " + KeptJournalText(settings);
   }
   BatchOutcomes outcomes(journal->info, journal->devices);
   outcomes.EndedFromOutside();

@@ -35,6 +35,9 @@ struct BatchJournal {
 // Nullopt when the text is not a whole journal.
 [[nodiscard]] std::optional<BatchJournal> ParseJournal(std::string_view text);
 
+// [UDP] not put back after a batch: its journal is kept, and no batch starts.
+[[nodiscard]] std::u16string KeptJournalText(const SettingsFile& settings);
+
 // "Another batch is using the settings file FILE: wait until it has ended."
 [[nodiscard]] std::u16string AnotherBatchText(const SettingsFile& settings);
 

@@ -181,7 +181,7 @@ std::optional<std::u16string> BatchSession::RefusalBeforeTargets(const BatchRequ
   if (lock_.Held()) {
     // This session's last batch: its [UDP] must be back before another starts.
     if (udpPending_ && !request.dryRun && !PutBackOwnUdp()) {
-      return KeptJournalRefusal();
+      return KeptJournalText(services_.settings);
     }
     return std::nullopt;
   }
@@ -250,7 +250,7 @@ bool BatchSession::StartBatch(const BatchPlan& plan) {
   WriteReport();  // the last batch's outcomes give way to this one's
   ReleaseBatch();
   if (udpPending_) {
-    ShowError(KeptJournalRefusal());
+    ShowError(KeptJournalText(services_.settings));
     return false;
   }
   // One batch per settings file, from before the first [UDP] write until
@@ -264,7 +264,8 @@ bool BatchSession::StartBatch(const BatchPlan& plan) {
   if (std::filesystem::exists(JournalPath(settingsFile), error)) {
     // An earlier batch's, not applied since the plan was made.
     lock_.Unlock();
-    ShowError(EarlierBatchRefusal(settingsFile, false).value_or(KeptJournalRefusal()));
+    ShowError(
+        EarlierBatchRefusal(settingsFile, false).value_or(KeptJournalText(services_.settings)));
     return false;
   }
 
@@ -408,13 +409,6 @@ bool BatchSession::WriteJournal() {
   return false;
 }
 
-std::u16string BatchSession::KeptJournalRefusal() const {
-  return u"[UDP] in " + services_.settings.FilePath() +
-         u" could not be put back after the last batch; its journal " +
-         JournalPath(services_.settings).u16string() +
-         u" is kept, and no batch starts until the settings file can be written.";
-}
-
 bool BatchSession::PutBackOwnUdp() {
   {
     const std::lock_guard lock(journalMutex_);
@@ -426,7 +420,7 @@ bool BatchSession::PutBackOwnUdp() {
       return true;
     }
   }
-  if (!udpPending_) ShowError(KeptJournalRefusal());
+  if (!udpPending_) ShowError(KeptJournalText(services_.settings));
   udpPending_ = true;
   return false;
 }

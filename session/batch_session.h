@@ -262,8 +262,7 @@ class BatchSession {
   void ForgetJournalIfDone();
   void RecoverEarlierBatch(bool dryRun);
   [[nodiscard]] bool PutBackOwnUdp();  // said when it fails
-  [[nodiscard]] std::u16string KeptJournalRefusal() const;
-  [[nodiscard]] bool WriteJournal();  // under journalMutex_
+  [[nodiscard]] bool WriteJournal();   // under journalMutex_
   // On the worker's thread.
   [[nodiscard]] std::optional<std::u16string> BeforeRun(std::size_t index);
   void RunStarted(std::size_t index, const ProcessIdentity& updater);

@@ -260,7 +260,7 @@ TEST_F(SessionTest, AFailedPutBackKeepsTheJournalAndHoldsOffTheNextBatch) {
   launcher_.ReleaseAll();
   ASSERT_TRUE(PumpUntilBatchEnded());
   const std::u16string kept = u"[UDP] in " + settings_.FilePath() +
-                              u" could not be put back after the last batch; its journal " +
+                              u" could not be put back after a batch; its journal " +
                               JournalPath(settings_).u16string() +
                               u" is kept, and no batch starts until the settings file can be "
                               u"written.";
