@@ -35,7 +35,7 @@ class WriteBlock {
   ~WriteBlock();
 
  private:
-  void* handle_ = nullptr;
+  [[maybe_unused]] void* handle_ = nullptr;  // Windows only
 };
 
 // The file's bytes; nullopt when it cannot be read.

@@ -199,10 +199,18 @@ TEST_F(SessionTest, APackageOrUpdaterChangedDuringTheBatchStopsItBeforeTheNextDe
   for (const bool package : {true, false}) {
     PrepareBatch({1, 2, 3});
     launcher_.Hold();
+    const std::size_t runsBefore = launcher_.CallCount();
     ASSERT_TRUE(StartBatch({1, 2, 3}));
-    ASSERT_TRUE(launcher_.WaitForCalls(1, kPatience));
+    ASSERT_TRUE(launcher_.WaitForCalls(runsBefore + 1, kPatience));
     const std::u16string changed = package ? package_ : temp_.InstallUpdater() + u"Pendravel.exe";
     WriteBytes(fs::path(changed), "other bytes");
+#ifdef _WIN32
+    if (package) {  // held open with read-only sharing: nobody can rewrite it
+      EXPECT_EQ(ReadBytes(fs::path(package_)), "firmware");
+      CloseAndWait();
+      continue;
+    }
+#endif
     launcher_.ReleaseAll();
     ASSERT_TRUE(PumpUntilBatchEnded());
     const std::u16string notRun =
@@ -234,6 +242,7 @@ TEST_F(SessionTest, TheJournalLastsUntilTheReportAndItsFailureStopsTheBatch) {
   EXPECT_EQ(errors_, Strings{u"The batch journal could not be written: " +
                              JournalPath(settings_).u16string() +
                              u". The devices not yet updated are not started."});
+  fs::permissions(JournalPath(settings_), fs::perms::owner_read | fs::perms::owner_write);
   CloseAndWait();
 
   PrepareBatch({1});
