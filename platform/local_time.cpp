@@ -66,4 +66,18 @@ std::string FileNameLocalTime(UnixSeconds time) {
   return text;
 }
 
+UnixSeconds NextLocalTimeOfDay(int hour, int minute, UnixSeconds now) {
+  for (int day = 0; day < 3; ++day) {
+    std::tm wanted = BreakDown(now).local;
+    wanted.tm_mday += day;
+    wanted.tm_hour = hour;
+    wanted.tm_min = minute;
+    wanted.tm_sec = 0;
+    wanted.tm_isdst = -1;  // as the local rules have it on that day
+    const std::time_t at = std::mktime(&wanted);
+    if (at != static_cast<std::time_t>(-1) && at > now) return at;
+  }
+  return now;
+}
+
 }  // namespace quilmarr

@@ -89,15 +89,16 @@ std::string DeviceLine(const DeviceResult& device) {
   line += '\t' + Number(static_cast<int>(device.outcome));
   line += '\t' + (device.exitStatus ? Number(*device.exitStatus) : std::string("-"));
   line += '\t' + OptionalTime(device.start) + '\t' + OptionalTime(device.end);
-  for (const std::u16string* text : {&device.systemName, &device.iedName, &device.bootVersion,
-                                     &device.appVersionBefore, &device.appVersionAfter}) {
+  for (const std::u16string* text :
+       {&device.systemName, &device.iedName, &device.bootVersion, &device.appVersionBefore,
+        &device.appVersionAfter, &device.targetVersion}) {
     line += '\t' + Escaped(*text);
   }
   return line;
 }
 
 std::optional<DeviceResult> ParseDevice(const std::vector<std::string_view>& f) {
-  if (f.size() != 11) return std::nullopt;
+  if (f.size() != 11 && f.size() != 12) return std::nullopt;  // 11: no target version
   DeviceResult device;
   const auto ip = Unescaped(f[1]);
   const auto outcome = ParseNumber<int>(f[2]);
@@ -116,9 +117,10 @@ std::optional<DeviceResult> ParseDevice(const std::vector<std::string_view>& f) 
   }
   device.start = *start;
   device.end = *end;
-  std::u16string* texts[] = {&device.systemName, &device.iedName, &device.bootVersion,
-                             &device.appVersionBefore, &device.appVersionAfter};
-  for (std::size_t i = 0; i < 5; ++i) {
+  std::u16string* texts[] = {&device.systemName,      &device.iedName,
+                             &device.bootVersion,     &device.appVersionBefore,
+                             &device.appVersionAfter, &device.targetVersion};
+  for (std::size_t i = 0; i + 6 < f.size(); ++i) {
     const auto text = Unescaped(f[6 + i]);
     if (!text) return std::nullopt;
     *texts[i] = *text;

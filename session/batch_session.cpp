@@ -8,6 +8,7 @@
 #include "discovery/ipv4_subnet.h"
 #include "platform/atomic_file.h"
 #include "platform/identity.h"
+#include "platform/local_time.h"
 #include "platform/sha256.h"
 #include "session/batch_checks.h"
 #include "platform/text.h"
@@ -45,6 +46,19 @@ bool LooksWritable(const SettingsFile& settings) {
 // The updater runs still to come (the running one included) times the
 // average of those that ended: runs of one package take about as long on
 // every device, while the verification after them overlaps the next runs.
+// The mean of the updater runs that ended; none before one has.
+std::optional<std::chrono::seconds> AverageRun(const std::vector<DeviceResult>& results) {
+  long long ended = 0;
+  long long total = 0;
+  for (const DeviceResult& result : results) {
+    if (!result.start || !result.end) continue;
+    ++ended;
+    total += std::max<long long>(*result.end - *result.start, 0);
+  }
+  if (ended == 0) return std::nullopt;
+  return std::chrono::seconds((total + ended / 2) / ended);
+}
+
 std::optional<std::chrono::seconds> TimeLeft(const std::vector<DeviceResult>& results) {
   long long ended = 0;
   long long total = 0;
@@ -164,13 +178,35 @@ bool BatchSession::BatchAlive() const noexcept {
 }
 
 std::u16string ConfirmationText(const BatchPlan& plan) {
-  const std::size_t count = plan.request.targets.size();
+  const auto count = static_cast<std::size_t>(
+      std::count(plan.actions.begin(), plan.actions.end(), TargetAction::Update));
+  const auto atTarget = static_cast<std::size_t>(
+      std::count(plan.actions.begin(), plan.actions.end(), TargetAction::AlreadyAt));
   const std::u16string offSubnet = OffSubnetSentence(plan.offSubnet, plan.adapterSubnet);
   return u"Update " + FromUtf8(std::to_string(count)) + (count == 1 ? u" device" : u" devices") +
          u" with " + std::filesystem::path(plan.request.packagePath).filename().u16string() + u"?" +
+         (atTarget == 0
+              ? u""
+              : u" " + FromUtf8(std::to_string(atTarget)) +
+                    (atTarget == 1 ? u" ticked device already runs its target and is"
+                                   : u" ticked devices already run their target and are") +
+                    u" left out.") +
          (offSubnet.empty() ? u"" : u"\n\n" + offSubnet) + u"\n\nPackage SHA-256: " +
          FromUtf8(plan.packageSha256);
 }
+
+namespace {
+
+std::u16string ActionText(TargetAction action, const std::u16string& target) {
+  switch (action) {
+    case TargetAction::AlreadyAt: return u"already at " + target;
+    case TargetAction::NewerThan: return u"newer than " + target;
+    case TargetAction::Update: break;
+  }
+  return u"would update";
+}
+
+}  // namespace
 
 std::optional<std::u16string> BatchSession::RefusalBeforeTargets(const BatchRequest& request) {
   SettingsFile& settingsFile = services_.settings;
@@ -218,6 +254,7 @@ std::optional<BatchPlan> BatchSession::PlanBatch(const BatchRequest& request) {
     if (place == TargetPlace::OffSubnet) plan.offSubnet.push_back(request.targets[row]);
   }
   if (subnet) plan.adapterSubnet = FromUtf8(SubnetText(*subnet));
+  PlanActions(plan);
 
   // The updater reads its target from the same file: one that cannot be
   // written will not hold the addresses either.
@@ -238,6 +275,35 @@ std::optional<BatchPlan> BatchSession::PlanBatch(const BatchRequest& request) {
   return plan;
 }
 
+// What each target's version says to do, and the runs beyond maxRuns left
+// for a later run (and out of this batch).
+void BatchSession::PlanActions(BatchPlan& plan) const {
+  BatchRequest& request = plan.request;
+  std::vector<std::u16string> targets;
+  std::vector<std::u16string> versions;
+  std::size_t runs = 0;
+  for (std::size_t i = 0; i < request.targets.size(); ++i) {
+    const std::u16string& ip = request.targets[i];
+    const std::u16string target =
+        i < request.targetVersions.size() ? request.targetVersions[i] : std::u16string();
+    const DeviceRecord* record = FindDevice(devices_, ip);
+    const TargetAction action =
+        target.empty() ? TargetAction::Update
+                       : ActionForTarget(record ? record->currentAppVersion : u"", target,
+                                         request.allowDowngrade, request.force);
+    if (action == TargetAction::Update && request.maxRuns > 0 && runs == request.maxRuns) {
+      plan.leftForLater.push_back(ip);
+      continue;
+    }
+    if (action == TargetAction::Update) ++runs;
+    targets.push_back(ip);
+    versions.push_back(target);
+    plan.actions.push_back(action);
+  }
+  request.targets = std::move(targets);
+  request.targetVersions = std::move(versions);
+}
+
 bool BatchSession::StartBatch(const BatchRequest& request) {
   const std::optional<BatchPlan> plan = PlanBatch(request);
   return plan && StartBatch(*plan);
@@ -252,6 +318,40 @@ bool BatchSession::StartBatch(const BatchPlan& plan) {
   if (udpPending_) {
     ShowError(KeptJournalText(services_.settings));
     return false;
+  }
+  const UnixSeconds now = services_.clock.Now();
+  BatchInfo info{now,
+                 request.packagePath,
+                 request.adapterIp,
+                 plan.options.verifyFor,
+                 plan.packageSha256,
+                 plan.updaterSha256,
+                 OperatorName(),
+                 ComputerName(),
+                 kProductVersion};
+  auto outcomes = std::make_unique<BatchOutcomes>(info, request.targets, devices_);
+  std::vector<std::size_t> runIndex;
+  std::vector<std::u16string> runTargets;
+  for (std::size_t i = 0; i < request.targets.size(); ++i) {
+    const TargetAction action = i < plan.actions.size() ? plan.actions[i] : TargetAction::Update;
+    if (i < request.targetVersions.size()) {
+      outcomes->LeaveAsTargetSays(i, request.targetVersions[i], action);
+    }
+    if (action != TargetAction::Update) continue;
+    runIndex.push_back(i);
+    runTargets.push_back(request.targets[i]);
+  }
+  if (runIndex.empty()) {
+    // Every device already as its target says: a record, and nothing written or run.
+    outcomes_ = std::move(outcomes);
+    finishedTaken_.assign(request.targets.size(), false);
+    reportPath_ =
+        request.reportPath.empty() ? BatchReportPath(settingsFile, now) : request.reportPath;
+    reportWritten_.reset();
+    outcomes_->BatchEnded(DeviceOutcome::NotStarted);
+    CountHeardFailures();
+    WriteReport();
+    return true;
   }
   // One batch per settings file, from before the first [UDP] write until
   // its report is written: another tool's batch could otherwise change
@@ -269,17 +369,6 @@ bool BatchSession::StartBatch(const BatchPlan& plan) {
     return false;
   }
 
-  const UnixSeconds now = services_.clock.Now();
-  BatchInfo info{now,
-                 request.packagePath,
-                 request.adapterIp,
-                 plan.options.verifyFor,
-                 plan.packageSha256,
-                 plan.updaterSha256,
-                 OperatorName(),
-                 ComputerName(),
-                 kProductVersion};
-  auto outcomes = std::make_unique<BatchOutcomes>(info, request.targets, devices_);
   const bool reserved = request.reportPath.empty();
   const std::u16string reportPath =
       reserved ? BatchReportPath(settingsFile, now) : request.reportPath;
@@ -316,8 +405,13 @@ bool BatchSession::StartBatch(const BatchPlan& plan) {
   // Nobody rewrites the package while the batch may hand it to an updater.
   packageBlock_ = std::make_unique<WriteBlock>(std::filesystem::path(request.packagePath));
 
+  runIndex_ = std::move(runIndex);
+  maxFailures_ = plan.options.maxFailures;
+  finishBy_ = request.finishBy;
+  runFailures_ = 0;
+  CountHeardFailures();
   job_ = std::make_unique<UpdateJob>(settingsFile, &sink_);
-  job_->ReplaceTargets(request.targets);
+  job_->ReplaceTargets(runTargets);
   job_->packagePath = request.packagePath;
   job_->adapterIp = request.adapterIp;
   job_->interruptRequested = false;
@@ -356,6 +450,19 @@ std::optional<std::u16string> BatchSession::BeforeRun(std::size_t index) {
     return stop(DeviceOutcome::JournalNotWritten, u"The batch journal could not be written: " +
                                                       JournalPath(services_.settings).u16string());
   }
+  if (maxFailures_ > 0 && runFailures_ + heardFailures_.load() >= maxFailures_) {
+    return stop(DeviceOutcome::FailureLimit,
+                u"The failure limit of " + FromUtf8(std::to_string(maxFailures_)) +
+                    (maxFailures_ == 1 ? u" device" : u" devices") + u" is reached");
+  }
+  if (finishBy_) {
+    const std::optional<std::chrono::seconds> perRun = AverageRun(journal_.devices);
+    if (perRun && services_.clock.Now() + perRun->count() > *finishBy_) {
+      return stop(DeviceOutcome::PastFinishTime,
+                  u"The runs so far say the next would not end before the finish time " +
+                      FromUtf8(Iso8601LocalTime(*finishBy_)));
+    }
+  }
   if (FileSha256(std::filesystem::path(info.packagePath)).value_or("") != info.packageSha256) {
     return stop(DeviceOutcome::PackageChanged,
                 u"The package file changed during the batch: " + info.packagePath);
@@ -364,6 +471,7 @@ std::optional<std::u16string> BatchSession::BeforeRun(std::size_t index) {
     return stop(DeviceOutcome::UpdaterChanged,
                 u"The updater changed during the batch: " + updaterPath_);
   }
+  index = runIndex_.at(index);
   if (index < journal_.devices.size()) {
     journal_.devices[index].outcome = DeviceOutcome::Updating;
     if (!WriteJournal()) {
@@ -380,6 +488,7 @@ std::optional<std::u16string> BatchSession::BeforeRun(std::size_t index) {
 void BatchSession::RunStarted(std::size_t index, const ProcessIdentity& updater) {
   const std::lock_guard lock(journalMutex_);
   journal_.updater = updater;
+  index = runIndex_.at(index);
   if (index < journal_.devices.size()) journal_.devices[index].start = services_.clock.Now();
   static_cast<void>(WriteJournal());
 }
@@ -391,6 +500,7 @@ void BatchSession::AfterRun(std::size_t index, DeviceRun& run) {
   run.packageChangedDuringRun =
       run.process.end != ProcessRun::End::NotStarted &&
       FileSha256(std::filesystem::path(info.packagePath)).value_or("") != info.packageSha256;
+  index = runIndex_.at(index);
   if (index < journal_.devices.size()) {
     DeviceResult& device = journal_.devices[index];
     device.start = run.start;
@@ -399,6 +509,7 @@ void BatchSession::AfterRun(std::size_t index, DeviceRun& run) {
     if (run.packageChangedDuringRun && device.outcome == DeviceOutcome::Done) {
       device.outcome = DeviceOutcome::PackageChangedDuringRun;
     }
+    if (device.outcome != DeviceOutcome::Done) ++runFailures_;
   }
   static_cast<void>(WriteJournal());
 }
@@ -511,7 +622,10 @@ void BatchSession::HandleMessage(const Message& message) {
     switch (message.id) {
       case WM_CAPTURE_PACKET: {
         const DeviceRecord* heard = ProcessCapturedFrame(message.frame, devices_, services_.clock);
-        if (heard != nullptr && outcomes_) outcomes_->DeviceHeard(*heard);
+        if (heard != nullptr && outcomes_) {
+          outcomes_->DeviceHeard(*heard);
+          CountHeardFailures();
+        }
         break;
       }
       case WM_CAPTURE_STOPPED: OnCaptureEnded(); break;
@@ -532,6 +646,7 @@ void BatchSession::HandleMessage(const Message& message) {
       case WM_UPDATE_DEVICE_ENDED:
         if (outcomes_) {
           outcomes_->DeviceEnded(message.run, devices_, services_.clock.SteadySeconds());
+          CountHeardFailures();
           if (!captureActive_) outcomes_->StopWatching();
         }
         break;
@@ -572,9 +687,27 @@ void BatchSession::OnUpdateFinished() {
   WriteReportIfOver();
 }
 
+void BatchSession::CountHeardFailures() {
+  std::size_t count = 0;
+  if (outcomes_) {
+    for (const DeviceResult& result : outcomes_->Results()) {
+      switch (result.outcome) {
+        case DeviceOutcome::NewerThanTarget:
+        case DeviceOutcome::Unchanged:
+        case DeviceOutcome::NotBack:
+        case DeviceOutcome::OtherDevice:
+        case DeviceOutcome::UnexpectedVersion: ++count; break;
+        default: break;
+      }
+    }
+  }
+  heardFailures_ = count;
+}
+
 void BatchSession::Tick() {
   if (!outcomes_) return;
   outcomes_->Tick(services_.clock.SteadySeconds(), devices_);
+  CountHeardFailures();
   WriteReportIfOver();
 }
 
@@ -626,12 +759,17 @@ std::optional<std::vector<std::u16string>> BatchSession::HeardTargets(
 
 std::vector<PlannedDevice> BatchSession::PlannedDevices(const BatchPlan& plan) const {
   std::vector<PlannedDevice> devices;
-  for (const std::u16string& ip : plan.request.targets) {
+  const BatchRequest& request = plan.request;
+  for (std::size_t i = 0; i < request.targets.size(); ++i) {
+    const std::u16string& ip = request.targets[i];
+    const std::u16string action =
+        ActionText(i < plan.actions.size() ? plan.actions[i] : TargetAction::Update,
+                   i < request.targetVersions.size() ? request.targetVersions[i] : u"");
     const DeviceRecord* record = FindDevice(devices_, ip);
     devices.push_back(record == nullptr
-                          ? PlannedDevice{ip, {}, {}, {}, {}}
+                          ? PlannedDevice{ip, {}, {}, {}, {}, action}
                           : PlannedDevice{ip, record->systemName, record->iedName,
-                                          record->bootVersion, record->currentAppVersion});
+                                          record->bootVersion, record->currentAppVersion, action});
   }
   return devices;
 }

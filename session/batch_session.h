@@ -31,6 +31,7 @@
 #include "update/batch_outcomes.h"
 #include "update/settings_file.h"
 #include "update/update_job.h"
+#include "update/target_version.h"
 #include "update/update_worker.h"
 
 namespace quilmarr {
@@ -121,6 +122,7 @@ struct PlannedDevice {
   std::u16string iedName;
   std::u16string bootVersion;
   std::u16string appVersion;
+  std::u16string action;  // "would update", "already at V", "newer than V"
 };
 
 struct BatchRequest {
@@ -131,6 +133,12 @@ struct BatchRequest {
   std::u16string reportPath;  // empty: the Reports folder beside the settings file
   std::optional<std::string> expectedPackageSha256;  // lowercase hex: refused unless so
   bool dryRun = false;  // checks only: nothing is written, nothing recovered
+  // Per target, in the same order: the version it should run; empty: none.
+  std::vector<std::u16string> targetVersions;
+  bool allowDowngrade = false;          // run a device newer than its target
+  bool force = false;                   // run a device already at its target
+  std::size_t maxRuns = 0;              // at most this many updater runs; 0: no limit
+  std::optional<UnixSeconds> finishBy;  // no updater starts that would end later
 };
 
 // A batch that passed every check, as it would run.
@@ -144,6 +152,10 @@ struct BatchPlan {
   // router may reach them, but the user is told before the batch.
   std::vector<std::u16string> offSubnet;
   std::u16string adapterSubnet;
+  // Per target of request.targets: run it, or leave it as its target says.
+  std::vector<TargetAction> actions;
+  // Devices to update beyond request.maxRuns, in order: left for a later run.
+  std::vector<std::u16string> leftForLater;
 };
 
 // "Update 3 devices with fw.pck?", the targets outside the adapter's subnet
@@ -266,6 +278,9 @@ class BatchSession {
   // On the worker's thread.
   [[nodiscard]] std::optional<std::u16string> BeforeRun(std::size_t index);
   void RunStarted(std::size_t index, const ProcessIdentity& updater);
+  void StartWithNothingToRun();
+  void PlanActions(BatchPlan& plan) const;
+  void CountHeardFailures();
   void AfterRun(std::size_t index, DeviceRun& run);
   void ShowError(std::u16string_view text) { host_.ShowError(text); }
 
@@ -287,6 +302,13 @@ class BatchSession {
   std::u16string lastRecoveryText_;
   std::u16string updaterPath_;
   std::unique_ptr<WriteBlock> packageBlock_;
+  // The worker's runs: their places among the batch's devices; read-only while it lives.
+  std::vector<std::size_t> runIndex_;
+  std::size_t maxFailures_ = 0;
+  std::optional<UnixSeconds> finishBy_;
+  std::size_t runFailures_ = 0;  // under journalMutex_: runs that ended not well
+  // Devices ended not succeeded that the worker cannot see: not run, or not verified.
+  std::atomic<std::size_t> heardFailures_{0};
   // What the devices the worker did not run get, if it stopped for a reason.
   std::atomic<DeviceOutcome> notRun_{DeviceOutcome::NotStarted};
   std::unique_ptr<BatchOutcomes> outcomes_;

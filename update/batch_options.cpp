@@ -23,6 +23,17 @@ std::optional<std::chrono::seconds> ReadSeconds(const SettingsFile& settings,
 
 }  // namespace
 
+std::optional<std::size_t> ParseOptionCount(std::u16string_view text) {
+  if (text.empty() || text.size() > 6) return std::nullopt;
+  std::size_t value = 0;
+  for (const char16_t c : text) {
+    if (c < u'0' || c > u'9') return std::nullopt;
+    value = value * 10 + static_cast<std::size_t>(c - u'0');
+  }
+  if (value > kMostFailures) return std::nullopt;
+  return value;
+}
+
 std::optional<std::chrono::seconds> ParseOptionSeconds(std::u16string_view text) {
   if (text.empty() || text.size() > 5) return std::nullopt;
   long long value = 0;
@@ -49,6 +60,18 @@ std::variant<BatchOptions, std::u16string> ReadBatchOptions(const SettingsFile& 
   if (!timeLimit) return error;
   options.verifyFor = *verifyFor;
   options.updateTimeLimit = *timeLimit;
+  if (overrides.maxFailures) {
+    options.maxFailures = *overrides.maxFailures;
+  } else {
+    const std::u16string text = settings.ReadString(settings::kSectionQuilmarr,
+                                                    settings::kKeyMaxFailures, kPathValueCapacity);
+    const auto count = text.empty() ? std::optional<std::size_t>(0) : ParseOptionCount(text);
+    if (!count) {
+      return u"Invalid [Quilmarr] " + std::u16string(settings::kKeyMaxFailures) + u" \"" + text +
+             u"\": a whole number of devices from 0 to 100000 is expected";
+    }
+    options.maxFailures = *count;
+  }
   return options;
 }
 

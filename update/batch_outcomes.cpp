@@ -48,10 +48,17 @@ void Hear(DeviceResult& result, const DeviceRecord& record) {
     return;
   }
   const std::u16string_view version = TrimmedVersion(record.currentAppVersion);
-  if (!version.empty() && version != TrimmedVersion(result.appVersionBefore)) {
+  const std::u16string_view target = TrimmedVersion(result.targetVersion);
+  // With a target, only that version verifies it (a forced run included);
+  // another new one is a wrong package or a device that refused it.
+  if (!target.empty() && version == target) {
     result.outcome = DeviceOutcome::Verified;
-    result.verifyUntil = 0;
+  } else if (!version.empty() && version != TrimmedVersion(result.appVersionBefore)) {
+    result.outcome = target.empty() ? DeviceOutcome::Verified : DeviceOutcome::UnexpectedVersion;
+  } else {
+    return;
   }
+  result.verifyUntil = 0;
 }
 
 }  // namespace
@@ -76,6 +83,12 @@ std::u16string OutcomeText(const DeviceResult& result) {
     case DeviceOutcome::PackageChangedDuringRun: return u"Done: package changed during its run";
     case DeviceOutcome::UpdaterChanged: return u"Not started: updater changed";
     case DeviceOutcome::JournalNotWritten: return u"Not started: journal not written";
+    case DeviceOutcome::AlreadyAtTarget: return u"Already at " + result.targetVersion;
+    case DeviceOutcome::NewerThanTarget: return u"Not started: newer than " + result.targetVersion;
+    case DeviceOutcome::UnexpectedVersion:
+      return u"Unexpected version " + std::u16string(TrimmedVersion(result.appVersionAfter));
+    case DeviceOutcome::FailureLimit: return u"Not started: failure limit reached";
+    case DeviceOutcome::PastFinishTime: return u"Not started: past the finish time";
   }
   return {};
 }
@@ -102,6 +115,7 @@ void TakeRunEnd(DeviceResult& result, const ProcessRun& process) {
 
 bool DeviceSucceeded(const DeviceResult& result, std::chrono::seconds verifyFor) noexcept {
   return result.outcome == DeviceOutcome::Verified ||
+         result.outcome == DeviceOutcome::AlreadyAtTarget ||
          (result.outcome == DeviceOutcome::Done && verifyFor.count() == 0);
 }
 
@@ -128,6 +142,15 @@ DeviceResult* BatchOutcomes::FindMutable(std::u16string_view ip) noexcept {
 
 const DeviceResult* BatchOutcomes::Find(std::u16string_view ip) const noexcept {
   return const_cast<BatchOutcomes*>(this)->FindMutable(ip);
+}
+
+void BatchOutcomes::LeaveAsTargetSays(std::size_t index, const std::u16string& version,
+                                      TargetAction action) {
+  if (index >= results_.size()) return;
+  DeviceResult& result = results_[index];
+  result.targetVersion = version;
+  if (action == TargetAction::AlreadyAt) result.outcome = DeviceOutcome::AlreadyAtTarget;
+  if (action == TargetAction::NewerThan) result.outcome = DeviceOutcome::NewerThanTarget;
 }
 
 void BatchOutcomes::DeviceStarted(const std::u16string& ip, const DeviceTable& table) {

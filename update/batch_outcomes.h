@@ -10,6 +10,7 @@
 #include "inventory/device_table.h"
 #include "platform/clock.h"
 #include "update/device_run.h"
+#include "update/target_version.h"
 
 namespace quilmarr {
 
@@ -30,12 +31,19 @@ enum class DeviceOutcome {
   PackageChangedDuringRun,  // its updater ended well, but the package changed meanwhile
   UpdaterChanged,           // not started: the updater program changed during the batch
   JournalNotWritten,        // not started: the batch's journal could not be written
+  AlreadyAtTarget,          // not run: it already runs the target version
+  NewerThanTarget,          // not run: it runs a newer version than the target
+  UnexpectedVersion,  // back after its run with a version that is neither the old nor the target
+  FailureLimit,       // not started: the batch's failure limit was reached
+  PastFinishTime,     // not started: it would not have ended by the finish time
 };
-inline constexpr DeviceOutcome kLastDeviceOutcome = DeviceOutcome::JournalNotWritten;
+inline constexpr DeviceOutcome kLastDeviceOutcome = DeviceOutcome::PastFinishTime;
 
 struct DeviceResult {
   std::u16string ip;
   DeviceOutcome outcome = DeviceOutcome::Waiting;
+  // The version it should run; empty: none, any new version verifies it.
+  std::u16string targetVersion;
   // As last heard.
   std::u16string systemName;
   std::u16string iedName;
@@ -79,7 +87,13 @@ struct BatchInfo {
 // started, Timed out), before any verification.
 void TakeRunEnd(DeviceResult& result, const ProcessRun& process);
 
-// Verified, or Done when the batch verifies nothing: what a batch is for.
+// An updater was started for it: the device may have changed.
+[[nodiscard]] inline bool DeviceChanged(const DeviceResult& result) noexcept {
+  return result.start.has_value();
+}
+
+// Verified, already at its target, or Done when the batch verifies nothing:
+// what a batch is for.
 [[nodiscard]] bool DeviceSucceeded(const DeviceResult& result,
                                    std::chrono::seconds verifyFor) noexcept;
 
@@ -92,6 +106,8 @@ class BatchOutcomes {
   // journal left it).
   BatchOutcomes(BatchInfo info, std::vector<DeviceResult> results);
 
+  // The device at `index` should run `version`; one not to run gets its outcome now.
+  void LeaveAsTargetSays(std::size_t index, const std::u16string& version, TargetAction action);
   void DeviceStarted(const std::u16string& ip, const DeviceTable& table);
   // A device that already announces another version when its updater ends
   // well is verified at once.

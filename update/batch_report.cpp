@@ -25,16 +25,17 @@ std::string BatchReportCsv(const BatchOutcomes& outcomes) {
                                u"Updater end", u"Exit status", u"Outcome", u"Package", u"Adapter",
                                // Appended, so readers of the earlier columns keep working.
                                u"Package SHA-256", u"Updater SHA-256", u"Operator", u"Computer",
-                               u"Quilmarr version"});
+                               u"Quilmarr version", u"Target version"});
   const BatchInfo& info = outcomes.Info();
   for (const DeviceResult& result : outcomes.Results()) {
     const std::u16string exitStatus =
         result.exitStatus ? FromUtf8(std::to_string(*result.exitStatus)) : std::u16string();
-    csv += CsvRecord({result.ip, result.systemName, result.iedName, result.bootVersion,
-                      result.appVersionBefore, result.appVersionAfter, TimeField(result.start),
-                      TimeField(result.end), exitStatus, OutcomeText(result), info.packagePath,
-                      info.adapterIp, FromUtf8(info.packageSha256), FromUtf8(info.updaterSha256),
-                      info.operatorName, info.computerName, info.toolVersion});
+    csv +=
+        CsvRecord({result.ip, result.systemName, result.iedName, result.bootVersion,
+                   result.appVersionBefore, result.appVersionAfter, TimeField(result.start),
+                   TimeField(result.end), exitStatus, OutcomeText(result), info.packagePath,
+                   info.adapterIp, FromUtf8(info.packageSha256), FromUtf8(info.updaterSha256),
+                   info.operatorName, info.computerName, info.toolVersion, result.targetVersion});
   }
   return csv;
 }

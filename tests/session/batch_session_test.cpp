@@ -119,8 +119,7 @@ TEST_P(StartRefusalTest, SaysWhyAndChangesNothing) {
   PrepareBatch({1});
   c.arrange(*this);
   const std::string before = ReadBytes(settings_.FilePath());
-  EXPECT_FALSE(
-      session_->StartBatch(BatchRequest{package_, u"10.0.0.5", c.targets, {}, {}, {}, false}));
+  EXPECT_FALSE(session_->StartBatch(Request(c.targets)));
   std::u16string expected = c.error;
   if (const auto at = expected.find(u'$'); at != expected.npos)
     expected.replace(at, 1, settings_.FilePath());
@@ -163,8 +162,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Not refused, as a router may reach them, but named before the batch.
 TEST_F(SessionTest, TheQuestionNamesTheTargetsOffTheAdaptersSubnet) {
   PrepareBatch({});
-  const auto plan = session_->PlanBatch(
-      {package_, u"10.0.0.5", {Ip(1), u"10.0.0.7", Ip(2), Ip(3)}, {}, {}, {}, false});
+  const auto plan = session_->PlanBatch(Request({Ip(1), u"10.0.0.7", Ip(2), Ip(3)}));
   ASSERT_TRUE(plan);
   EXPECT_TRUE(ConfirmationText(*plan).starts_with(
       u"Update 4 devices with fw 1.pck?\n\n192.168.0.1, 192.168.0.2 and 192.168.0.3 are not on "

@@ -48,9 +48,17 @@ class SessionTest : public ::testing::Test, private SessionHost {
   }
   // A batch of 192.168.0.<n>, in this order, with the package "fw 1.pck".
   bool StartBatch(const std::vector<std::uint8_t>& targets) {
-    BatchRequest request{package_, u"10.0.0.5", {}, {}, {}, {}, false};
+    BatchRequest request = Request({});
     for (const std::uint8_t device : targets) request.targets.push_back(Ip(device));
     return session_->StartBatch(request);
+  }
+  // A batch of these targets with the package "fw 1.pck" on adapter 10.0.0.5.
+  [[nodiscard]] BatchRequest Request(Strings targets) const {
+    BatchRequest request;
+    request.packagePath = package_;
+    request.adapterIp = u"10.0.0.5";
+    request.targets = std::move(targets);
+    return request;
   }
 
   static std::u16string Ip(std::uint8_t lastByte) {

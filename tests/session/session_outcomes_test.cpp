@@ -54,6 +54,62 @@ TEST_F(BatchOutcomeTest, EachDeviceShowsHowItsUpdaterEnded) {
   EXPECT_EQ(Statuses(), Strings{u""});
 }
 
+// A target version, the failure limit and the finish time decide which
+// devices an updater runs for; the rest say why not.
+TEST_F(BatchOutcomeTest, TargetsAndRolloutLimitsDecideWhichDevicesRun) {
+  const struct {
+    const char* name;
+    std::u16string target;
+    std::u16string maxFailures;
+    bool pastFinishTime;
+    Strings statuses;
+    std::size_t runs;
+  } cases[] = {
+      {"at target",
+       u"4.1.7",
+       u"",
+       false,
+       {u"Already at 4.1.7", u"Not started: newer than 4.1.7"},
+       0},
+      {"older and newer", u"4.2", u"", false, {u"Done", u"Not started: newer than 4.2"}, 1},
+      {"failure limit",
+       u"",
+       u"1",
+       false,
+       {u"Failed (exit 3)", u"Not started: failure limit reached"},
+       1},
+      {"finish time",
+       u"",
+       u"",
+       true,
+       {u"Failed (exit 3)", u"Not started: past the finish time"},
+       1},
+  };
+  for (const auto& c : cases) {
+    PrepareBatch({1});
+    Hear(2, "4.10");  // newer than 4.2: ordered as numbers
+    temp_.Write(settings::kSectionQuilmarr, settings::kKeyVerifySeconds, u"0");
+    temp_.Write(settings::kSectionQuilmarr, settings::kKeyMaxFailures, c.maxFailures);
+    const std::size_t runsBefore = launcher_.CallCount();
+    std::vector<ProcessRun> runs(runsBefore, ProcessRun{ProcessRun::End::Exited, 0});
+    runs.push_back({ProcessRun::End::Exited, c.target.empty() ? 3 : 0});
+    launcher_.EndRunsWith(runs);
+    BatchRequest request = Request({Ip(1), Ip(2)});
+    if (!c.target.empty()) request.targetVersions = {c.target, c.target};
+    if (c.pastFinishTime) request.finishBy = kStartTime - 1;
+    ASSERT_TRUE(session_->StartBatch(request)) << c.name;
+    ASSERT_TRUE(PumpUntilBatchEnded());
+    EXPECT_EQ(Statuses(), c.statuses) << c.name;
+    EXPECT_EQ(launcher_.CallCount() - runsBefore, c.runs) << c.name;
+    CloseAndWait();
+  }
+  EXPECT_EQ(CompareVersions(u"2.10", u"2.9 "), VersionOrder::Newer);
+  EXPECT_EQ(CompareVersions(u"2.0", u"2.00"), VersionOrder::Unordered);
+  EXPECT_EQ(CompareVersions(u"2.0-rc1", u"1.0"), VersionOrder::Unordered);
+  EXPECT_EQ(ActionForTarget(u"5.0", u"4.2", true, false), TargetAction::Update);
+  EXPECT_EQ(ActionForTarget(u"4.2\t", u"4.2", false, true), TargetAction::Update);
+}
+
 // Values given for one batch (command-line options) replace the stored ones,
 // which are then not read; without any, an updater runs as long as it takes.
 TEST_F(BatchOutcomeTest, OverridesReplaceTheStoredOptions) {
@@ -62,7 +118,7 @@ TEST_F(BatchOutcomeTest, OverridesReplaceTheStoredOptions) {
   ASSERT_TRUE(PumpUntilBatchEnded());
   temp_.Write(settings::kSectionQuilmarr, settings::kKeyVerifySeconds, u"never");
   temp_.Write(settings::kSectionQuilmarr, settings::kKeyUpdateTimeoutSeconds, u"45");
-  BatchRequest request{package_, u"10.0.0.5", {Ip(1)}, {}, {}, {}, false};
+  BatchRequest request = Request({Ip(1)});
   request.overrides.verifyFor = seconds(0);
   ASSERT_TRUE(session_->StartBatch(request));
   ASSERT_TRUE(PumpUntilBatchEnded());
@@ -129,13 +185,14 @@ TEST_F(BatchOutcomeTest, ReportHoldsOneRowPerTickedDevice) {
             "\"IP\",\"System name\",\"IED name\",\"Boot version\",\"App version before\","
             "\"App version after\",\"Updater start\",\"Updater end\",\"Exit status\","
             "\"Outcome\",\"Package\",\"Adapter\",\"Package SHA-256\",\"Updater SHA-256\","
-            "\"Operator\",\"Computer\",\"Quilmarr version\"");
+            "\"Operator\",\"Computer\",\"Quilmarr version\",\"Target version\"");
   const std::string time = R"("\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d")";
   EXPECT_TRUE(std::regex_match(
       lines[1],
       std::regex(R"("192\.168\.0\.1","BAY-1","FEEDER_1","1\.0\.2","4\.1\.7","4\.1\.7",)" + time +
                  "," + time + R"(,"0","Done","[^"]*fw 1\.pck","10\.0\.0\.5",)" +
-                 R"("[0-9a-f]{64}","[0-9a-f]{64}","[^"]*","[^"]*",")" QUILMARR_VERSION_TEXT "\"")))
+                 R"("[0-9a-f]{64}","[0-9a-f]{64}","[^"]*","[^"]*",")" QUILMARR_VERSION_TEXT
+                 "\",\"\"")))
       << lines[1];
   EXPECT_TRUE(std::regex_match(lines[2],
                                std::regex(R"re("192\.168\.0\.3",.*,"7","Failed \(exit 7\)",.*)re")))

@@ -48,7 +48,7 @@ TEST(BatchConsole, DeviceLinesCarryTheOutcomeAndTheReportsColumns) {
             "\"bootVersion\":\"1\",\"appVersionBefore\":\"4.1\",\"appVersionAfter\":\"S\xC3\xBC"
             "d\",\"updaterStart\":null,\"updaterEnd\":null,\"exitStatus\":3,"
             "\"packageSha256\":\"ab12\",\"updaterSha256\":\"\",\"operator\":\"tech\\\\one\","
-            "\"computer\":\"PC-7\",\"quilmarrVersion\":\"3.1.0\"}");
+            "\"computer\":\"PC-7\",\"quilmarrVersion\":\"3.1.0\",\"changed\":false}");
   EXPECT_EQ(DeviceTextLine(failed),
             "10.0.0.2\tFailed (exit 3)\tbay \"7\"\\x5cx\tline\\x0abreak\\x09tab\\x01\t4.1\t"
             "S\xC3\xBC"
@@ -65,6 +65,7 @@ TEST(BatchConsole, DeviceLinesCarryTheOutcomeAndTheReportsColumns) {
   EXPECT_NE(line.find("\"outcome\":\"Verified 5.0\",\"succeeded\":true"), std::string::npos);
   EXPECT_NE(line.find("\"updaterStart\":\"20"), std::string::npos) << line;
   EXPECT_NE(line.find(",\"exitStatus\":0,\"packageSha256\":\"\","), std::string::npos) << line;
+  EXPECT_TRUE(line.ends_with(",\"changed\":true}")) << "an updater was started for it";
 }
 
 // The text lines are checked end to end; the JSON ones only here.
@@ -74,7 +75,7 @@ TEST(BatchConsole, DryRunPlanInJsonListsDevicesThenTheFiles) {
   plan.packageSha256 = "ab12";
   plan.offSubnet = {u"10.0.0.2"};
   plan.adapterSubnet = u"10.0.1.0/24";
-  EXPECT_EQ(PlanLines({{u"10.0.0.2", u"bay\t7", u"IED_2", u"1", u"4.1"}}, plan,
+  EXPECT_EQ(PlanLines({{u"10.0.0.2", u"bay\t7", u"IED_2", u"1", u"4.1", u"would update"}}, plan,
                       DeviceLineFormat::JsonLines),
             (std::vector<std::string>{
                 "{\"ip\":\"10.0.0.2\",\"systemName\":\"bay\\t7\",\"iedName\":\"IED_2\","

@@ -121,7 +121,7 @@ class CliUpdate : public ::testing::Test {
 };
 
 TEST_F(CliUpdate, ThreeDevicesAreUpdatedInTheOrderGivenAndVerified) {
-  StartDevices(4);
+  StartDevices(5);
   const fs::path report = temp_.Path() / "reports" / "station-7.csv";
   const auto result =
       Update({"--device", "192.0.2.12", "--device", "192.0.2.10", "--device", "192.0.2.11",
@@ -166,6 +166,32 @@ TEST_F(CliUpdate, ThreeDevicesAreUpdatedInTheOrderGivenAndVerified) {
   EXPECT_FALSE(fs::exists(SettingsFile().string() + ".journal")) << "a clean end removes it";
   EXPECT_EQ(Ini(u"Quilmarr", u"PckFile"), package_.string());
   EXPECT_EQ(Ini(u"Quilmarr", u"AdapterIp"), pair_->captureAddress);
+
+  // Rolled out to a target one device at a time: the devices already at it
+  // are left alone, and a run with nothing left to do starts no updater.
+  const Strings toTarget = {"--all-heard", "--target-version", "2.0.0", "--max-devices",
+                            "1",           "--verify-seconds", "20",    "--json"};
+  for (const char* updated : {"192.0.2.13", "192.0.2.14", ""}) {
+    const auto rollout = Update(toTarget);
+    EXPECT_EQ(rollout.status, 0) << rollout.err;
+    std::size_t changed = 0;
+    for (const std::string& line : Lines(rollout.out)) {
+      const bool ran = line.ends_with(",\"changed\":true}");
+      changed += ran ? 1 : 0;
+      EXPECT_NE(line.find(ran ? "\"outcome\":\"Verified 2.0.0\",\"succeeded\":true"
+                              : "\"outcome\":\"Already at 2.0.0\",\"succeeded\":true"),
+                std::string::npos)
+          << line;
+    }
+    EXPECT_EQ(changed, *updated == '\0' ? 0u : 1u) << rollout.out;
+    EXPECT_EQ(rollout.err.find("Left for a later run") != std::string::npos,
+              std::string(updated) == "192.0.2.13")
+        << rollout.err;
+    if (*updated != '\0') {
+      EXPECT_EQ(UpdatedDevices().back(), updated);
+    }
+  }
+  EXPECT_EQ(UpdatedDevices().size(), 5u);
 }
 
 TEST_F(CliUpdate, AFailingUpdaterIsReportedWithItsExitStatus) {

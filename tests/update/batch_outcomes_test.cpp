@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <chrono>
 #include <memory>
 #include <string>
@@ -115,6 +117,26 @@ TEST(BatchOutcomesTest, VerifiedOnlyForTheSameDeviceWithARealNewVersion) {
     EXPECT_EQ(OutcomeText(*outcomes.Find(u"10.0.0.1")), c.outcome) << ToUtf8(c.version);
     EXPECT_FALSE(DeviceSucceeded(*outcomes.Find(u"10.0.0.1"), seconds(60)) &&
                  c.outcome != u"Verified 2.0");
+  }
+}
+
+// With a target, only the target verifies a device, a forced run included.
+TEST(BatchOutcomesTest, WithATargetOnlyTheTargetVerifies) {
+  for (const auto& [before, after, outcome] :
+       {std::tuple{u"1.0", u"3.0", u"Unexpected version 3.0"},
+        std::tuple{u"2.0", u"2.0 ", u"Verified 2.0"},
+        std::tuple{u"1.0", u"2.0", u"Verified 2.0"}}) {
+    DeviceTable table = TableWith(u"10.0.0.1", before, 100);
+    BatchOutcomes outcomes(Info(), {u"10.0.0.1"}, table);
+    outcomes.LeaveAsTargetSays(0, u"2.0", TargetAction::Update);
+    outcomes.DeviceStarted(u"10.0.0.1", table);
+    outcomes.DeviceEnded({u"10.0.0.1", 101, 130, {ProcessRun::End::Exited, 0}}, table, 0);
+    table[0]->currentAppVersion = after;
+    table[0]->lastSeen = 140;
+    outcomes.Tick(1, table);
+    const DeviceResult& result = *outcomes.Find(u"10.0.0.1");
+    EXPECT_EQ(OutcomeText(result), outcome);
+    EXPECT_EQ(DeviceSucceeded(result, seconds(60)), outcome[0] == u'V');
   }
 }
 

@@ -81,6 +81,7 @@ std::string DeviceJsonLine(const DeviceResult& result, bool succeeded, const Bat
   line += ",\"operator\":" + JsonString(batch.operatorName);
   line += ",\"computer\":" + JsonString(batch.computerName);
   line += ",\"quilmarrVersion\":" + JsonString(batch.toolVersion);
+  line += std::string(",\"changed\":") + (DeviceChanged(result) ? "true" : "false");
   return line + '}';
 }
 
@@ -95,13 +96,12 @@ std::vector<std::string> PlanLines(const std::vector<PlannedDevice>& devices, co
     const std::u16string note = offSubnet ? OffSubnetNote(plan.adapterSubnet) : u"";
     lines.push_back(
         format == DeviceLineFormat::Text
-            ? JoinFields(
-                  {d.ip, d.systemName, d.iedName, d.bootVersion, d.appVersion, u"would update"}) +
+            ? JoinFields({d.ip, d.systemName, d.iedName, d.bootVersion, d.appVersion, d.action}) +
                   (offSubnet ? '\t' + EscapeField(note) : "")
             : "{\"ip\":" + JsonString(d.ip) + ",\"systemName\":" + JsonString(d.systemName) +
-                  ",\"iedName\":" + JsonString(d.iedName) +
-                  ",\"bootVersion\":" + JsonString(d.bootVersion) +
-                  ",\"appVersion\":" + JsonString(d.appVersion) + ",\"action\":\"would update\"" +
+                  ",\"iedName\":" + JsonString(d.iedName) + ",\"bootVersion\":" +
+                  JsonString(d.bootVersion) + ",\"appVersion\":" + JsonString(d.appVersion) +
+                  ",\"action\":" + JsonString(d.action) +
                   (offSubnet ? ",\"note\":" + JsonString(note) : "") + '}');
   }
   const std::u16string& packagePath = plan.request.packagePath;

@@ -42,9 +42,18 @@ int HeadlessBatch::Run(const UpdateRequest& request) {
   if (Listen(request, *session_.FindAdapter(request.adapterIp))) {
     targets = session_.HeardTargets(request.deviceIps);
   }
-  if (targets) batch->targets = std::move(*targets);
+  if (targets) {
+    batch->targets = std::move(*targets);
+    if (!request.targetVersion.empty()) {
+      batch->targetVersions.assign(batch->targets.size(), request.targetVersion);
+    }
+  }
   // The plan's digest is the one the batch holds the package to before each run.
   std::optional<BatchPlan> plan = targets ? session_.PlanBatch(*batch) : std::nullopt;
+  if (plan && !plan->leftForLater.empty()) {
+    events_.Say(u"Left for a later run (at most " + WidenCounted(std::to_string(request.maxRuns)) +
+                u" updater runs this time): " + JoinedList(plan->leftForLater));
+  }
   if (plan && request.dryRun) {
     events_.Planned(session_.PlannedDevices(*plan), *plan);
     static_cast<void>(session_.Close());
@@ -54,10 +63,16 @@ int HeadlessBatch::Run(const UpdateRequest& request) {
     static_cast<void>(session_.Close());
     return kNothingUpdated;
   }
-  const std::size_t count = batch->targets.size();
+  const std::size_t count = static_cast<std::size_t>(
+      std::count(plan->actions.begin(), plan->actions.end(), TargetAction::Update));
+  if (count == 0) return Finish();  // every device already as its target says
+  std::vector<std::u16string> updating;
+  for (std::size_t i = 0; i < plan->actions.size(); ++i) {
+    if (plan->actions[i] == TargetAction::Update) updating.push_back(plan->request.targets[i]);
+  }
   events_.Say(u"Updating " + WidenCounted(std::to_string(count)) +
               (count == 1 ? u" device: " : u" devices, one after another: ") +
-              JoinedList(batch->targets));
+              JoinedList(updating));
   return Finish();
 }
 
@@ -70,6 +85,10 @@ std::optional<BatchRequest> HeadlessBatch::Check(const UpdateRequest& request) {
       request.reportPath.empty() ? std::u16string() : AbsolutePath(request.reportPath);
   batch.expectedPackageSha256 = request.packageSha256;
   batch.dryRun = request.dryRun;
+  batch.allowDowngrade = request.allowDowngrade;
+  batch.force = request.force;
+  batch.maxRuns = request.maxRuns;
+  batch.finishBy = request.finishBy;
   if (const auto refusal = session_.RefusalBeforeTargets(batch)) {
     events_.Say(*refusal);
     return std::nullopt;

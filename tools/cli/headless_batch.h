@@ -34,6 +34,11 @@ struct UpdateRequest {
   std::optional<std::string> packageSha256;
   // Every check, then the plan instead of the batch: nothing written, nothing run.
   bool dryRun = false;
+  std::u16string targetVersion;  // empty: none
+  bool allowDowngrade = false;
+  bool force = false;
+  std::size_t maxRuns = 0;  // --max-devices; 0: no limit
+  std::optional<UnixSeconds> finishBy;
 };
 
 // Where the run stands, for a progress line: listening, or the batch.

@@ -29,7 +29,9 @@
 #include "tools/cli/batch_console.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/headless_batch.h"
+#include "platform/local_time.h"
 #include "update/batch_options.h"
+#include "update/batch_outcomes.h"
 
 namespace quilmarr::cli {
 namespace {
@@ -52,7 +54,25 @@ struct UpdateArguments {
   bool json = false;
   std::string packageSha256;
   bool dryRun = false;
+  std::string targetVersion;
+  bool allowDowngrade = false;
+  bool force = false;
+  std::string maxFailures;
+  std::size_t maxDevices = 0;
+  std::string finishBy;
 };
+
+// HH:MM of a 24-hour clock.
+std::optional<std::pair<int, int>> ParseTimeOfDay(const std::string& text) {
+  if (text.size() != 5 || text[2] != ':') return std::nullopt;
+  for (const std::size_t i : {0u, 1u, 3u, 4u}) {
+    if (!std::isdigit(static_cast<unsigned char>(text[i]))) return std::nullopt;
+  }
+  const int hour = (text[0] - '0') * 10 + (text[1] - '0');
+  const int minute = (text[3] - '0') * 10 + (text[4] - '0');
+  if (hour > 23 || minute > 59) return std::nullopt;
+  return std::pair{hour, minute};
+}
 
 constexpr const char* kUpdateFooter =
     "Listens on the adapter, then runs <ExePath>Pendravel.exe <package> -P255 once per device,\n"
@@ -137,6 +157,16 @@ int Update(const UpdateArguments& arguments) {
   request.reportPath = FromUtf8(arguments.reportPath);
   if (!arguments.packageSha256.empty()) request.packageSha256 = arguments.packageSha256;
   request.dryRun = arguments.dryRun;
+  request.targetVersion = FromUtf8(arguments.targetVersion);
+  request.allowDowngrade = arguments.allowDowngrade;
+  request.force = arguments.force;
+  if (!arguments.maxFailures.empty()) {
+    request.overrides.maxFailures = ParseOptionCount(FromUtf8(arguments.maxFailures));
+  }
+  request.maxRuns = arguments.maxDevices;
+  if (const auto at = ParseTimeOfDay(arguments.finishBy)) {
+    request.finishBy = NextLocalTimeOfDay(at->first, at->second, SystemClock().Now());
+  }
 
   HeadlessBatch batch(FrontEndServicesOf(services), reporter, g_interrupted);
   return batch.Run(request);
@@ -195,6 +225,50 @@ void AddUpdateCommand(CLI::App& app, int& status) {
       ->check(CLI::Validator(Sha256Error, "HEX"));
   update->add_flag("--dry-run", arguments->dryRun,
                    "listen and check, then print the plan instead of updating");
+  update
+      ->add_option("--target-version", arguments->targetVersion,
+                   "the application version the package brings: a device already at it is not "
+                   "run (\"Already at V\"), one newer is not run either, and a device verifies "
+                   "only when it comes back with it")
+      ->type_name("V")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            return TrimmedVersion(FromUtf8(text)).empty() ? "a version is expected" : "";
+          },
+          "V"));
+  update->add_flag("--allow-downgrade", arguments->allowDowngrade,
+                   "with --target-version: run devices newer than it too");
+  update->add_flag("--force", arguments->force,
+                   "with --target-version: run devices already at it too");
+  update
+      ->add_option("--max-failures", arguments->maxFailures,
+                   "start no further updater once N devices ended not succeeded; 0: no limit "
+                   "(default: [Quilmarr] MaxFailures, else 0)")
+      ->type_name("N")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            return ParseOptionCount(FromUtf8(text)) ? std::string()
+                                                    : "a whole number from 0 to 100000 is expected";
+          },
+          "N"));
+  update
+      ->add_option("--max-devices", arguments->maxDevices,
+                   "at most N updater runs this time; the devices beyond are left for a later run")
+      ->type_name("N")
+      ->check(CLI::Range(std::size_t{1}, std::size_t{100000}));
+  update
+      ->add_option("--finish-by", arguments->finishBy,
+                   "start no updater that the runs so far say would not end by this local time "
+                   "(the next such moment)")
+      ->type_name("HH:MM")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            return ParseTimeOfDay(text) ? std::string()
+                                        : "a time HH:MM (00:00 to 23:59) is expected";
+          },
+          "HH:MM"));
+  update->get_option("--allow-downgrade")->needs("--target-version");
+  update->get_option("--force")->needs("--target-version");
   update->callback([arguments, &status] { status = Update(*arguments); });
 }
 
