@@ -278,7 +278,6 @@ class BatchSession {
   // On the worker's thread.
   [[nodiscard]] std::optional<std::u16string> BeforeRun(std::size_t index);
   void RunStarted(std::size_t index, const ProcessIdentity& updater);
-  void StartWithNothingToRun();
   void PlanActions(BatchPlan& plan) const;
   void CountHeardFailures();
   void AfterRun(std::size_t index, DeviceRun& run);

@@ -115,7 +115,8 @@ void CPendravelBatchDlg::OnBatchUpdateClicked() {
   // Enter presses Batch Update, and the focus often rests in the file field
   // after a batch: nothing is flashed without an explicit Yes.
   if (!plan || !m_host.AskYesNo(ConfirmationText(*plan), kConfirmCaption)) return;
-  if (m_session.StartBatch(*plan)) {
+  // A batch whose devices all run their target already starts no worker.
+  if (m_session.StartBatch(*plan) && m_session.BatchActive()) {
     EnterUpdating();
     ShowProgress();
   }
