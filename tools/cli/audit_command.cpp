@@ -30,7 +30,8 @@ constexpr const char* kAuditFooter =
     "Compares the devices heard on the adapter (or in a saved capture, every device in it)\n"
     "with the roster, a CSV file with the columns IP, System Name, IED Name, Target App\n"
     "Version and Update. Standard output: one line per roster row in roster order, then one\n"
-    "per device heard but not listed: ip, state, system name, IED name, app version, target.\n"
+    "per device heard but not listed: ip, state, system name, IED name, app version, target;\n"
+    "with --json one JSON object per line. Nothing is written.\n"
     "States: OK, Off target, Identity mismatch, Missing, Unexpected, Address conflict.\n"
     "Exit status: 0 every row OK; 1 any other state; 2 the audit could not run (bad\n"
     "arguments, roster refused, adapter or capture unusable).";
