@@ -102,6 +102,34 @@ TEST_F(CliDecode, BadInputGivesStatusTwoAndNothingOnStdout) {
   EXPECT_EQ(RunCli({"--help"}).status, 0);
 }
 
+// A saved capture lists every device in it, as `table` does.
+TEST_F(CliDecode, AuditComparesACaptureWithTheRoster) {
+  const std::string roster = folder_.File("site.csv").string();
+  WriteBytes(roster,
+             "IP,System Name,IED Name,Target App Version,Update\n192.168.0.5,bay-1,,4.1.7,yes\n"
+             "192.168.0.9,bay-9,F9,4.1.7,no\n");
+  const std::string capture = Capture({test::DeviceFrame("bay-1", 5), test::DeviceFrame("x", 6)});
+  const auto result = RunCli({"audit", "--capture", capture, "--roster", roster, "--json"});
+  EXPECT_EQ(result.status, 1) << result.err;
+  EXPECT_EQ(result.out,
+            "{\"ip\":\"192.168.0.5\",\"state\":\"OK\",\"systemName\":\"bay-1\",\"iedName\":"
+            "\"FEEDER_7\",\"appVersion\":\"4.1.7\",\"targetVersion\":\"4.1.7\"}\n"
+            "{\"ip\":\"192.168.0.9\",\"state\":\"Missing\",\"systemName\":\"bay-9\",\"iedName\":"
+            "\"F9\",\"appVersion\":\"\",\"targetVersion\":\"4.1.7\"}\n"
+            "{\"ip\":\"192.168.0.6\",\"state\":\"Unexpected\",\"systemName\":\"x\",\"iedName\":"
+            "\"FEEDER_7\",\"appVersion\":\"4.1.7\",\"targetVersion\":\"\"}\n");
+
+  WriteBytes(roster,
+             "IP,System Name,IED Name,Target App Version,Update\n192.168.0.5,,,4.1,maybe\n");
+  const auto refused = RunCli({"audit", "--capture", capture, "--roster", roster});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.err, "quilmarr-cli: Roster " + roster +
+                             ", line 2: Update must be yes or no, not \"maybe\"\n");
+  EXPECT_EQ(
+      RunCli({"audit", "--capture", capture, "--adapter", "10.0.0.1", "--roster", roster}).status,
+      2);
+}
+
 TEST_F(CliDecode, RealCaptureDecodesEveryFrame) {
   const auto result = RunCli({"decode", QUILMARR_CORPUS_DIR "/smc_gs8p_switch.pcap"});
   EXPECT_EQ(result.status, 0);

@@ -382,5 +382,35 @@ TEST_F(CliUpdate, ADryRunAndBadInputWriteNothingAndRunNoUpdater) {
       << result.err;
 }
 
+// The audit listens as update does and writes nothing.
+TEST_F(CliUpdate, AuditListsEachRosterRowThenTheUnlistedDevices) {
+  StartDevices(4);
+  const fs::path roster = temp_.Path() / "site.csv";
+  const std::string header = "IP,System Name,IED Name,Target App Version,Update\n";
+  auto audit = [&](const std::string& rows) {
+    WriteBytes(roster, header + rows);
+    return RunCommand({"ip", "netns", "exec", pair_->captureNamespace, QUILMARR_CLI_PATH, "audit",
+                       "--adapter", adapter_, "--roster", roster.string(), "--listen-seconds",
+                       "2"});
+  };
+  const std::string ok = "192.0.2.10,IED-0,IED_0,1.0.0,yes\n";
+  const auto result = audit(ok +
+                            "192.0.2.11,IED-1,,2.0.0,yes\n"
+                            "192.0.2.12,IED-9,IED_2,1.0.0,no\n"
+                            "192.0.2.20,IED-20,,1.0.0,yes\n");
+  EXPECT_EQ(result.status, 1) << result.err;
+  EXPECT_EQ(Lines(result.out), (Strings{"192.0.2.10\tOK\tIED-0\tIED_0\t1.0.0\t1.0.0",
+                                        "192.0.2.11\tOff target\tIED-1\tIED_1\t1.0.0\t2.0.0",
+                                        "192.0.2.12\tIdentity mismatch\tIED-2\tIED_2\t1.0.0\t1.0.0",
+                                        "192.0.2.20\tMissing\tIED-20\t\t\t1.0.0",
+                                        "192.0.2.13\tUnexpected\tIED-3\tIED_3\t1.0.0\t"}));
+  const auto clean = audit(ok +
+                           "192.0.2.11,,,1.0.0,yes\n192.0.2.12,,,1.0.0,yes\n"
+                           "192.0.2.13,,,1.0.0,yes\n");
+  EXPECT_EQ(clean.status, 0) << clean.out << clean.err;
+  EXPECT_EQ(Lines(clean.out).size(), 4u);
+  ExpectUdpRestored();
+}
+
 }  // namespace
 }  // namespace quilmarr::test

@@ -18,46 +18,44 @@
 namespace quilmarr::cli {
 namespace {
 
-// How a capture ended.
-enum class CaptureEnd { None, Stopped, OpenFailed, ReadFailed };
-
 // Handles every frame inline on the worker thread; the table is guarded because
-// the main thread prints it once the worker has ended.
+// the main thread takes it once the worker has ended.
 class PipelineSink final : public CaptureSink {
  public:
+  explicit PipelineSink(DeviceTable& table) : table_(table) {}
   void FrameCaptured(std::span<const std::uint8_t> frame) override {
     const std::lock_guard lock(mutex_);
     ProcessCapturedFrame(frame, table_, clock_);
   }
-  void CaptureStopped() override { End(CaptureEnd::Stopped); }
-  void CaptureOpenFailed() override { End(CaptureEnd::OpenFailed); }
-  void CaptureReadFailed() override { End(CaptureEnd::ReadFailed); }
+  void CaptureStopped() override { End(ListenEnd::Listened); }
+  void CaptureOpenFailed() override { End(ListenEnd::OpenFailed); }
+  void CaptureReadFailed() override { End(ListenEnd::ReadFailed); }
 
-  [[nodiscard]] CaptureEnd EndMessage() {
+  [[nodiscard]] ListenEnd Ended() {
     const std::lock_guard lock(mutex_);
-    return endMessage_;
-  }
-  void Print() {
-    const std::lock_guard lock(mutex_);
-    for (const auto& record : table_) {
-      std::cout << JoinFields({record->ipText, record->systemName, record->iedName,
-                               record->bootVersion, record->originalAppVersion,
-                               record->currentAppVersion})
-                << '\n';
-    }
+    return end_;
   }
 
  private:
   std::mutex mutex_;
-  DeviceTable table_;
+  DeviceTable& table_;
   SystemClock clock_;
-  CaptureEnd endMessage_ = CaptureEnd::None;
+  ListenEnd end_ = ListenEnd::Listened;
 
-  void End(CaptureEnd end) {
+  void End(ListenEnd end) {
     const std::lock_guard lock(mutex_);
-    endMessage_ = end;
+    end_ = end;
   }
 };
+
+void Print(const DeviceTable& table) {
+  for (const auto& record : table) {
+    std::cout << JoinFields({record->ipText, record->systemName, record->iedName,
+                             record->bootVersion, record->originalAppVersion,
+                             record->currentAppVersion})
+              << '\n';
+  }
+}
 
 std::unique_ptr<AdapterList> ListAdapters() {
   if (LiveCaptureLibraryMissing()) std::cerr << kCaptureLibraryMissing << '\n';
@@ -89,15 +87,33 @@ const AdapterInfo* FindAdapter(const AdapterList& adapters, std::u16string_view 
 }
 
 int Listen(const std::string& adapterIp, double seconds) {
+  DeviceTable table;
+  switch (ListenOnAdapter(adapterIp, seconds, table)) {
+    case ListenEnd::NoAdapters: return 1;
+    case ListenEnd::NoSuchAdapter: return kUsageError;
+    case ListenEnd::OpenFailed: std::cerr << kOpenAdapterFailed << '\n'; return 1;
+    case ListenEnd::ReadFailed:
+      Print(table);
+      std::cerr << kAdapterReadFailed << '\n';
+      return 1;
+    case ListenEnd::Listened: break;
+  }
+  Print(table);
+  return 0;
+}
+
+}  // namespace
+
+ListenEnd ListenOnAdapter(const std::string& adapterIp, double seconds, DeviceTable& table) {
   const auto adapters = ListAdapters();
-  if (!adapters) return 1;
+  if (!adapters) return ListenEnd::NoAdapters;
   const AdapterInfo* adapter = FindAdapter(*adapters, FromUtf8(adapterIp));
   if (adapter == nullptr) {
     std::cerr << "quilmarr-cli: no capture adapter has the address " << adapterIp << '\n';
-    return kUsageError;
+    return ListenEnd::NoSuchAdapter;
   }
 
-  PipelineSink target;
+  PipelineSink target(table);
   CaptureContext context;
   context.sink = &target;
   context.running.store(true);
@@ -115,18 +131,8 @@ int Listen(const std::string& adapterIp, double seconds) {
     worker.RequestStop();
     worker.Join();  // safe: the target never waits for this thread
   }
-
-  switch (target.EndMessage()) {
-    case CaptureEnd::OpenFailed: std::cerr << "Open adapter failed\n"; return 1;
-    case CaptureEnd::ReadFailed:
-      target.Print();
-      std::cerr << "Capture stopped: the network adapter could not be read\n";
-      return 1;
-    default: target.Print(); return 0;
-  }
+  return target.Ended();
 }
-
-}  // namespace
 
 void AddAdapterCommands(CLI::App& app, int& status) {
   auto* adapters = app.add_subcommand("adapters", "List the capture-capable adapters");

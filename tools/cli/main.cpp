@@ -21,6 +21,7 @@ int main(int argc, char** argv) {
   quilmarr::cli::AddAdapterCommands(app, status);
   quilmarr::cli::AddSettingsCommands(app, status);
   quilmarr::cli::AddUpdateCommand(app, status);
+  quilmarr::cli::AddAuditCommand(app, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

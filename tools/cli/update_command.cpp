@@ -89,6 +89,8 @@ constexpr const char* kUpdateFooter =
     "2 nothing was updated (bad arguments, adapter, devices, package, updater or settings file,\n"
     "or another batch using the settings file). --dry-run: 0 when a batch would start, else 2.";
 
+}  // namespace
+
 // CLI11's Range lets NaN through (every comparison with it is false).
 std::string ListenSecondsError(const std::string& text) {
   char* end = nullptr;
@@ -98,6 +100,8 @@ std::string ListenSecondsError(const std::string& text) {
              ? std::string()
              : "a number of seconds from 0 to 86400 is expected";
 }
+
+namespace {
 
 // 64 hex digits, to lowercase as the plan spells digests.
 std::string Sha256Error(std::string& text) {
