@@ -100,12 +100,71 @@ void BatchSession::Start(bool writes) {
   LoadAdapters();
 }
 
+void BatchSession::ReopenRoster() {
+  const std::u16string path = services_.settings.ReadString(
+      settings::kSectionQuilmarr, settings::kKeyRosterFile, kPathValueCapacity);
+  if (!path.empty()) static_cast<void>(OpenRoster(path));
+}
+
 void BatchSession::RecoverEarlierBatch(bool dryRun) {
   // Said once: a front end may ask again before each batch, and a journal
   // that still cannot be applied is then refused with its own text.
   const std::optional<std::u16string> said = RecoverInterruptedBatch(services_.settings, dryRun);
   if (said && *said != lastRecoveryText_) ShowError(*said);
   if (said) lastRecoveryText_ = *said;
+}
+
+bool BatchSession::OpenRoster(const std::u16string& path, bool remember) {
+  auto roster = ReadSiteRoster(path);
+  if (const auto* refusal = std::get_if<std::u16string>(&roster)) {
+    ShowError(*refusal);
+    return false;
+  }
+  roster_ = std::make_unique<SiteRoster>(std::move(std::get<SiteRoster>(roster)));
+  if (remember) {
+    static_cast<void>(
+        services_.settings.WriteString(settings::kSectionQuilmarr, settings::kKeyRosterFile, path));
+  }
+  return true;
+}
+
+void BatchSession::CloseRoster() {
+  roster_.reset();
+  static_cast<void>(
+      services_.settings.RemoveKey(settings::kSectionQuilmarr, settings::kKeyRosterFile));
+}
+
+std::vector<AuditRow> BatchSession::Audit() const {
+  return roster_ ? AuditSite(*roster_, devices_, services_.clock.Now()) : std::vector<AuditRow>();
+}
+
+std::optional<std::pair<std::vector<std::u16string>, std::vector<std::u16string>>>
+BatchSession::RosterTargets() const {
+  if (!roster_) return std::nullopt;
+  std::vector<std::u16string> targets;
+  std::vector<std::u16string> versions;
+  std::vector<std::u16string> namesDiffer;
+  bool heard = false;
+  for (const AuditRow& row : Audit()) {
+    const RosterRow* listed = roster_->Find(row.ip);
+    if (row.state != AuditState::Missing) heard = true;
+    if (listed == nullptr) continue;
+    if (row.state == AuditState::IdentityMismatch) namesDiffer.push_back(row.ip);
+    if (!listed->update || (row.state != AuditState::Ok && row.state != AuditState::OffTarget)) {
+      continue;
+    }
+    targets.push_back(listed->ip);
+    versions.push_back(listed->targetVersion);
+  }
+  if (!namesDiffer.empty()) {
+    host_.ShowError(u"Not updated, as they answer with other names than the roster's: " +
+                    JoinedList(namesDiffer));
+  }
+  if (!heard) {
+    host_.ShowError(u"No device was heard on " + captureIp_ + u": nothing to update");
+    return std::nullopt;
+  }
+  return std::pair{std::move(targets), std::move(versions)};
 }
 
 void BatchSession::LoadAdapters() {
@@ -235,6 +294,17 @@ std::optional<BatchPlan> BatchSession::PlanBatch(const BatchRequest& request) {
   if (auto refusal = RefusalBeforeTargets(request)) return refuse(std::move(*refusal));
   BatchPlan plan;
   plan.request = request;
+  if (roster_ && plan.request.targetVersions.empty()) {
+    // The ticked devices on the roster are held to their targets.
+    for (std::size_t row = 0; row < plan.request.targets.size(); ++row) {
+      const RosterRow* listed = roster_->Find(plan.request.targets[row]);
+      if (listed != nullptr && !listed->update) {
+        return refuse(u"Row " + FromUtf8(std::to_string(row + 1)) + u", " + listed->ip +
+                      u", is marked not to be updated on the roster: nothing is updated");
+      }
+      plan.request.targetVersions.push_back(listed ? listed->targetVersion : u"");
+    }
+  }
   plan.options = std::get<BatchOptions>(ReadBatchOptions(services_.settings, request.overrides));
 
   // A broadcast, multicast or loopback address, or the adapter's own, as the
@@ -835,6 +905,7 @@ std::vector<DeviceRow> BatchSession::Rows(const std::vector<std::u16string>& tic
       row.status = OutcomeText(*result);
     }
     if (row.status.empty() && HasAddressConflict(*record, now)) row.status = kAddressConflictStatus;
+    if (row.status.empty()) row.status = RosterStatus(roster_.get(), *record, now);
     rows.push_back(std::move(row));
   }
   return rows;

@@ -25,6 +25,7 @@
 #include "platform/file_lock.h"
 #include "platform/sleep_inhibitor.h"
 #include "session/batch_journal.h"
+#include "session/site_audit.h"
 #include "session/device_rows.h"
 #include "session/worker_messages.h"
 #include "update/batch_options.h"
@@ -176,6 +177,22 @@ class BatchSession {
   void Start(bool writes = true);
   // Adapters, enumerated once; a failure is shown and leaves none.
   void LoadAdapters();
+
+  // The site roster the devices are checked against, remembered as
+  // [Quilmarr] RosterFile when `remember`; false when it is refused (the
+  // reason is shown).
+  bool OpenRoster(const std::u16string& path, bool remember = true);
+  // The roster remembered from the last time, if any (a window's start).
+  void ReopenRoster();
+  void CloseRoster();
+  [[nodiscard]] const SiteRoster* Roster() const noexcept { return roster_.get(); }
+  // The roster's rows and the unlisted devices heard, with their states.
+  [[nodiscard]] std::vector<AuditRow> Audit() const;
+  // A roster run's targets, in roster order: the rows marked yes that were
+  // heard with the roster's names, each with its target version. The rows
+  // heard with other names are named (shown); nullopt when none was heard.
+  [[nodiscard]] std::optional<std::pair<std::vector<std::u16string>, std::vector<std::u16string>>>
+  RosterTargets() const;
   [[nodiscard]] const AdapterList* Adapters() const noexcept { return adapters_.get(); }
   [[nodiscard]] const AdapterInfo* AdapterAt(int index) const noexcept;
   [[nodiscard]] const AdapterInfo* FindAdapter(std::u16string_view ip) const;
@@ -287,6 +304,7 @@ class BatchSession {
   SessionHost& host_;
   WindowMessageSink sink_{services_.window};
   std::unique_ptr<AdapterList> adapters_;
+  std::unique_ptr<SiteRoster> roster_;
   CaptureContext capture_;
   std::u16string captureIp_;  // the address of the adapter captured on
   DeviceTable devices_;

@@ -25,6 +25,7 @@ inline constexpr std::u16string_view kKeyAdapterIp = u"AdapterIp";
 inline constexpr std::u16string_view kKeyVerifySeconds = u"VerifySeconds";
 inline constexpr std::u16string_view kKeyUpdateTimeoutSeconds = u"UpdateTimeoutSeconds";
 inline constexpr std::u16string_view kKeyMaxFailures = u"MaxFailures";
+inline constexpr std::u16string_view kKeyRosterFile = u"RosterFile";
 inline constexpr std::u16string_view kSectionPendravel = u"Pendravel";
 inline constexpr std::u16string_view kKeyExePath = u"ExePath";
 inline constexpr std::u16string_view kFileName = u"Pendravel.ini";

@@ -410,6 +410,18 @@ TEST_F(CliUpdate, AuditListsEachRosterRowThenTheUnlistedDevices) {
   EXPECT_EQ(clean.status, 0) << clean.out << clean.err;
   EXPECT_EQ(Lines(clean.out).size(), 4u);
   ExpectUdpRestored();
+
+  // A roster run: only rows marked yes, heard with the roster's names and
+  // not at their target, each verified against its own target.
+  WriteBytes(roster, header + ok + "192.0.2.11,IED-1,,2.0.0,yes\n192.0.2.12,IED-9,,2.0.0,yes\n" +
+                         "192.0.2.13,,,2.0.0,no\n");
+  const auto run = Update({"--roster", roster.string(), "--verify-seconds", "20"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Lines(run.out), (Strings{"192.0.2.10\tAlready at 1.0.0\tIED-0\tIED_0\t1.0.0\t1.0.0",
+                                     "192.0.2.11\tVerified 2.0.0\tIED-1\tIED_1\t1.0.0\t2.0.0"}));
+  EXPECT_NE(run.err.find("other names than the roster's: 192.0.2.12"), std::string::npos)
+      << run.err;
+  EXPECT_EQ(UpdatedDevices(), Strings{"192.0.2.11"});
 }
 
 }  // namespace

@@ -40,7 +40,17 @@ int HeadlessBatch::Run(const UpdateRequest& request) {
   if (!batch) return kNothingUpdated;
   std::optional<std::vector<std::u16string>> targets;
   if (Listen(request, *session_.FindAdapter(request.adapterIp))) {
-    targets = session_.HeardTargets(request.deviceIps);
+    if (request.rosterPath.empty()) {
+      targets = session_.HeardTargets(request.deviceIps);
+    } else if (auto roster = session_.RosterTargets()) {
+      if (roster->first.empty()) {
+        events_.Say(u"No device on the roster is to be updated");
+        static_cast<void>(session_.Close());
+        return kBatchSucceeded;
+      }
+      targets = std::move(roster->first);
+      batch->targetVersions = std::move(roster->second);
+    }
   }
   if (targets) {
     batch->targets = std::move(*targets);
@@ -91,6 +101,9 @@ std::optional<BatchRequest> HeadlessBatch::Check(const UpdateRequest& request) {
   batch.finishBy = request.finishBy;
   if (const auto refusal = session_.RefusalBeforeTargets(batch)) {
     events_.Say(*refusal);
+    return std::nullopt;
+  }
+  if (!request.rosterPath.empty() && !session_.OpenRoster(request.rosterPath, false)) {
     return std::nullopt;
   }
   const AdapterInfo* adapter = session_.FindAdapter(request.adapterIp);

@@ -35,6 +35,7 @@ struct UpdateRequest {
   // Every check, then the plan instead of the batch: nothing written, nothing run.
   bool dryRun = false;
   std::u16string targetVersion;  // empty: none
+  std::u16string rosterPath;     // the targets are the roster's; empty: none
   bool allowDowngrade = false;
   bool force = false;
   std::size_t maxRuns = 0;  // --max-devices; 0: no limit

@@ -60,6 +60,7 @@ struct UpdateArguments {
   std::string maxFailures;
   std::size_t maxDevices = 0;
   std::string finishBy;
+  std::string rosterPath;
 };
 
 // HH:MM of a 24-hour clock.
@@ -162,6 +163,7 @@ int Update(const UpdateArguments& arguments) {
   if (!arguments.packageSha256.empty()) request.packageSha256 = arguments.packageSha256;
   request.dryRun = arguments.dryRun;
   request.targetVersion = FromUtf8(arguments.targetVersion);
+  request.rosterPath = FromUtf8(arguments.rosterPath);
   request.allowDowngrade = arguments.allowDowngrade;
   request.force = arguments.force;
   if (!arguments.maxFailures.empty()) {
@@ -203,6 +205,11 @@ void AddUpdateCommand(CLI::App& app, int& status) {
       ->type_name("IP");
   devices->add_flag("--all-heard", arguments->allHeard,
                     "every device heard during the listen, in the order first heard");
+  devices
+      ->add_option("--roster", arguments->rosterPath,
+                   "the site roster's rows marked yes that were heard with its names, in its "
+                   "order, each held to its own target version")
+      ->type_name("FILE");
   devices->require_option(1);
   update->add_option("--listen-seconds", arguments->listenSeconds, "how long to listen first")
       ->capture_default_str()
@@ -241,9 +248,9 @@ void AddUpdateCommand(CLI::App& app, int& status) {
           },
           "V"));
   update->add_flag("--allow-downgrade", arguments->allowDowngrade,
-                   "with --target-version: run devices newer than it too");
+                   "with a target version: run devices newer than it too");
   update->add_flag("--force", arguments->force,
-                   "with --target-version: run devices already at it too");
+                   "with a target version: run devices already at it too");
   update
       ->add_option("--max-failures", arguments->maxFailures,
                    "start no further updater once N devices ended not succeeded; 0: no limit "
@@ -271,8 +278,7 @@ void AddUpdateCommand(CLI::App& app, int& status) {
                                         : "a time HH:MM (00:00 to 23:59) is expected";
           },
           "HH:MM"));
-  update->get_option("--allow-downgrade")->needs("--target-version");
-  update->get_option("--force")->needs("--target-version");
+  update->get_option("--target-version")->excludes(update->get_option("--roster"));
   update->callback([arguments, &status] { status = Update(*arguments); });
 }
 
