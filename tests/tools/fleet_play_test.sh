@@ -5,8 +5,10 @@
 # ied-sim devices announce themselves; its adapter end in one shared "station
 # PC" namespace, where ansible-playbook (local connection) runs quilmarr-cli.
 # Each station has its own settings folder naming the stand-in Pendravel.exe.
-# Checks: every device of each station verified in that station's fetched
-# report, and [UDP] REMOTE_IP/HOST_IP as they were in both settings files.
+# Checks: the play run three times: with --check (a dry run: nothing run or
+# written), for real (every device of each station verified in its fetched
+# report, [UDP] put back) and again (nothing run, every device "Already at
+# 2.0.0", the update task unchanged); changes as the update task reports them.
 # The addresses come from a documentation range no route of this host covers
 # (scripts/free-subnet.sh), and exist only inside the namespaces made here.
 # Exit 77: skipped (not root, or no ansible-playbook).
@@ -118,58 +120,134 @@ for name in "${!settings_file[@]}"; do
   host_before[$name]=$(ini_value "${settings_file[$name]}" UDP HOST_IP)
 done
 
-# The stations' PC: quilmarr-cli on the PATH; a quick stand-in updater whose
-# devices stay silent one second; Ansible's own files in the work folder.
+# Each task's result, one line per host and task (host, action, status,
+# changed), from a callback of the test's own: ansible-core has no JSON output.
+mkdir -p "$work/callbacks" "$work/tmp"
+cat >"$work/callbacks/task_lines.py" <<'PYTHON'
+import os
+from ansible.plugins.callback import CallbackBase
+
+class CallbackModule(CallbackBase):
+    CALLBACK_VERSION = 2.0
+    CALLBACK_TYPE = 'aggregate'
+    CALLBACK_NAME = 'task_lines'
+    CALLBACK_NEEDS_ENABLED = True
+
+    def _line(self, result, status):
+        fields = [result._host.get_name(), result._task.action, status,
+                  str(bool(result._result.get('changed'))).lower()]
+        with open(os.environ['FLEET_TASK_LINES'], 'a') as out:
+            out.write('\t'.join(fields) + '\n')
+
+    def v2_runner_on_ok(self, result):
+        self._line(result, 'ok')
+
+    def v2_runner_on_failed(self, result, ignore_errors=False):
+        self._line(result, 'failed')
+
+    def v2_runner_on_skipped(self, result):
+        self._line(result, 'skipped')
+PYTHON
+
+# play RUN [ANSIBLE-PLAYBOOK ARGUMENTS] : the play on the stations' PC, with
+# quilmarr-cli on the PATH and a quick stand-in updater whose devices stay
+# silent one second; Ansible's own files in the work folder. Sets $status.
 : >"$work/ansible.cfg"
-started=$SECONDS
-(
-  cd "$work" &&
-    ip netns exec "$pc" env PATH="$(dirname "$cli"):$PATH" \
-      QUILMARR_STANDIN_DELAY_MS=300 QUILMARR_STANDIN_SILENT_S=1 \
-      ANSIBLE_CONFIG="$work/ansible.cfg" ANSIBLE_LOCAL_TEMP="$work/ansible/local" \
-      ANSIBLE_REMOTE_TEMP="$work/ansible/remote" ANSIBLE_ASYNC_DIR="$work/ansible/async" \
-      ANSIBLE_NOCOLOR=1 ANSIBLE_FORCE_COLOR=0 \
-      ansible-playbook -i inventory.ini -e "work_dir=$work/station-files" rollout.yml </dev/null
-) >"$work/play.log" 2>&1 &
-# In the background, so that an interruption cleans up at once.
-pids+=($!)
-wait "${pids[-1]}"
-status=$?
-echo "ansible-playbook: exit status $status after $((SECONDS - started)) s"
-if [ "$status" -ne 0 ]; then
-  cat "$work/play.log"
-  fail "the play did not succeed"
-fi
+play() {
+  local run=$1 started=$SECONDS
+  shift
+  (
+    cd "$work" &&
+      ip netns exec "$pc" env PATH="$(dirname "$cli"):$PATH" TMPDIR="$work/tmp" \
+        QUILMARR_STANDIN_DELAY_MS=300 QUILMARR_STANDIN_SILENT_S=1 \
+        ANSIBLE_CONFIG="$work/ansible.cfg" ANSIBLE_LOCAL_TEMP="$work/ansible/local" \
+        ANSIBLE_REMOTE_TEMP="$work/ansible/remote" ANSIBLE_ASYNC_DIR="$work/ansible/async" \
+        ANSIBLE_NOCOLOR=1 ANSIBLE_FORCE_COLOR=0 \
+        ANSIBLE_CALLBACK_PLUGINS="$work/callbacks" ANSIBLE_CALLBACKS_ENABLED=task_lines \
+        FLEET_TASK_LINES="$work/tasks-$run.tsv" \
+        ansible-playbook -i inventory.ini -e "work_dir=$work/station-files" \
+        -e target_version=2.0.0 -e listen_seconds=3 -e verify_seconds=60 "$@" rollout.yml </dev/null
+  ) >"$work/play-$run.log" 2>&1 &
+  # In the background, so that an interruption cleans up at once.
+  pids+=($!)
+  wait "${pids[-1]}"
+  status=$?
+  echo "ansible-playbook ($run): exit status $status after $((SECONDS - started)) s"
+}
 
 failures=0
-for name in "${!settings_file[@]}"; do
-  report="$work/reports/$name.csv"
-  if [ ! -f "$report" ]; then
-    echo "FAIL $name: no report fetched to reports/$name.csv"
-    failures=$((failures + 1))
-    continue
-  fi
-  # One row per device of this station, each verified, each on its own adapter,
-  # with the digests sha256sum gives for the package and the updater.
-  rows=$(tail -n +2 "$report" | tr -d '\r')
-  package=$work/station-files/ied-app-2.0.0.pck
+check() { # check CONDITION-STATUS MESSAGE
+  if [ "$1" -eq 0 ]; then echo "ok   $2"; else echo "FAIL $2"; failures=$((failures + 1)); fi
+}
+# update_changed RUN NAME : the update task's (the play's one command) status and changed.
+update_changed() {
+  awk -F'\t' -v host="$2" '$1 == host && $2 ~ /command$/ { print $3, $4 }' "$work/tasks-$1.tsv"
+}
+# runs NAME : how often the stand-in updater ran for this station.
+runs() {
+  local log="${settings_file[$1]%/*}/Pendravel-standin.log"
+  if [ -f "$log" ]; then wc -l <"$log"; else echo 0; fi
+}
+# report_rows NAME EXIT-STATUS OUTCOME : the fetched report's rows with these cells,
+# each on this station's adapter, with the digests of the package and the updater.
+report_rows() {
+  local package=$work/station-files/ied-app-2.0.0.pck digests
   digests="\"$(sha256sum <"$package" | cut -d' ' -f1)\",\"$(sha256sum <"$updater_dir/Pendravel.exe" | cut -d' ' -f1)\""
-  verified=$(grep -c "^\"$net\.[0-9]*\",\"${name^^}-[0-9]\",.*,\"0\",\"Verified 2.0.0\",\"$package\",\"${adapter_ip[$name]}\",$digests," <<<"$rows")
-  if [ "$(wc -l <<<"$rows")" -ne "${device_count[$name]}" ] || [ "$verified" -ne "${device_count[$name]}" ]; then
-    echo "FAIL $name: wanted ${device_count[$name]} devices verified on ${adapter_ip[$name]}, report:"
-    cat "$report"
-    failures=$((failures + 1))
-  else
-    echo "ok   $name: ${device_count[$name]} devices verified"
-  fi
+  tail -n +2 "$work/reports/$1.csv" | tr -d '\r' |
+    grep -c "^\"$net\.[0-9]*\",\"${1^^}-[0-9]\",.*,\"$2\",\"$3\",\"$package\",\"${adapter_ip[$1]}\",$digests,"
+}
+finish() {
+  [ "$failures" -eq 0 ] && exit 0
+  for log in "$work"/play-*.log; do echo "== $log"; cat "$log"; done
+  exit 1
+}
+
+# 1. --check: a dry run on each station, which runs no updater and writes nothing.
+for name in "${!settings_file[@]}"; do cp "${settings_file[$name]}" "$work/$name-before.ini"; done
+play check --check
+check "$status" "--check succeeds"
+for name in "${!settings_file[@]}"; do
+  [ "$(update_changed check "$name")" = "ok false" ]
+  check $? "$name --check: the update task ran and changed nothing"
+  [ "$(runs "$name")" -eq 0 ]
+  check $? "$name --check: no updater run"
+  cmp -s "${settings_file[$name]}" "$work/$name-before.ini"
+  check $? "$name --check: settings file byte for byte unchanged"
+done
+[ ! -e "$work/station-files" ] && [ -z "$(ls -A "$work/tmp")" ] && [ ! -e "$work/reports" ]
+check $? "--check: no work folder, report or dry-run copy left"
+[ "$failures" -eq 0 ] || finish
+
+# 2. The rollout: every device of each station verified, [UDP] put back.
+play rollout
+check "$status" "the rollout succeeds"
+declare -A runs_after_rollout
+for name in "${!settings_file[@]}"; do
+  runs_after_rollout[$name]=$(runs "$name")
+  [ "$(update_changed rollout "$name")" = "ok true" ]
+  check $? "$name: the update task changed the station"
+  [ -f "$work/reports/$name.csv" ] &&
+    [ "$(tail -n +2 "$work/reports/$name.csv" | wc -l)" -eq "${device_count[$name]}" ] &&
+    [ "$(report_rows "$name" 0 "Verified 2.0.0")" -eq "${device_count[$name]}" ] &&
+    [ "${runs_after_rollout[$name]}" -eq "${device_count[$name]}" ]
+  check $? "$name: ${device_count[$name]} devices run once and verified in reports/$name.csv"
   remote=$(ini_value "${settings_file[$name]}" UDP REMOTE_IP)
   host=$(ini_value "${settings_file[$name]}" UDP HOST_IP)
-  if [ "$remote" != "${remote_before[$name]}" ] || [ "$host" != "${host_before[$name]}" ]; then
-    echo "FAIL $name: [UDP] REMOTE_IP=$remote HOST_IP=$host, wanted" \
-      "${remote_before[$name]} and ${host_before[$name]} as before"
-    failures=$((failures + 1))
-  else
-    echo "ok   $name: [UDP] restored"
-  fi
+  [ "$remote" = "${remote_before[$name]}" ] && [ "$host" = "${host_before[$name]}" ]
+  check $? "$name: [UDP] REMOTE_IP=$remote HOST_IP=$host as before"
 done
-[ "$failures" -eq 0 ] || { cat "$work/play.log"; exit 1; }
+[ "$failures" -eq 0 ] || finish
+
+# 3. Again: every device already at the target version, nothing run, no change.
+play again
+check "$status" "the second rollout succeeds"
+for name in "${!settings_file[@]}"; do
+  [ "$(update_changed again "$name")" = "ok false" ]
+  check $? "$name again: the update task changed nothing"
+  [ "$(runs "$name")" -eq "${runs_after_rollout[$name]}" ]
+  check $? "$name again: no further updater run"
+  [ "$(tail -n +2 "$work/reports/$name.csv" | wc -l)" -eq "${device_count[$name]}" ] &&
+    [ "$(report_rows "$name" "" "Already at 2.0.0")" -eq "${device_count[$name]}" ]
+  check $? "$name again: every device \"Already at 2.0.0\" in reports/$name.csv"
+done
+finish
