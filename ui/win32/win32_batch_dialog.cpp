@@ -251,8 +251,8 @@ bool Win32BatchDialog::OnContextMenu(HWND clicked, LPARAM screenPoint) {
   HMENU menu = CreatePopupMenu();
   if (menu == nullptr) return true;
   for (const ListMenuItem& item : controller_->ListMenu()) {
-    AppendMenuW(menu, MF_STRING | (item.enabled ? MF_ENABLED : MF_GRAYED), item.command,
-                ToWide(item.text).c_str());
+    AppendMenuW(menu, static_cast<UINT>(MF_STRING | (item.enabled ? MF_ENABLED : MF_GRAYED)),
+                item.command, ToWide(item.text).c_str());
   }
   // The choice arrives as WM_COMMAND with the item's IDM_ id.
   TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr);
