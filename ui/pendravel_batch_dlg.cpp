@@ -40,6 +40,7 @@ CPendravelBatchDlg::CPendravelBatchDlg(DialogControls controls, DialogServices s
 bool CPendravelBatchDlg::OnInitDialog() {
   m_host.SetWindowTitle(kWindowTitle);
   m_session.Start();
+  m_session.ReopenRoster();
   FillAdapterCombo();
   SetUpDeviceList();
   m_fileEdit.SetText(

@@ -14,8 +14,17 @@
 
 namespace quilmarr {
 
-// The device list's context-menu item, which calls OnExportListClicked.
+// The device list's context-menu items.
 inline constexpr char16_t kExportListItem[] = u"Export list...";
+inline constexpr char16_t kOpenRosterItem[] = u"Open roster...";
+inline constexpr char16_t kCloseRosterItem[] = u"Close roster";
+inline constexpr char16_t kExportAuditItem[] = u"Export audit...";
+
+struct ListMenuItem {
+  std::u16string_view text;
+  unsigned command = 0;  // the IDM_ id handed to OnListMenuCommand
+  bool enabled = true;
+};
 
 inline constexpr unsigned kRefreshTimerId = 1;
 inline constexpr unsigned kRefreshTimerMs = 1000;
@@ -37,6 +46,11 @@ class CPendravelBatchDlg final : private SessionHost {
   void OnBatchUpdateClicked();
   // "Export list..." of the device list's context menu: the rows shown, as CSV.
   void OnExportListClicked();
+  // The device list's context menu in its order; the roster's own items are
+  // enabled only while a roster is open.
+  [[nodiscard]] std::vector<ListMenuItem> ListMenu() const;
+  // A chosen item of ListMenu(); false for another command.
+  bool OnListMenuCommand(unsigned command);
   // Close request (window close, Esc, any other way of ending): true when the
   // dialog was ended, false when it was refused.
   bool OnClose();
@@ -80,6 +94,9 @@ class CPendravelBatchDlg final : private SessionHost {
   void FillAdapterCombo();
   void SetUpDeviceList();
   void RebuildDeviceList(bool batchJustEnded = false);
+  void OnOpenRosterClicked();
+  void OnCloseRosterClicked();
+  void OnExportAuditClicked();
 
   // The mode's transitions, each with the control states of its new mode.
   void EnableFor(UiMode mode);  // the controls ControlsFor(mode) allows

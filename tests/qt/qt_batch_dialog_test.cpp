@@ -103,12 +103,16 @@ class QtWindowDriver final : public WindowDriver {
   void SetCurrentRow(int row) override { dialog->DeviceList().setCurrentCell(row, 0); }
   void ScrollToEnd() override { dialog->DeviceList().scrollToBottom(); }
   // Through the menu of the list's context menu event.
-  void ExportList() override {
+  bool ListCommand(std::u16string_view item) override {
     catcher.menus.clear();
+    catcher.menuChoice = ToQString(item);
+    const int chosen = catcher.menuChoices;
     const QPoint inList = dialog->DeviceList().geometry().center();
     QContextMenuEvent event(QContextMenuEvent::Mouse, inList, dialog->mapToGlobal(inList));
     QApplication::sendEvent(dialog.get(), &event);
-    QCOMPARE(catcher.menus, std::vector<QStringList>{QStringList{"Export list..."}});
+    Settle();  // the triggered item, queued
+    const QStringList items{"Export list...", "Open roster...", "Close roster", "Export audit..."};
+    return catcher.menus == std::vector<QStringList>{items} && catcher.menuChoices > chosen;
   }
   bool RequestClose() override { return dialog->close(); }
   void Resize(int dx, int dy) override {

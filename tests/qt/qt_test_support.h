@@ -30,7 +30,9 @@ class ModalCatcher final : public QObject {
     poll_.start(5);
   }
   std::vector<SeenBox> boxes;
-  std::vector<QStringList> menus;  // the item texts of each menu seen; its first item is triggered
+  std::vector<QStringList> menus;             // the item texts of each menu seen
+  QString menuChoice;                         // the item triggered, when enabled; empty: the first
+  int menuChoices = 0;                        // the items triggered
   std::function<void(const SeenBox&)> onBox;  // runs as each box is seen, before it is closed
   // Answers a box that asks Yes or No; unset: Yes.
   std::function<void(QMessageBox&)> answer;
@@ -64,9 +66,12 @@ class ModalCatcher final : public QObject {
         }
         menus.push_back(texts);
         // Queued, so that a box the action opens is caught by the next poll.
-        if (!menu->actions().isEmpty()) {
-          QMetaObject::invokeMethod(menu->actions().first(), &QAction::trigger,
-                                    Qt::QueuedConnection);
+        for (QAction* action : menu->actions()) {
+          if ((menuChoice.isEmpty() || action->text() == menuChoice) && action->isEnabled()) {
+            QMetaObject::invokeMethod(action, &QAction::trigger, Qt::QueuedConnection);
+            ++menuChoices;
+            break;
+          }
         }
         QMetaObject::invokeMethod(menu, &QMenu::close, Qt::QueuedConnection);
       }

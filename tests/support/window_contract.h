@@ -90,7 +90,8 @@ class WindowDriver : public WindowFakes {
   virtual void TickRow(int row) = 0;        // as the user does
   virtual void SetCurrentRow(int row) = 0;
   virtual void ScrollToEnd() = 0;
-  virtual void ExportList() = 0;    // through the list's own command
+  // Picks an item of the list's context menu; false when it is absent or disabled.
+  virtual bool ListCommand(std::u16string_view item) = 0;
   virtual bool RequestClose() = 0;  // true when the window has ended
   virtual void Resize(int dx, int dy) = 0;
 
@@ -129,6 +130,7 @@ class WindowDriver : public WindowFakes {
     Until([&] { return capture->Idle(); });
     Refresh();
   }
+  void ExportList() { static_cast<void>(ListCommand(kExportListItem)); }
   // Handles what is still queued, for a moment.
   void Settle() {
     Until([] { return false; }, std::chrono::milliseconds(50));
@@ -296,6 +298,38 @@ inline void ExportListWritesTheRowsShown(WindowDriver& d, Checks& check) {
   WC_CHECK(d.TakeBoxes().empty());
 }
 
+// The roster's state in Status from its opening to its closing, also at the
+// next start; its audit as CSV; a ticked device at its target is left out.
+inline void ARosterShowsEachRowsStateAndItsAudit(WindowDriver& d, Checks& check) {
+  ReadyForABatch(d);  // .11 ticked
+  d.Announce({Device(12)});
+  WC_CHECK(!d.ListCommand(kCloseRosterItem) && !d.ListCommand(kExportAuditItem));
+  d.openFileAnswer = (d.settings.Root() / "site.csv").u16string();
+  WriteBytes(*d.openFileAnswer,
+             "IP,System Name,IED Name,Target App Version,Update\n"
+             "192.168.0.10,BAY-1,FEEDER_1,4.2.0,yes\n192.168.0.11,,,4.1.7,yes\n");
+  WC_CHECK(d.ListCommand(kOpenRosterItem) && d.Cell(0, 6) == u"Off target" &&
+           d.Cell(1, 6) == u"At target" && d.Cell(2, 6) == u"Not on roster");
+  d.saveFileAnswer = (d.settings.Root() / "audit.csv").u16string();
+  WC_CHECK(d.ListCommand(kExportAuditItem) && d.saveFileSuggestions.back() == u"audit.csv" &&
+           ReadBytes(*d.saveFileAnswer)
+               .starts_with("\"IP\",\"State\",\"System Name\",\"IED Name\",\"App "
+                            "Version\",\"Target App Version\"\r\n\"192.168.0.10\",\"Off target\""));
+  d.questionReply = Reply::No;
+  (void)d.TakeBoxes();
+  d.Click(BatchUpdate);
+  const std::vector<ShownBox> asked = d.TakeBoxes();
+  WC_CHECK(asked.size() == 1 &&
+           asked[0].text.starts_with(u"Update 0 devices with package.pck? 1 ticked device "
+                                     u"already runs its target and is left out."));
+  d.Open();  // the next start reopens it
+  d.StartQuery();
+  d.Announce({Device(10)});
+  WC_CHECK(d.Cell(0, 6) == u"Off target" && d.ListCommand(kCloseRosterItem) &&
+           d.Cell(0, 6).empty());
+  WC_CHECK(d.settings.Read(settings::kSectionQuilmarr, settings::kKeyRosterFile).empty());
+}
+
 inline void BrowsePutsTheChosenPathIntoTheFileField(WindowDriver& d, Checks& check) {
   d.openFileAnswer = u"/srv/fw dir/package.pck";
   d.Click(Browse);
@@ -439,6 +473,7 @@ inline std::vector<ContractCase> WindowContract() {
                                      WC_CASE(ControlStatesFollowQueryAndStop),
                                      WC_CASE(RebuildKeepsTicksScrollAndCurrentRow),
                                      WC_CASE(ExportListWritesTheRowsShown),
+                                     WC_CASE(ARosterShowsEachRowsStateAndItsAudit),
                                      WC_CASE(BrowsePutsTheChosenPathIntoTheFileField),
                                      WC_CASE(BatchMarksTheDeviceAndCloseIsRefusedUntilItEnds),
                                      WC_CASE(TheCloseWaitHandlesTheWorkerButNoInput)};

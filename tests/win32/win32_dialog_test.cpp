@@ -145,7 +145,14 @@ class Win32WindowDriver : public WindowDriver {
   }
   void ScrollToEnd() override { ListView_EnsureVisible(List(), Rows() - 1, FALSE); }
   // The command of the list's context menu.
-  void ExportList() override { SendMessageW(Dialog(), WM_COMMAND, IDM_EXPORT_LIST, 0); }
+  bool ListCommand(std::u16string_view item) override {
+    for (const ListMenuItem& shown : Controller().ListMenu()) {
+      if (shown.text != item || !shown.enabled) continue;
+      SendMessageW(Dialog(), WM_COMMAND, shown.command, 0);
+      return true;
+    }
+    return false;
+  }
   bool RequestClose() override {
     SendMessageW(Dialog(), WM_CLOSE, 0, 0);
     return dialog_->Ended();

@@ -220,8 +220,12 @@ void QtBatchDialog::OnSysCommand(unsigned commandId) {
 void QtBatchDialog::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
   if (deviceList_->geometry().contains(event->pos())) {
-    QAction* exportList = menu.addAction(ToQString(kExportListItem));
-    connect(exportList, &QAction::triggered, this, [this] { controller_->OnExportListClicked(); });
+    for (const ListMenuItem& item : controller_->ListMenu()) {
+      QAction* action = menu.addAction(ToQString(item.text));
+      action->setEnabled(item.enabled);
+      connect(action, &QAction::triggered, this,
+              [this, command = item.command] { controller_->OnListMenuCommand(command); });
+    }
     menu.exec(event->globalPos());
     return;
   }

@@ -204,7 +204,10 @@ bool Win32BatchDialog::OnCommand(int id, int code) {
     case IDC_BUTTON_QUERY: controller_->OnQueryClicked(); return true;
     case IDC_BUTTON_BROWSE: controller_->OnBrowseClicked(); return true;
     case IDC_BUTTON_BATCH_UPDATE: controller_->OnBatchUpdateClicked(); return true;
-    case IDM_EXPORT_LIST: controller_->OnExportListClicked(); return true;
+    case IDM_EXPORT_LIST:
+    case IDM_OPEN_ROSTER:
+    case IDM_CLOSE_ROSTER:
+    case IDM_EXPORT_AUDIT: return controller_->OnListMenuCommand(static_cast<unsigned>(id));
     // Esc, and Enter with no default button: the same guard as the close box.
     case IDCANCEL:
     case IDOK: RequestClose(); return true;
@@ -247,8 +250,11 @@ bool Win32BatchDialog::OnContextMenu(HWND clicked, LPARAM screenPoint) {
   }
   HMENU menu = CreatePopupMenu();
   if (menu == nullptr) return true;
-  AppendMenuW(menu, MF_STRING, IDM_EXPORT_LIST, ToWide(kExportListItem).c_str());
-  // The choice arrives as WM_COMMAND IDM_EXPORT_LIST.
+  for (const ListMenuItem& item : controller_->ListMenu()) {
+    AppendMenuW(menu, static_cast<UINT>(MF_STRING | (item.enabled ? MF_ENABLED : MF_GRAYED)),
+                item.command, ToWide(item.text).c_str());
+  }
+  // The choice arrives as WM_COMMAND with the item's IDM_ id.
   TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr);
   DestroyMenu(menu);
   return true;
