@@ -8,14 +8,13 @@
 #include "discovery/ipv4_subnet.h"
 #include "platform/atomic_file.h"
 #include "platform/identity.h"
-#include "platform/local_time.h"
 #include "platform/sha256.h"
-#include "session/batch_checks.h"
 #include "platform/text.h"
 #include "quilmarr_version.h"
 #include "session/address_conflict.h"
-#include "session/off_subnet.h"
+#include "session/batch_checks.h"
 #include "session/batch_sleep.h"
+#include "session/off_subnet.h"
 #include "update/batch_report.h"
 
 namespace quilmarr {
@@ -46,19 +45,6 @@ bool LooksWritable(const SettingsFile& settings) {
 // The updater runs still to come (the running one included) times the
 // average of those that ended: runs of one package take about as long on
 // every device, while the verification after them overlaps the next runs.
-// The mean of the updater runs that ended; none before one has.
-std::optional<std::chrono::seconds> AverageRun(const std::vector<DeviceResult>& results) {
-  long long ended = 0;
-  long long total = 0;
-  for (const DeviceResult& result : results) {
-    if (!result.start || !result.end) continue;
-    ++ended;
-    total += std::max<long long>(*result.end - *result.start, 0);
-  }
-  if (ended == 0) return std::nullopt;
-  return std::chrono::seconds((total + ended / 2) / ended);
-}
-
 std::optional<std::chrono::seconds> TimeLeft(const std::vector<DeviceResult>& results) {
   long long ended = 0;
   long long total = 0;
@@ -100,71 +86,12 @@ void BatchSession::Start(bool writes) {
   LoadAdapters();
 }
 
-void BatchSession::ReopenRoster() {
-  const std::u16string path = services_.settings.ReadString(
-      settings::kSectionQuilmarr, settings::kKeyRosterFile, kPathValueCapacity);
-  if (!path.empty()) static_cast<void>(OpenRoster(path));
-}
-
 void BatchSession::RecoverEarlierBatch(bool dryRun) {
   // Said once: a front end may ask again before each batch, and a journal
   // that still cannot be applied is then refused with its own text.
   const std::optional<std::u16string> said = RecoverInterruptedBatch(services_.settings, dryRun);
   if (said && *said != lastRecoveryText_) ShowError(*said);
   if (said) lastRecoveryText_ = *said;
-}
-
-bool BatchSession::OpenRoster(const std::u16string& path, bool remember) {
-  auto roster = ReadSiteRoster(path);
-  if (const auto* refusal = std::get_if<std::u16string>(&roster)) {
-    ShowError(*refusal);
-    return false;
-  }
-  roster_ = std::make_unique<SiteRoster>(std::move(std::get<SiteRoster>(roster)));
-  if (remember) {
-    static_cast<void>(
-        services_.settings.WriteString(settings::kSectionQuilmarr, settings::kKeyRosterFile, path));
-  }
-  return true;
-}
-
-void BatchSession::CloseRoster() {
-  roster_.reset();
-  static_cast<void>(
-      services_.settings.RemoveKey(settings::kSectionQuilmarr, settings::kKeyRosterFile));
-}
-
-std::vector<AuditRow> BatchSession::Audit() const {
-  return roster_ ? AuditSite(*roster_, devices_, services_.clock.Now()) : std::vector<AuditRow>();
-}
-
-std::optional<std::pair<std::vector<std::u16string>, std::vector<std::u16string>>>
-BatchSession::RosterTargets() const {
-  if (!roster_) return std::nullopt;
-  std::vector<std::u16string> targets;
-  std::vector<std::u16string> versions;
-  std::vector<std::u16string> namesDiffer;
-  bool heard = false;
-  for (const AuditRow& row : Audit()) {
-    const RosterRow* listed = roster_->Find(row.ip);
-    if (row.state != AuditState::Missing) heard = true;
-    if (listed == nullptr) continue;
-    if (row.state == AuditState::IdentityMismatch) namesDiffer.push_back(row.ip);
-    if (!listed->update || (row.state != AuditState::Ok && row.state != AuditState::OffTarget)) {
-      continue;
-    }
-    targets.push_back(listed->ip);
-    versions.push_back(listed->targetVersion);
-  }
-  if (!namesDiffer.empty()) {
-    host_.ShowError(u"Not updated, as they answer with other names than the roster's: " +
-                    JoinedList(namesDiffer));
-  }
-  if (!heard) {
-    host_.ShowError(u"No device was heard on " + captureIp_ + u": nothing to update");
-    return std::nullopt;
-  }
-  return std::pair{std::move(targets), std::move(versions)};
 }
 
 void BatchSession::LoadAdapters() {
@@ -505,107 +432,6 @@ bool BatchSession::StartBatch(const BatchPlan& plan) {
   return true;
 }
 
-// On the worker's thread, before each updater run: the package and the
-// updater must still be the ones the batch was started with (a share or a
-// stick rewritten meanwhile would otherwise flash something nobody checked),
-// and the journal says which device runs before it does.
-std::optional<std::u16string> BatchSession::BeforeRun(std::size_t index) {
-  const std::lock_guard lock(journalMutex_);
-  const BatchInfo& info = journal_.info;
-  const auto stop = [this](DeviceOutcome why, std::u16string text) {
-    notRun_ = why;
-    return text + u". The devices not yet updated are not started.";
-  };
-  if (journalWriteFailed_) {
-    return stop(DeviceOutcome::JournalNotWritten, u"The batch journal could not be written: " +
-                                                      JournalPath(services_.settings).u16string());
-  }
-  if (maxFailures_ > 0 && runFailures_ + heardFailures_.load() >= maxFailures_) {
-    return stop(DeviceOutcome::FailureLimit,
-                u"The failure limit of " + FromUtf8(std::to_string(maxFailures_)) +
-                    (maxFailures_ == 1 ? u" device" : u" devices") + u" is reached");
-  }
-  if (finishBy_) {
-    const std::optional<std::chrono::seconds> perRun = AverageRun(journal_.devices);
-    if (perRun && services_.clock.Now() + perRun->count() > *finishBy_) {
-      return stop(DeviceOutcome::PastFinishTime,
-                  u"The runs so far say the next would not end before the finish time " +
-                      FromUtf8(Iso8601LocalTime(*finishBy_)));
-    }
-  }
-  if (FileSha256(std::filesystem::path(info.packagePath)).value_or("") != info.packageSha256) {
-    return stop(DeviceOutcome::PackageChanged,
-                u"The package file changed during the batch: " + info.packagePath);
-  }
-  if (FileSha256(std::filesystem::path(updaterPath_)).value_or("") != info.updaterSha256) {
-    return stop(DeviceOutcome::UpdaterChanged,
-                u"The updater changed during the batch: " + updaterPath_);
-  }
-  index = runIndex_.at(index);
-  if (index < journal_.devices.size()) {
-    journal_.devices[index].outcome = DeviceOutcome::Updating;
-    if (!WriteJournal()) {
-      return stop(DeviceOutcome::JournalNotWritten,
-                  u"The batch journal could not be written: " +
-                      JournalPath(services_.settings).u16string());
-    }
-  }
-  return std::nullopt;
-}
-
-// Who runs is on disk before it is waited for: a batch killed now leaves an
-// updater that the next start must wait for.
-void BatchSession::RunStarted(std::size_t index, const ProcessIdentity& updater) {
-  const std::lock_guard lock(journalMutex_);
-  journal_.updater = updater;
-  index = runIndex_.at(index);
-  if (index < journal_.devices.size()) journal_.devices[index].start = services_.clock.Now();
-  static_cast<void>(WriteJournal());
-}
-
-void BatchSession::AfterRun(std::size_t index, DeviceRun& run) {
-  const std::lock_guard lock(journalMutex_);
-  journal_.updater.reset();
-  const BatchInfo& info = journal_.info;
-  run.packageChangedDuringRun =
-      run.process.end != ProcessRun::End::NotStarted &&
-      FileSha256(std::filesystem::path(info.packagePath)).value_or("") != info.packageSha256;
-  index = runIndex_.at(index);
-  if (index < journal_.devices.size()) {
-    DeviceResult& device = journal_.devices[index];
-    device.start = run.start;
-    device.end = run.end;
-    TakeRunEnd(device, run.process);
-    if (run.packageChangedDuringRun && device.outcome == DeviceOutcome::Done) {
-      device.outcome = DeviceOutcome::PackageChangedDuringRun;
-    }
-    if (device.outcome != DeviceOutcome::Done) ++runFailures_;
-  }
-  static_cast<void>(WriteJournal());
-}
-
-bool BatchSession::WriteJournal() {
-  if (ReplaceFileAtomically(JournalPath(services_.settings), JournalText(journal_))) return true;
-  journalWriteFailed_ = true;  // no further updater starts without a record
-  return false;
-}
-
-bool BatchSession::PutBackOwnUdp() {
-  {
-    const std::lock_guard lock(journalMutex_);
-    if (journal_.udpPutBack) return true;
-    if (PutBackUdp(services_.settings, journal_.udp)) {
-      udpPending_ = false;
-      journal_.udpPutBack = true;
-      static_cast<void>(WriteJournal());
-      return true;
-    }
-  }
-  if (!udpPending_) ShowError(KeptJournalText(services_.settings));
-  udpPending_ = true;
-  return false;
-}
-
 void BatchSession::Interrupt() {
   if (job_ && BatchAlive()) job_->interruptRequested = true;
   if (!batchActive_ && outcomes_) {
@@ -660,16 +486,6 @@ void BatchSession::ReleaseBatch() {
   packageBlock_.reset();
   if (lock_.Held()) static_cast<void>(PutBackOwnUdp());
   ForgetJournalIfDone();
-}
-
-// The journal goes, and the lock with it, once nothing of the batch is left
-// to record: its worker has returned, [UDP] is back and its report written.
-void BatchSession::ForgetJournalIfDone() {
-  if (!lock_.Held() || job_ || updateThread_.IsAlive() || udpPending_) return;
-  if (outcomes_ && !reportWritten_) return;
-  std::error_code ignored;
-  std::filesystem::remove(JournalPath(services_.settings), ignored);
-  lock_.Unlock();
 }
 
 void BatchSession::EndNow() {
@@ -755,23 +571,6 @@ void BatchSession::OnUpdateFinished() {
   sleepHold_.reset();
   host_.BatchEnded();
   WriteReportIfOver();
-}
-
-void BatchSession::CountHeardFailures() {
-  std::size_t count = 0;
-  if (outcomes_) {
-    for (const DeviceResult& result : outcomes_->Results()) {
-      switch (result.outcome) {
-        case DeviceOutcome::NewerThanTarget:
-        case DeviceOutcome::Unchanged:
-        case DeviceOutcome::NotBack:
-        case DeviceOutcome::OtherDevice:
-        case DeviceOutcome::UnexpectedVersion: ++count; break;
-        default: break;
-      }
-    }
-  }
-  heardFailures_ = count;
 }
 
 void BatchSession::Tick() {
