@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/text.h"
+#include "session/batch_checks.h"
 #include "session/device_rows.h"
 
 namespace quilmarr {
@@ -19,8 +20,7 @@ std::optional<std::u16string> AddressConflictRefusal(const DeviceTable& table, s
                                                      std::u16string_view ip, UnixSeconds now) {
   const DeviceRecord* record = FindDevice(table, ip);
   if (record == nullptr || !HasAddressConflict(*record, now)) return std::nullopt;
-  return u"Row " + FromUtf8(std::to_string(row + 1)) + u", " + std::u16string(ip) +
-         u", is announced by two devices (address conflict): nothing is updated";
+  return RowRefusal(row, ip, u"is announced by two devices (address conflict)");
 }
 
 }  // namespace quilmarr

@@ -29,6 +29,11 @@ bool IsFile(const std::u16string& path) {
 
 }  // namespace
 
+std::u16string RowRefusal(std::size_t row, std::u16string_view ip, std::u16string_view why) {
+  return u"Row " + FromUtf8(std::to_string(row + 1)) + u", " + std::u16string(ip) + u", " +
+         std::u16string(why) + u": nothing is updated";
+}
+
 std::u16string JoinedList(const std::vector<std::u16string>& texts) {
   std::u16string joined;
   for (const std::u16string& text : texts) joined += (joined.empty() ? u"" : u", ") + text;

@@ -3,7 +3,9 @@
 // costs no listening: the settings file, the options, the package and the
 // updater. The session's plan makes them first.
 #include <optional>
+#include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "update/batch_options.h"
@@ -21,6 +23,11 @@ namespace quilmarr {
 // The refusal of a package whose digest is not the one asked for, or nullopt.
 [[nodiscard]] std::optional<std::u16string> WrongPackageRefusal(
     const std::optional<std::string>& expected, const std::string& actual);
+
+// "Row 2, 10.0.0.7, WHY: nothing is updated": a target refused, named by
+// its place in the batch (from 0) as the user sees the list.
+[[nodiscard]] std::u16string RowRefusal(std::size_t row, std::u16string_view ip,
+                                        std::u16string_view why);
 
 // "a, b, c".
 [[nodiscard]] std::u16string JoinedList(const std::vector<std::u16string>& texts);

@@ -46,20 +46,13 @@ bool LooksWritable(const SettingsFile& settings) {
 // average of those that ended: runs of one package take about as long on
 // every device, while the verification after them overlaps the next runs.
 std::optional<std::chrono::seconds> TimeLeft(const std::vector<DeviceResult>& results) {
-  long long ended = 0;
-  long long total = 0;
-  long long toCome = 0;
-  for (const DeviceResult& result : results) {
-    if (result.start && result.end) {
-      ++ended;
-      total += std::max<long long>(*result.end - *result.start, 0);
-    } else if (result.outcome == DeviceOutcome::Waiting ||
-               result.outcome == DeviceOutcome::Updating) {
-      ++toCome;
-    }
-  }
-  if (ended == 0) return std::nullopt;
-  return std::chrono::seconds((total * toCome + ended / 2) / ended);
+  const EndedRuns ended = CountEndedRuns(results);
+  if (ended.count == 0) return std::nullopt;
+  const auto toCome = std::count_if(results.begin(), results.end(), [](const DeviceResult& r) {
+    return !(r.start && r.end) &&
+           (r.outcome == DeviceOutcome::Waiting || r.outcome == DeviceOutcome::Updating);
+  });
+  return std::chrono::seconds((ended.seconds * toCome + ended.count / 2) / ended.count);
 }
 
 }  // namespace
@@ -226,8 +219,7 @@ std::optional<BatchPlan> BatchSession::PlanBatch(const BatchRequest& request) {
     for (std::size_t row = 0; row < plan.request.targets.size(); ++row) {
       const RosterRow* listed = roster_->Find(plan.request.targets[row]);
       if (listed != nullptr && !listed->update) {
-        return refuse(u"Row " + FromUtf8(std::to_string(row + 1)) + u", " + listed->ip +
-                      u", is marked not to be updated on the roster: nothing is updated");
+        return refuse(RowRefusal(row, listed->ip, u"is marked not to be updated on the roster"));
       }
       plan.request.targetVersions.push_back(listed ? listed->targetVersion : u"");
     }
@@ -243,8 +235,7 @@ std::optional<BatchPlan> BatchSession::PlanBatch(const BatchRequest& request) {
     const TargetPlace place = PlaceUpdateTarget(request.targets[row], subnet);
     if (place == TargetPlace::NotOneDevice ||
         (adapter != nullptr && EqualsNoCase(request.targets[row], adapter->ipAddress))) {
-      return refuse(u"Row " + FromUtf8(std::to_string(row + 1)) + u", " + request.targets[row] +
-                    u", is not the address of one device: nothing is updated");
+      return refuse(RowRefusal(row, request.targets[row], u"is not the address of one device"));
     }
     const auto conflict = AddressConflictRefusal(devices_, row, request.targets[row], now);
     if (conflict) return refuse(*conflict);

@@ -14,15 +14,9 @@ namespace {
 
 // The mean of the updater runs that ended; none before one has.
 std::optional<std::chrono::seconds> AverageRun(const std::vector<DeviceResult>& results) {
-  long long ended = 0;
-  long long total = 0;
-  for (const DeviceResult& result : results) {
-    if (!result.start || !result.end) continue;
-    ++ended;
-    total += std::max<long long>(*result.end - *result.start, 0);
-  }
-  if (ended == 0) return std::nullopt;
-  return std::chrono::seconds((total + ended / 2) / ended);
+  const EndedRuns ended = CountEndedRuns(results);
+  if (ended.count == 0) return std::nullopt;
+  return std::chrono::seconds((ended.seconds + ended.count / 2) / ended.count);
 }
 
 }  // namespace

@@ -113,6 +113,16 @@ void TakeRunEnd(DeviceResult& result, const ProcessRun& process) {
   }
 }
 
+EndedRuns CountEndedRuns(const std::vector<DeviceResult>& results) noexcept {
+  EndedRuns runs;
+  for (const DeviceResult& result : results) {
+    if (!result.start || !result.end) continue;
+    ++runs.count;
+    runs.seconds += std::max<long long>(*result.end - *result.start, 0);
+  }
+  return runs;
+}
+
 bool DeviceSucceeded(const DeviceResult& result, std::chrono::seconds verifyFor) noexcept {
   return result.outcome == DeviceOutcome::Verified ||
          result.outcome == DeviceOutcome::AlreadyAtTarget ||

@@ -87,6 +87,14 @@ struct BatchInfo {
 // started, Timed out), before any verification.
 void TakeRunEnd(DeviceResult& result, const ProcessRun& process);
 
+// The updater runs that ended, and their seconds in all: what estimates of
+// the runs still to come go by.
+struct EndedRuns {
+  long long count = 0;
+  long long seconds = 0;
+};
+[[nodiscard]] EndedRuns CountEndedRuns(const std::vector<DeviceResult>& results) noexcept;
+
 // An updater was started for it: the device may have changed.
 [[nodiscard]] inline bool DeviceChanged(const DeviceResult& result) noexcept {
   return result.start.has_value();

@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <unordered_set>
 
 #include "discovery/ipv4_text.h"
 #include "platform/csv.h"
@@ -50,7 +49,9 @@ class RosterReader {
     if (row.ip.empty()) return u"no IP";
     if (!ParseCanonicalIpv4(row.ip)) return row.ip + u" is not an IPv4 address";
     if (!IsUnicastHostAddress(row.ip)) return row.ip + u" is not a device address";
-    if (!addresses_.insert(row.ip).second) return row.ip + u" is listed twice";
+    if (!roster_.rowByIp.emplace(row.ip, roster_.rows.size()).second) {
+      return row.ip + u" is listed twice";
+    }
     if (row.targetVersion.empty()) return u"no Target App Version";
     if (EqualsNoCase(update, u"yes")) {
       row.update = true;
@@ -92,16 +93,13 @@ class RosterReader {
   std::size_t width_ = 0;
   std::array<std::size_t, kColumns.size()> index_{};
   SiteRoster roster_;
-  std::unordered_set<std::u16string> addresses_;
 };
 
 }  // namespace
 
-const RosterRow* SiteRoster::Find(std::u16string_view ip) const noexcept {
-  for (const RosterRow& row : rows) {
-    if (row.ip == ip) return &row;
-  }
-  return nullptr;
+const RosterRow* SiteRoster::Find(std::u16string_view ip) const {
+  const auto found = rowByIp.find(std::u16string(ip));
+  return found == rowByIp.end() ? nullptr : &rows[found->second];
 }
 
 std::variant<SiteRoster, std::u16string> ParseSiteRoster(std::string_view text,

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -33,9 +34,12 @@ struct RosterRow {
 
 struct SiteRoster {
   std::vector<RosterRow> rows;  // in file order
+  // Each row's place by its address: a window looks up every listed device
+  // once a second, and a roster may hold many rows.
+  std::unordered_map<std::u16string, std::size_t> rowByIp;
 
   // The row of this address, or null.
-  [[nodiscard]] const RosterRow* Find(std::u16string_view ip) const noexcept;
+  [[nodiscard]] const RosterRow* Find(std::u16string_view ip) const;
 };
 
 // Either the roster or why it is refused: "Roster NAME, line 7: Update must be

@@ -178,17 +178,21 @@ int Update(const UpdateArguments& arguments) {
   return batch.Run(request);
 }
 
+// An option's check: `accepts` the text, or says what is expected.
+template <typename Accepts>
+CLI::Validator Expecting(Accepts accepts, std::string expected, std::string name) {
+  return CLI::Validator(
+      [accepts, expected](std::string& text) { return accepts(text) ? std::string() : expected; },
+      std::move(name));
+}
+
 }  // namespace
 
 void AddUpdateCommand(CLI::App& app, int& status) {
   auto arguments = std::make_shared<UpdateArguments>();
-  const CLI::Validator seconds(
-      [](std::string& text) -> std::string {
-        return ParseOptionSeconds(FromUtf8(text))
-                   ? std::string()
-                   : "a whole number of seconds from 0 to 86400 is expected";
-      },
-      "SECONDS");
+  const CLI::Validator seconds = Expecting(
+      [](const std::string& text) { return ParseOptionSeconds(FromUtf8(text)).has_value(); },
+      "a whole number of seconds from 0 to 86400 is expected", "SECONDS");
 
   CLI::App* update = app.add_subcommand(
       "update", "Update devices one after another with Pendravel.exe, verify, and report");
@@ -242,11 +246,9 @@ void AddUpdateCommand(CLI::App& app, int& status) {
                    "run (\"Already at V\"), one newer is not run either, and a device verifies "
                    "only when it comes back with it")
       ->type_name("V")
-      ->check(CLI::Validator(
-          [](std::string& text) {
-            return TrimmedVersion(FromUtf8(text)).empty() ? "a version is expected" : "";
-          },
-          "V"));
+      ->check(
+          Expecting([](const std::string& text) { return !TrimmedVersion(FromUtf8(text)).empty(); },
+                    "a version is expected", "V"));
   update->add_flag("--allow-downgrade", arguments->allowDowngrade,
                    "with a target version: run devices newer than it too");
   update->add_flag("--force", arguments->force,
@@ -256,12 +258,9 @@ void AddUpdateCommand(CLI::App& app, int& status) {
                    "start no further updater once N devices ended not succeeded; 0: no limit "
                    "(default: [Quilmarr] MaxFailures, else 0)")
       ->type_name("N")
-      ->check(CLI::Validator(
-          [](std::string& text) {
-            return ParseOptionCount(FromUtf8(text)) ? std::string()
-                                                    : "a whole number from 0 to 100000 is expected";
-          },
-          "N"));
+      ->check(Expecting(
+          [](const std::string& text) { return ParseOptionCount(FromUtf8(text)).has_value(); },
+          "a whole number from 0 to 100000 is expected", "N"));
   update
       ->add_option("--max-devices", arguments->maxDevices,
                    "at most N updater runs this time; the devices beyond are left for a later run")
@@ -272,12 +271,8 @@ void AddUpdateCommand(CLI::App& app, int& status) {
                    "start no updater that the runs so far say would not end by this local time "
                    "(the next such moment)")
       ->type_name("HH:MM")
-      ->check(CLI::Validator(
-          [](std::string& text) {
-            return ParseTimeOfDay(text) ? std::string()
-                                        : "a time HH:MM (00:00 to 23:59) is expected";
-          },
-          "HH:MM"));
+      ->check(Expecting([](const std::string& text) { return ParseTimeOfDay(text).has_value(); },
+                        "a time HH:MM (00:00 to 23:59) is expected", "HH:MM"));
   update->get_option("--target-version")->excludes(update->get_option("--roster"));
   update->callback([arguments, &status] { status = Update(*arguments); });
 }

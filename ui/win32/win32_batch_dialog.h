@@ -53,7 +53,7 @@ void AppendAboutItem(HMENU systemMenu, const std::wstring& text);
 
 class Win32BatchDialog final : private DialogHost {
  public:
-  // Constructs the controller, which takes its [UDP] snapshot; loads the icon.
+  // Constructs the controller; loads the icon.
   explicit Win32BatchDialog(Win32DialogServices services, Win32DialogOptions options = {});
   Win32BatchDialog(const Win32BatchDialog&) = delete;
   Win32BatchDialog& operator=(const Win32BatchDialog&) = delete;
